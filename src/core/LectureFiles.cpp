@@ -1,0 +1,93 @@
+#include "core/LectureFiles.h"
+
+#include "core/AppPaths.h"
+#include "core/Json.h"
+#include "core/Uuid.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QSaveFile>
+
+namespace lumenote {
+
+QString transcriptSideFilePath(const QUuid& id) { return AppPaths::transcriptsDirectory() + QLatin1Char('/') + uuidText(id) + QStringLiteral(".json"); }
+QString keyframeSideFilePath(const QUuid& id) { return AppPaths::keyframesDirectory() + QLatin1Char('/') + uuidText(id) + QStringLiteral(".jpg"); }
+QString consolidatedSideFilePath(const QUuid& id) { return AppPaths::consolidatedDirectory() + QLatin1Char('/') + uuidText(id) + QStringLiteral(".md"); }
+
+std::optional<QByteArray> readFileBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    return f.readAll();
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> transcriptBytes(const Lecture& lecture) {
+    if (auto blob = lecture.transcriptData()) return blob;
+    return readFileBytes(transcriptSideFilePath(lecture.id()));
+}
+
+std::optional<QByteArray> keyframeBytes(const Lecture& lecture) {
+    if (auto blob = lecture.keyframeData()) return blob;
+    return readFileBytes(keyframeSideFilePath(lecture.id()));
+}
+
+std::optional<QByteArray> consolidatedBytes(const Lecture& lecture) {
+    if (auto blob = lecture.consolidatedData()) return blob;
+    return readFileBytes(consolidatedSideFilePath(lecture.id()));
+}
+
+std::optional<Transcript> storedTranscript(const Lecture& lecture) {
+    const auto bytes = transcriptBytes(lecture);
+    if (!bytes) return std::nullopt;
+    return decodeTranscript(*bytes);
+}
+
+QList<double> storedScreenshotTimestamps(const Lecture& lecture) {
+    const auto blob = lecture.screenshotTimestamps();
+    if (!blob) return {};
+    return json::decodeDoubles(*blob).value_or(QList<double>{});
+}
+
+std::optional<QString> storedConsolidatedNotes(const Lecture& lecture) {
+    const auto bytes = consolidatedBytes(lecture);
+    if (!bytes) return std::nullopt;
+    return QString::fromUtf8(*bytes);
+}
+
+QByteArray makeKeyframeJPEG(const QImage& image) {
+    QImage canvas(480, 270, QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    {
+        QPainter p(&canvas);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRect(0, 0, 480, 270), image);
+    }
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    canvas.save(&buffer, "JPEG", 82);
+    return out;
+}
+
+bool makeKeyframeIfMissing(Lecture& lecture, const QList<CapturedScreenshot>& screenshots) {
+    if (lecture.keyframeData() || screenshots.isEmpty()) return false;
+    const QByteArray jpeg = makeKeyframeJPEG(screenshots.first().image);
+    if (jpeg.isEmpty()) return false;
+    lecture.setKeyframeData(jpeg);
+    writeFileAtomically(keyframeSideFilePath(lecture.id()), jpeg);
+    return true;
+}
+
+}  // namespace lumenote

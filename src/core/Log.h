@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace lumenote {
+
+// Diagnostics are single lines on standard output beginning with a bracketed
+// tag ("[AppPaths] ..."). There are no levels and no log file.
+void logLine(const QString& line);
+
+// Tests capture the lines a component prints. The sink is called in addition
+// to standard output, from whatever thread logs (the caller synchronises).
+using LogSink = std::function<void(const QString&)>;
+void setLogSink(LogSink sink);
+
+}  // namespace lumenote

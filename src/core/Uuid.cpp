@@ -1,0 +1,14 @@
+#include "core/Uuid.h"
+
+namespace lumenote {
+
+QString uuidText(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+
+std::optional<QUuid> parseUuid(const QString& text) {
+    if (text.size() != 36) return std::nullopt;
+    const QUuid id = QUuid::fromString(text);
+    if (id.isNull() && text != QLatin1String("00000000-0000-0000-0000-000000000000")) return std::nullopt;
+    return id;
+}
+
+}  // namespace lumenote

@@ -1,0 +1,26 @@
+#pragma once
+
+// Fixture media and programs for tests, made at test time with ffmpeg,
+// espeak-ng and sox (never downloaded). Add new helpers here rather than in a
+// single test, so that every layer's tests share them.
+
+#include <QString>
+#include <QStringList>
+
+namespace lumenote::test {
+
+// Runs a program (no shell) and waits; returns its exit code, or -1 when it
+// could not start or timed out. Standard error is kept in *stderrOut.
+int runProgram(const QString& program, const QStringList& args, int timeoutMs = 120000, QString* stderrOut = nullptr);
+
+// Runs ffmpeg with "-v error -y" and the given arguments; fails the calling
+// test (ADD_FAILURE) with ffmpeg's message when it exits non-zero.
+bool ffmpeg(const QStringList& args, int timeoutMs = 120000);
+
+// Spoken English from espeak-ng as a WAV file (22.05 kHz mono).
+bool makeSpeechWav(const QString& path, const QString& text);
+
+// Writes an executable shell script (for fake tools such as yt-dlp or ffmpeg).
+bool writeExecutableScript(const QString& path, const QString& body);
+
+}  // namespace lumenote::test
