@@ -435,7 +435,12 @@ bool LibraryStore::commit(QString* error) {
         return failed();
     }
 
-    for (Lecture* l : std::as_const(dirtyLectures_)) {
+    // In list order, so that new rows keep the order in which lectures were added.
+    std::vector<Lecture*> dirtyInOrder;
+    dirtyInOrder.reserve(size_t(dirtyLectures_.size()));
+    for (const LecturePtr& l : lectures_)
+        if (dirtyLectures_.contains(l.get())) dirtyInOrder.push_back(l.get());
+    for (Lecture* l : dirtyInOrder) {
         const QString id = uuidText(l->id_);
         put.reset();
         put.bindText(1, id);
