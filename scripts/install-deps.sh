@@ -13,7 +13,7 @@ PACKAGES=(
   # coroutines and the secret store
   qcoro-qt6-dev qtkeychain-qt6-dev
   # library store
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libsimdjson-dev
   # media
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev ffmpeg
   # text recognition

@@ -56,12 +56,19 @@ std::shared_ptr<Lecture> Lecture::create(const QString& title, const std::option
 QString Lecture::idText() const { return uuidText(id_); }
 
 void Lecture::markDirty(uint32_t field) {
+    // The row is written whole, so its small blobs must be known first.
+    if (unloadedBlobs_ & kRowBlobFields) ensureBlobLoaded(kRowBlobFields);
     dirty_ |= field;
     if (store_ && !deleted_) store_->scheduleCommit(this);
 }
 
 void Lecture::ensureBlobLoaded(uint32_t field) const {
     if (!(unloadedBlobs_ & field)) return;
+    if (field & kRowBlobFields) {
+        unloadedBlobs_ &= ~kRowBlobFields;
+        if (store_) store_->loadRowBlobs(*this);
+        return;
+    }
     unloadedBlobs_ &= ~field;
     std::optional<QByteArray> value = store_ ? store_->loadBlob(id_, field) : std::nullopt;
     switch (field) {
@@ -84,14 +91,7 @@ LUMENOTE_SETTER(setSourceURL, sourceURL_, std::optional<QString>, SourceURLField
 LUMENOTE_SETTER(setChannelName, channelName_, std::optional<QString>, ChannelNameField)
 LUMENOTE_SETTER(setDateAdded, dateAdded_, QDateTime, DateAddedField)
 LUMENOTE_SETTER(setStatusRaw, statusRaw_, QString, StatusRawField)
-LUMENOTE_SETTER(setScreenshotTimestamps, screenshotTimestamps_, std::optional<QByteArray>, ScreenshotTimestampsField)
 LUMENOTE_SETTER(setFolderID, folderID_, std::optional<QUuid>, FolderIDField)
-LUMENOTE_SETTER(setNotesData, notesData_, std::optional<QByteArray>, NotesDataField)
-LUMENOTE_SETTER(setMarginNotesData, marginNotesData_, std::optional<QByteArray>, MarginNotesDataField)
-LUMENOTE_SETTER(setHighlightsData, highlightsData_, std::optional<QByteArray>, HighlightsDataField)
-LUMENOTE_SETTER(setNotesInlineNotesData, notesInlineNotesData_, std::optional<QByteArray>, NotesInlineNotesDataField)
-LUMENOTE_SETTER(setNotesMarginNotesData, notesMarginNotesData_, std::optional<QByteArray>, NotesMarginNotesDataField)
-LUMENOTE_SETTER(setNotesHighlightsData, notesHighlightsData_, std::optional<QByteArray>, NotesHighlightsDataField)
 LUMENOTE_SETTER(setTranscribedWithModelID, transcribedWithModelID_, std::optional<QString>, TranscribedWithModelIDField)
 LUMENOTE_SETTER(setDesiredModelID, desiredModelID_, std::optional<QString>, DesiredModelIDField)
 LUMENOTE_SETTER(setConsolidatedWithModelID, consolidatedWithModelID_, std::optional<QString>, ConsolidatedWithModelIDField)
@@ -103,14 +103,18 @@ void Lecture::setDuration(double v) {
     markDirty(DurationField);
 }
 
-// A large blob written before it was ever read needs no load.
+// A large blob written before it was ever read needs no load; the row's small
+// blobs are read first, since the row is written whole.
 #define LUMENOTE_BLOB(Getter, Setter, member, FieldBit)       \
     std::optional<QByteArray> Lecture::Getter() const {       \
         ensureBlobLoaded(FieldBit);                           \
         return member;                                        \
     }                                                         \
     void Lecture::Setter(const std::optional<QByteArray>& v) { \
-        unloadedBlobs_ &= ~FieldBit;                          \
+        if (FieldBit & kRowBlobFields)                        \
+            ensureBlobLoaded(kRowBlobFields);                 \
+        else                                                  \
+            unloadedBlobs_ &= ~FieldBit;                      \
         member = v;                                           \
         markDirty(FieldBit);                                  \
     }
@@ -118,6 +122,13 @@ void Lecture::setDuration(double v) {
 LUMENOTE_BLOB(transcriptData, setTranscriptData, transcriptData_, TranscriptDataField)
 LUMENOTE_BLOB(keyframeData, setKeyframeData, keyframeData_, KeyframeDataField)
 LUMENOTE_BLOB(consolidatedData, setConsolidatedData, consolidatedData_, ConsolidatedDataField)
+LUMENOTE_BLOB(screenshotTimestamps, setScreenshotTimestamps, screenshotTimestamps_, ScreenshotTimestampsField)
+LUMENOTE_BLOB(notesData, setNotesData, notesData_, NotesDataField)
+LUMENOTE_BLOB(marginNotesData, setMarginNotesData, marginNotesData_, MarginNotesDataField)
+LUMENOTE_BLOB(highlightsData, setHighlightsData, highlightsData_, HighlightsDataField)
+LUMENOTE_BLOB(notesInlineNotesData, setNotesInlineNotesData, notesInlineNotesData_, NotesInlineNotesDataField)
+LUMENOTE_BLOB(notesMarginNotesData, setNotesMarginNotesData, notesMarginNotesData_, NotesMarginNotesDataField)
+LUMENOTE_BLOB(notesHighlightsData, setNotesHighlightsData, notesHighlightsData_, NotesHighlightsDataField)
 #undef LUMENOTE_BLOB
 
 ConsolidationMode Lecture::consolidationMode(const Settings& settings) const {

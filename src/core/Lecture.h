@@ -64,7 +64,12 @@ public:
         ConsolidatedWithModelIDField = 1u << 20,
         ConsolidationOverrideField = 1u << 21,
     };
+    // Blobs kept in a table of their own, read on first use.
     static constexpr uint32_t kLargeBlobFields = TranscriptDataField | KeyframeDataField | ConsolidatedDataField;
+    // Small blobs in the lecture's own row, read together on first use (listing
+    // the library reads none of them).
+    static constexpr uint32_t kRowBlobFields = ScreenshotTimestampsField | NotesDataField | MarginNotesDataField | HighlightsDataField |
+                                               NotesInlineNotesDataField | NotesMarginNotesDataField | NotesHighlightsDataField;
 
     // A new, not yet stored lecture: new id, dateAdded now, duration 0, pending.
     static std::shared_ptr<Lecture> create(const QString& title, const std::optional<QString>& localFilePath,
@@ -90,23 +95,23 @@ public:
     void setStatusRaw(const QString& v);
     std::optional<QByteArray> transcriptData() const;
     void setTranscriptData(const std::optional<QByteArray>& v);
-    std::optional<QByteArray> screenshotTimestamps() const { return screenshotTimestamps_; }
+    std::optional<QByteArray> screenshotTimestamps() const;
     void setScreenshotTimestamps(const std::optional<QByteArray>& v);
     std::optional<QUuid> folderID() const { return folderID_; }
     void setFolderID(const std::optional<QUuid>& v);
     std::optional<QByteArray> keyframeData() const;
     void setKeyframeData(const std::optional<QByteArray>& v);
-    std::optional<QByteArray> notesData() const { return notesData_; }
+    std::optional<QByteArray> notesData() const;
     void setNotesData(const std::optional<QByteArray>& v);
-    std::optional<QByteArray> marginNotesData() const { return marginNotesData_; }
+    std::optional<QByteArray> marginNotesData() const;
     void setMarginNotesData(const std::optional<QByteArray>& v);
-    std::optional<QByteArray> highlightsData() const { return highlightsData_; }
+    std::optional<QByteArray> highlightsData() const;
     void setHighlightsData(const std::optional<QByteArray>& v);
-    std::optional<QByteArray> notesInlineNotesData() const { return notesInlineNotesData_; }
+    std::optional<QByteArray> notesInlineNotesData() const;
     void setNotesInlineNotesData(const std::optional<QByteArray>& v);
-    std::optional<QByteArray> notesMarginNotesData() const { return notesMarginNotesData_; }
+    std::optional<QByteArray> notesMarginNotesData() const;
     void setNotesMarginNotesData(const std::optional<QByteArray>& v);
-    std::optional<QByteArray> notesHighlightsData() const { return notesHighlightsData_; }
+    std::optional<QByteArray> notesHighlightsData() const;
     void setNotesHighlightsData(const std::optional<QByteArray>& v);
     std::optional<QString> transcribedWithModelID() const { return transcribedWithModelID_; }
     void setTranscribedWithModelID(const std::optional<QString>& v);
@@ -149,22 +154,22 @@ private:
     double duration_ = 0;
     QString statusRaw_ = QStringLiteral("pending");
     mutable std::optional<QByteArray> transcriptData_;
-    std::optional<QByteArray> screenshotTimestamps_;
+    mutable std::optional<QByteArray> screenshotTimestamps_;
     std::optional<QUuid> folderID_;
     mutable std::optional<QByteArray> keyframeData_;
-    std::optional<QByteArray> notesData_;
-    std::optional<QByteArray> marginNotesData_;
-    std::optional<QByteArray> highlightsData_;
-    std::optional<QByteArray> notesInlineNotesData_;
-    std::optional<QByteArray> notesMarginNotesData_;
-    std::optional<QByteArray> notesHighlightsData_;
+    mutable std::optional<QByteArray> notesData_;
+    mutable std::optional<QByteArray> marginNotesData_;
+    mutable std::optional<QByteArray> highlightsData_;
+    mutable std::optional<QByteArray> notesInlineNotesData_;
+    mutable std::optional<QByteArray> notesMarginNotesData_;
+    mutable std::optional<QByteArray> notesHighlightsData_;
     std::optional<QString> transcribedWithModelID_;
     std::optional<QString> desiredModelID_;
     mutable std::optional<QByteArray> consolidatedData_;
     std::optional<QString> consolidatedWithModelID_;
     std::optional<bool> consolidationOverride_;
 
-    // Large blobs not yet read from the store (bits of kLargeBlobFields).
+    // Blobs not yet read from the store (bits of kLargeBlobFields and kRowBlobFields).
     mutable uint32_t unloadedBlobs_ = 0;
     // Byte count of the stored keyframe while it is not loaded.
     qint64 storedKeyframeSize_ = 0;

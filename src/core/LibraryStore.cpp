@@ -56,6 +56,9 @@ constexpr Column kFolderColumns[] = {
 };
 constexpr int kFolderColumnCount = int(std::size(kFolderColumns));
 
+// Committed large blobs above this size are dropped from memory.
+constexpr qsizetype kKeepInMemoryBytes = 64 * 1024;
+
 const char* blobName(uint32_t field) {
     switch (field) {
     case Lecture::TranscriptDataField: return "transcriptData";
@@ -106,7 +109,22 @@ public:
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
         return p ? QString::fromUtf8(p, sqlite3_column_bytes(stmt_, c)) : QString();
     }
-    std::optional<QString> optText(int c) const { return isNull(c) ? std::nullopt : std::optional<QString>(text(c)); }
+    std::optional<QString> optText(int c) const {
+        // sqlite3_column_text gives null exactly for SQL NULL (an empty text is "").
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
+        if (!p) return std::nullopt;
+        return QString::fromUtf8(p, sqlite3_column_bytes(stmt_, c));
+    }
+    // For columns that hold a handful of distinct values (statuses, model ids):
+    // equal texts share one string instead of allocating one per row.
+    std::optional<QString> internedText(int c, QHash<QByteArray, QString>& pool) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
+        if (!p) return std::nullopt;
+        const QByteArray key = QByteArray::fromRawData(p, sqlite3_column_bytes(stmt_, c));
+        auto it = pool.constFind(key);
+        if (it == pool.constEnd()) it = pool.insert(QByteArray(key.constData(), key.size()), QString::fromUtf8(key));
+        return *it;
+    }
     std::optional<QByteArray> optBlob(int c) const {
         if (isNull(c)) return std::nullopt;
         const void* p = sqlite3_column_blob(stmt_, c);
@@ -260,17 +278,25 @@ bool LibraryStore::loadAll(QString* error) {
     lectures_.clear();
     folders_.clear();
     {
-        const QByteArray sql = "SELECT " + columnList(kLectureColumns, kLectureColumnCount, "l.") +
-                               ", k.size FROM lectures l LEFT JOIN lecture_blobs k ON k.lecture_id = l.id AND k.field = "
-                               "'keyframeData' ORDER BY l.rowid";
-        Statement s(db_, sql);
+        // Keyframe sizes are known without reading the images (a row's thumbnail key).
+        QHash<QString, qint64> keyframeSizes;
+        {
+            Statement k(db_, "SELECT lecture_id, size FROM lecture_blobs WHERE field = 'keyframeData'");
+            while (k.ok() && k.step() == SQLITE_ROW) keyframeSizes.insert(k.text(0), k.integer(1));
+        }
+        // Fields only: the row's small blobs are read on first use.
+        Statement s(db_,
+                    "SELECT id, title, localFilePath, sourceURL, channelName, dateAdded, duration, statusRaw, folderID, "
+                    "transcribedWithModelID, desiredModelID, consolidatedWithModelID, consolidationOverride FROM lectures ORDER BY rowid");
         if (!s.ok()) {
             if (error) *error = sqliteError(db_);
             return false;
         }
+        QHash<QByteArray, QString> pool;
         int rc;
         while ((rc = s.step()) == SQLITE_ROW) {
-            const auto id = parseUuid(s.text(0));
+            const QString idText = s.text(0);
+            const auto id = parseUuid(idText);
             if (!id) continue;  // a row another program wrote badly; leave it alone
             LecturePtr l(new Lecture(*id));
             l->title_ = s.text(1);
@@ -279,21 +305,14 @@ bool LibraryStore::loadAll(QString* error) {
             l->channelName_ = s.optText(4);
             l->dateAdded_ = dateFromMs(s.integer(5));
             l->duration_ = s.real(6);
-            l->statusRaw_ = s.text(7);
-            l->screenshotTimestamps_ = s.optBlob(8);
-            if (const auto folder = s.optText(9)) l->folderID_ = parseUuid(*folder);
-            l->notesData_ = s.optBlob(10);
-            l->marginNotesData_ = s.optBlob(11);
-            l->highlightsData_ = s.optBlob(12);
-            l->notesInlineNotesData_ = s.optBlob(13);
-            l->notesMarginNotesData_ = s.optBlob(14);
-            l->notesHighlightsData_ = s.optBlob(15);
-            l->transcribedWithModelID_ = s.optText(16);
-            l->desiredModelID_ = s.optText(17);
-            l->consolidatedWithModelID_ = s.optText(18);
-            if (!s.isNull(19)) l->consolidationOverride_ = s.integer(19) != 0;
-            l->storedKeyframeSize_ = s.isNull(20) ? 0 : s.integer(20);
-            l->unloadedBlobs_ = Lecture::kLargeBlobFields;
+            l->statusRaw_ = s.internedText(7, pool).value_or(QString());
+            if (const auto folder = s.optText(8)) l->folderID_ = parseUuid(*folder);
+            l->transcribedWithModelID_ = s.internedText(9, pool);
+            l->desiredModelID_ = s.internedText(10, pool);
+            l->consolidatedWithModelID_ = s.internedText(11, pool);
+            if (!s.isNull(12)) l->consolidationOverride_ = s.integer(12) != 0;
+            l->storedKeyframeSize_ = keyframeSizes.value(idText, 0);
+            l->unloadedBlobs_ = Lecture::kLargeBlobFields | Lecture::kRowBlobFields;
             l->store_ = this;
             lectures_.push_back(std::move(l));
         }
@@ -352,6 +371,7 @@ void LibraryStore::remove(const LecturePtr& lecture) {
     lecture->ensureBlobLoaded(Lecture::TranscriptDataField);
     lecture->ensureBlobLoaded(Lecture::KeyframeDataField);
     lecture->ensureBlobLoaded(Lecture::ConsolidatedDataField);
+    lecture->ensureBlobLoaded(Lecture::kRowBlobFields);
     lecture->deleted_ = true;
     lecture->store_ = nullptr;
     dirtyLectures_.remove(lecture.get());
@@ -409,6 +429,22 @@ std::optional<QByteArray> LibraryStore::loadBlob(const QUuid& id, uint32_t field
     s.bindText(2, QString::fromLatin1(blobName(field)));
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return s.optBlob(0);
+}
+
+void LibraryStore::loadRowBlobs(const Lecture& l) const {
+    Statement s(db_,
+                "SELECT screenshotTimestamps, notesData, marginNotesData, highlightsData, notesInlineNotesData, "
+                "notesMarginNotesData, notesHighlightsData FROM lectures WHERE id = ?");
+    if (!s.ok()) return;
+    s.bindText(1, uuidText(l.id_));
+    if (s.step() != SQLITE_ROW) return;
+    l.screenshotTimestamps_ = s.optBlob(0);
+    l.notesData_ = s.optBlob(1);
+    l.marginNotesData_ = s.optBlob(2);
+    l.highlightsData_ = s.optBlob(3);
+    l.notesInlineNotesData_ = s.optBlob(4);
+    l.notesMarginNotesData_ = s.optBlob(5);
+    l.notesHighlightsData_ = s.optBlob(6);
 }
 
 bool LibraryStore::commit(QString* error) {
@@ -530,6 +566,16 @@ bool LibraryStore::commit(QString* error) {
     for (Lecture* l : std::as_const(dirtyLectures_)) {
         l->dirty_ = 0;
         if (!(l->unloadedBlobs_ & Lecture::KeyframeDataField)) l->storedKeyframeSize_ = l->keyframeData_ ? l->keyframeData_->size() : 0;
+        // A library of long lectures would otherwise keep every transcript in
+        // memory; once stored, large blobs are read again on demand.
+        if (l->transcriptData_ && l->transcriptData_->size() > kKeepInMemoryBytes) {
+            l->transcriptData_.reset();
+            l->unloadedBlobs_ |= Lecture::TranscriptDataField;
+        }
+        if (l->consolidatedData_ && l->consolidatedData_->size() > kKeepInMemoryBytes) {
+            l->consolidatedData_.reset();
+            l->unloadedBlobs_ |= Lecture::ConsolidatedDataField;
+        }
     }
     for (LectureFolder* f : std::as_const(dirtyFolders_)) f->dirty_ = false;
     dirtyLectures_.clear();
@@ -600,14 +646,7 @@ bool LibraryStore::refreshFromDisk() {
         l->dateAdded_ = f->dateAdded_;
         l->duration_ = f->duration_;
         l->statusRaw_ = f->statusRaw_;
-        l->screenshotTimestamps_ = f->screenshotTimestamps_;
         l->folderID_ = f->folderID_;
-        l->notesData_ = f->notesData_;
-        l->marginNotesData_ = f->marginNotesData_;
-        l->highlightsData_ = f->highlightsData_;
-        l->notesInlineNotesData_ = f->notesInlineNotesData_;
-        l->notesMarginNotesData_ = f->notesMarginNotesData_;
-        l->notesHighlightsData_ = f->notesHighlightsData_;
         l->transcribedWithModelID_ = f->transcribedWithModelID_;
         l->desiredModelID_ = f->desiredModelID_;
         l->consolidatedWithModelID_ = f->consolidatedWithModelID_;
@@ -616,7 +655,8 @@ bool LibraryStore::refreshFromDisk() {
         l->transcriptData_.reset();
         l->keyframeData_.reset();
         l->consolidatedData_.reset();
-        l->unloadedBlobs_ = Lecture::kLargeBlobFields;
+        l->screenshotTimestamps_.reset();
+        l->unloadedBlobs_ = Lecture::kLargeBlobFields | Lecture::kRowBlobFields;
         l->dirty_ = dirty;
         lectures_.push_back(l);
     }

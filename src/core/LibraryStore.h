@@ -73,6 +73,7 @@ private:
     void scheduleCommit(LectureFolder* folder);
     void armAutosave();
     std::optional<QByteArray> loadBlob(const QUuid& id, uint32_t field) const;
+    void loadRowBlobs(const Lecture& lecture) const;
     bool loadAll(QString* error);
     qint64 dataVersion() const;
 

@@ -60,9 +60,16 @@ TEST(TranscriptModel, RoundTripKeepsEveryValueToTheLastBit) {
             EXPECT_EQ(bits((*back)[i].words[w].end), bits(t[i].words[w].end));
         }
     }
-    // Negative zero is the one value whose sign JSON numbers do not keep; it reads back equal.
-    const auto zero = decodeTranscript(*encodeTranscript({{QUuid::createUuid(), "z", -0.0, 0, {}}}));
-    EXPECT_EQ(zero->at(0).startTime, 0.0);
+    // Negative zero keeps its sign too.
+    const auto zero = decodeTranscript(*encodeTranscript({{QUuid::createUuid(), "z", -0.0, 0, {{"w", -0.0, 0}}}}));
+    EXPECT_TRUE(std::signbit(zero->at(0).startTime));
+    EXPECT_TRUE(std::signbit(zero->at(0).words.at(0).start));
+    // Integral times and times written by other encoders (exponents, integers) read as numbers.
+    const auto other = decodeTranscript(R"([{"id":"6F1C2B9E-0A4D-4C3B-9E8F-ABCDEFABCDEF","text":"\u00e9\ud83d\ude00\n","startTime":12,"endTime":1.5e2}])");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->at(0).startTime, 12.0);
+    EXPECT_EQ(other->at(0).endTime, 150.0);
+    EXPECT_EQ(other->at(0).text, QString::fromUtf8("\xc3\xa9\xf0\x9f\x98\x80\n"));
 }
 
 TEST(TranscriptModel, StoredFormIsCompactWithUpperCaseIdsAndExactKeys) {
