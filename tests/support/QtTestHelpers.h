@@ -12,6 +12,10 @@
 #include <QUrl>
 
 #include <QCoroTask>
+#include <QEventLoop>
+
+#include <exception>
+#include <optional>
 
 #include <functional>
 #include <memory>
@@ -28,11 +32,45 @@ bool spinUntil(const std::function<bool()>& pred, int timeoutMs = 10000);
 void spinFor(int ms);
 
 // Runs a coroutine to completion on a nested event loop and returns its value.
+// An exception the coroutine throws is rethrown here (QCoro::waitFor would
+// leave its loop running forever).
 template <typename T>
 T await(QCoro::Task<T>&& task) {
-    return QCoro::waitFor(std::move(task));
+    QEventLoop loop;
+    std::optional<T> value;
+    std::exception_ptr error;
+    bool done = false;
+    auto runner = [&]() -> QCoro::Task<> {
+        try {
+            value.emplace(co_await task);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        loop.quit();
+    };
+    auto running = runner();
+    if (!done) loop.exec();
+    if (error) std::rethrow_exception(error);
+    return std::move(*value);
 }
-inline void await(QCoro::Task<>&& task) { QCoro::waitFor(std::move(task)); }
+inline void await(QCoro::Task<>&& task) {
+    QEventLoop loop;
+    std::exception_ptr error;
+    bool done = false;
+    auto runner = [&]() -> QCoro::Task<> {
+        try {
+            co_await task;
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        loop.quit();
+    };
+    auto running = runner();
+    if (!done) loop.exec();
+    if (error) std::rethrow_exception(error);
+}
 
 struct HttpRequest {
     QByteArray method;

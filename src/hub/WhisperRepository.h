@@ -1,0 +1,29 @@
+#pragma once
+
+// Which repository holds a Whisper catalogue model, and which of its files the
+// speech engine needs.
+
+#include <QString>
+#include <QStringList>
+
+namespace lumenote::hub {
+
+// "openai_whisper-small" -> "openai/whisper-small",
+// "openai_whisper-large-v3_turbo" -> "openai/whisper-large-v3-turbo".
+// The owner is everything before the first underscore; later underscores
+// stand for hyphens in the repository name.
+QString whisperRepository(const QString& modelID);
+
+// The files the engine reads, in download order. The weights come last so that
+// a snapshot whose links are still being written never looks complete.
+const QStringList& whisperModelFiles();
+
+// Whether `folder` holds a loadable model: config.json, model.safetensors and
+// a tokenizer (tokenizer.json, or vocab.json with merges.txt), each a readable
+// file (dangling links into deleted blobs do not count).
+bool isCompleteModelFolder(const QString& folder);
+
+// What a folder still lacks, for error messages (empty when complete).
+QStringList missingModelFiles(const QString& folder);
+
+}  // namespace lumenote::hub
