@@ -1,0 +1,354 @@
+#include "screenshots/ScreenshotCaptureService.h"
+
+#include "av/FFmpeg.h"
+#include "core/AppPaths.h"
+#include "core/Error.h"
+#include "core/Log.h"
+#include "core/Uuid.h"
+#include "screenshots/FrameAnalysis.h"
+#include "screenshots/FrameGenerator.h"
+#include "screenshots/TextRectangleDetector.h"
+#include "screenshots/WordRecognizer.h"
+
+#include <QBuffer>
+#include <QCoroFuture>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QPointer>
+#include <QSaveFile>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace lumenote {
+namespace {
+
+struct DurationProbe {
+    std::optional<double> seconds;
+    QString error;
+};
+
+DurationProbe readDuration(const QString& path) {
+    DurationProbe result;
+    const av::FormatContextPtr format = av::openInput(path, &result.error);
+    if (!format) return result;
+    if (format->duration == AV_NOPTS_VALUE) {
+        result.error = QStringLiteral("the duration is unknown");
+        return result;
+    }
+    result.seconds = double(format->duration) / AV_TIME_BASE;
+    return result;
+}
+
+// Phase 1. The generator decodes on its own thread and hands frames over
+// through a short queue; this thread runs the frame tests and the decisions.
+QList<double> scanVideo(const QString& path, double duration, ScanParameters parameters,
+                        const std::function<void(int sampled, int total)>& progress) {
+    const QList<double> times = scanSampleTimes(duration);
+    struct Item {
+        double t;
+        std::optional<GeneratedFrame> frame;
+    };
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Item> queue;
+    bool closed = false;
+    constexpr size_t kQueueLimit = 16;  // enough to ride out a slow frame test; bounded so memory stays small
+
+    std::thread producer([&] {
+        FrameGeneratorOptions options;
+        options.maximumSize = kScanThumbnailSize;
+        options.fillExactly = true;
+        options.grey = true;
+        options.toleranceBefore = 0.5;
+        options.toleranceAfter = 0.5;
+        options.skipNonReferenceFrames = true;
+        FrameGenerator generator(path, options);
+        generator.generate(times, [&](int, double t, std::optional<GeneratedFrame> frame) {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return queue.size() < kQueueLimit; });
+            queue.push_back({t, std::move(frame)});
+            changed.notify_all();
+            return true;
+        });
+        std::lock_guard lock(mutex);
+        closed = true;
+        changed.notify_all();
+    });
+
+    SceneScanner scanner(parameters, duration, [](const QImage& frame) { return WordRecognizer::recognizeWords(frame); });
+    for (;;) {
+        Item item;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return !queue.empty() || closed; });
+            if (queue.empty()) break;
+            item = std::move(queue.front());
+            queue.pop_front();
+            changed.notify_all();
+        }
+        if (!item.frame) {
+            scanner.addUndecodable();
+        } else {
+            const QImage& frame = item.frame->image;
+            const bool textSlide = TextRectangleDetector::isTextSlide(TextRectangleDetector::detect(frame));
+            scanner.add(item.t, greyThumbnail(frame, kScanThumbnailSize), textSlide, frame);
+        }
+        progress(scanner.framesSampled(), int(times.size()));
+    }
+    producer.join();
+
+    logLine(scanner.summaryLine());
+    if (const std::optional<QString> warning = scanner.warningLine()) logLine(*warning);
+    return scanner.selectedTimes();
+}
+
+struct CaptureResult {
+    int index = 0;
+    FrameOutcome outcome = FrameOutcome::DecodeFailed;
+    CapturedScreenshot screenshot;
+};
+
+// Phase 2 for one selected time: the sharpest of the next frames of the same
+// scene, decoded at full resolution.
+CaptureResult captureOne(const QString& path, int index, double t, double duration) {
+    BestFrameSearch search(t, duration);
+    {
+        FrameGeneratorOptions options;
+        options.maximumSize = kSearchThumbnailSize;
+        options.grey = true;
+        options.toleranceBefore = 0;
+        options.toleranceAfter = 0.4 * BestFrameSearch::kStep;
+        options.threads = 1;
+        FrameGenerator generator(path, options);
+        const QList<QPair<int, double>> candidates = search.candidates();
+        QList<double> times;
+        for (const auto& c : candidates) times.push_back(c.second);
+        generator.generate(times, [&](int k, double, std::optional<GeneratedFrame> frame) {
+            if (!frame) return true;
+            const QImage image = frame->image;
+            return search.add(candidates[k].first, candidates[k].second, greyThumbnail(image, kSearchThumbnailSize),
+                              [&] { return sharpness(image); });
+        });
+    }
+    CaptureResult result;
+    result.index = index;
+    FrameGeneratorOptions options;
+    options.maximumSize = QSize(2560, 1440);
+    options.toleranceBefore = 0;
+    options.toleranceAfter = 0.25;
+    options.threads = 1;
+    FrameGenerator generator(path, options);
+    const std::optional<GeneratedFrame> frame = generator.frameAt(search.bestTime());
+    if (!frame) {
+        result.outcome = FrameOutcome::DecodeFailed;
+    } else if (isBlackFrame(frame->image)) {
+        result.outcome = FrameOutcome::Black;
+    } else {
+        result.outcome = FrameOutcome::Captured;
+        result.screenshot = CapturedScreenshot::make(frame->image, frame->time);
+    }
+    return result;
+}
+
+void removeTemporaryCopy(const QString& source, const QString& prepared) {
+    if (QFileInfo(prepared).absoluteFilePath() != QFileInfo(source).absoluteFilePath()) QFile::remove(prepared);
+}
+
+}  // namespace
+
+ScreenshotCaptureService& ScreenshotCaptureService::shared() {
+    static ScreenshotCaptureService* instance = new ScreenshotCaptureService();
+    return *instance;
+}
+
+ScreenshotCaptureService::ScreenshotCaptureService(QObject* parent) : QObject(parent) {
+    capturePool_.setMaxThreadCount(kMaxConcurrentCaptures);
+    scanPool_.setMaxThreadCount(4);
+}
+
+ScreenshotCaptureService::~ScreenshotCaptureService() {
+    scanPool_.waitForDone();
+    capturePool_.waitForDone();
+}
+
+void ScreenshotCaptureService::setFFmpegTools(FFmpegTools tools) { transcoder_.setTools(std::move(tools)); }
+
+void ScreenshotCaptureService::post(const StatusCallback& callback, const std::shared_ptr<bool>& open, const QString& text, double fraction) {
+    if (!callback) return;
+    // Dropped when it arrives after the run has moved past the phase that sent it.
+    QMetaObject::invokeMethod(
+        this, [callback, open, text, fraction] {
+            if (*open) callback(text, fraction);
+        },
+        Qt::QueuedConnection);
+}
+
+QCoro::Task<QString> ScreenshotCaptureService::transcodeToH264IfNeeded(QString source, std::function<void(const QString&)> onProgress) {
+    co_return co_await transcoder_.transcodeToH264IfNeeded(std::move(source), std::move(onProgress));
+}
+
+QCoro::Task<QString> ScreenshotCaptureService::ensurePlayableFile(QString source, std::function<void(const QString&)> onStatus) {
+    co_return co_await transcoder_.ensurePlayableFile(std::move(source), std::move(onStatus));
+}
+
+QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreenshots(QString videoPath, quint8 pixelThreshold,
+                                                                                    StatusCallback onStatus, double minimumSpacing,
+                                                                                    double sceneSensitivity) {
+    auto report = [onStatus](const QString& text, double fraction) {
+        if (onStatus) onStatus(text, fraction);
+    };
+    const QString prepared =
+        co_await transcoder_.transcodeToH264IfNeeded(videoPath, [report](const QString& text) { report(text, 0.0); });
+
+    const DurationProbe probed = co_await QtConcurrent::run(&scanPool_, [prepared] { return readDuration(prepared); });
+    if (!probed.seconds) {
+        removeTemporaryCopy(videoPath, prepared);
+        throw DomainError(QString::fromLatin1(kErrorDomain), 2,
+                          QStringLiteral("Could not read the duration of %1: %2").arg(QFileInfo(videoPath).fileName(), probed.error));
+    }
+    const double duration = *probed.seconds;
+    if (duration <= 0) {
+        removeTemporaryCopy(videoPath, prepared);
+        co_return QList<CapturedScreenshot>{};
+    }
+
+    report(QStringLiteral("Scanning for scene changes\u2026"), 0.0);
+    const ScanParameters parameters{pixelThreshold, minimumSpacing, sceneSensitivity};
+    QPointer<ScreenshotCaptureService> self(this);
+    auto scanOpen = std::make_shared<bool>(true);
+    auto scanProgress = [this, self, onStatus, scanOpen](int sampled, int total) {
+        if (!self) return;
+        const double p = double(sampled) / total;
+        post(onStatus, scanOpen, QStringLiteral("Scanning\u2026 %1%").arg(int(p * 100)), 0.6 * p);
+    };
+    const QList<double> times = co_await QtConcurrent::run(
+        &scanPool_, [prepared, duration, parameters, scanProgress] { return scanVideo(prepared, duration, parameters, scanProgress); });
+
+    *scanOpen = false;
+    const int n = int(times.size());
+    report(capturingStatus(n), 0.6);
+    if (n == 0) {
+        report(capturedStatus(0), 1.0);
+        removeTemporaryCopy(videoPath, prepared);
+        co_return QList<CapturedScreenshot>{};
+    }
+
+    // Phase 2: the pool runs at most four captures at once.
+    auto finished = std::make_shared<std::pair<std::mutex, int>>();
+    auto captureOpen = std::make_shared<bool>(true);
+    QList<QFuture<CaptureResult>> children;
+    for (int i = 0; i < n; ++i) {
+        const double t = times[i];
+        children.push_back(QtConcurrent::run(&capturePool_, [this, self, onStatus, finished, captureOpen, prepared, i, t, duration, n] {
+            CaptureResult r = captureOne(prepared, i, t, duration);
+            std::lock_guard lock(finished->first);
+            const double p = double(++finished->second) / n;
+            if (self) post(onStatus, captureOpen, QStringLiteral("Capturing screenshots\u2026 %1%").arg(int(p * 100)), 0.6 + 0.4 * p);
+            return r;
+        }));
+    }
+    QList<CaptureResult> results;
+    for (QFuture<CaptureResult>& child : children) results.push_back(co_await child);
+    std::sort(results.begin(), results.end(), [](const CaptureResult& a, const CaptureResult& b) { return a.index < b.index; });
+
+    QList<CapturedScreenshot> kept;
+    int decodeFailures = 0, black = 0, blurry = 0;
+    for (const CaptureResult& r : results) {
+        switch (r.outcome) {
+        case FrameOutcome::Captured: kept.push_back(r.screenshot); break;
+        case FrameOutcome::DecodeFailed: ++decodeFailures; break;
+        case FrameOutcome::Black: ++black; break;
+        case FrameOutcome::Blurry: ++blurry; break;
+        }
+    }
+    logLine(phase2SummaryLine(int(kept.size()), n, decodeFailures, black, blurry));
+    *captureOpen = false;
+    report(capturedStatus(int(kept.size())), 1.0);
+    removeTemporaryCopy(videoPath, prepared);
+    co_return kept;
+}
+
+QString ScreenshotCaptureService::screenshotFolder(const QUuid& lectureID) {
+    return QDir(AppPaths::screenshotsDirectory()).filePath(uuidText(lectureID));
+}
+
+QString ScreenshotCaptureService::screenshotFileName(int index, double timestamp) {
+    return QString::asprintf("%04d_%.2f.jpg", index, timestamp);
+}
+
+double ScreenshotCaptureService::timestampFromFileName(const QString& fileName) {
+    const QString base = QFileInfo(fileName).completeBaseName();
+    const qsizetype underscore = base.indexOf(QLatin1Char('_'));
+    if (underscore < 0) return 0;
+    bool ok = false;
+    const double value = base.mid(underscore + 1).toDouble(&ok);
+    return ok ? value : 0;
+}
+
+QStringList ScreenshotCaptureService::saveScreenshots(const QList<CapturedScreenshot>& screenshots, const QUuid& lectureID) const {
+    const QString folder = screenshotFolder(lectureID);
+    if (!QDir().mkpath(folder)) throw Error(QStringLiteral("Could not create the folder %1.").arg(folder));
+    QStringList written;
+    for (int i = 0; i < screenshots.size(); ++i) {
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        if (screenshots[i].image.isNull() || !screenshots[i].image.save(&buffer, "JPG", 95))
+            throw DomainError(QString::fromLatin1(kErrorDomain), 1, QStringLiteral("Could not encode screenshot as JPEG."));
+        const QString path = QDir(folder).filePath(screenshotFileName(i, screenshots[i].timestamp));
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit())
+            throw Error(QStringLiteral("Could not write %1: %2").arg(path, file.errorString()));
+        written.push_back(path);
+    }
+    return written;
+}
+
+QList<CapturedScreenshot> ScreenshotCaptureService::loadScreenshots(const QUuid& lectureID) const {
+    const QString folder = screenshotFolder(lectureID);
+    const QFileInfo info(folder);
+    if (!info.exists()) return {};
+    QDir dir(folder);
+    if (!info.isDir() || !info.isReadable()) throw Error(QStringLiteral("Could not list the screenshots in %1.").arg(folder));
+    QStringList names;
+    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort))
+        if (entry.suffix() == QLatin1String("jpg")) names.push_back(entry.fileName());
+    std::sort(names.begin(), names.end());
+    QList<CapturedScreenshot> loaded;
+    for (const QString& name : names) {
+        QImage image;
+        if (!image.load(dir.filePath(name))) continue;
+        loaded.push_back(CapturedScreenshot::make(image, timestampFromFileName(name)));
+    }
+    return loaded;
+}
+
+bool ScreenshotCaptureService::isBlurry(const QImage& frame) { return isBlurryFrame(frame); }
+
+QCoro::Task<CapturedScreenshot> ScreenshotCaptureService::captureFrame(QString videoPath, double seconds) {
+    struct Outcome {
+        std::optional<GeneratedFrame> frame;
+        QString error;
+    };
+    const Outcome outcome = co_await QtConcurrent::run(&capturePool_, [videoPath, seconds] {
+        FrameGeneratorOptions options;
+        options.maximumSize = QSize(2560, 1440);
+        options.toleranceBefore = 0;
+        options.toleranceAfter = 0.1;
+        FrameGenerator generator(videoPath, options);
+        Outcome o;
+        o.frame = generator.frameAt(seconds, &o.error);
+        return o;
+    });
+    if (!outcome.frame) throw Error(outcome.error);
+    co_return CapturedScreenshot::make(outcome.frame->image, outcome.frame->time);
+}
+
+}  // namespace lumenote
