@@ -1,0 +1,240 @@
+#include "engine/Kernels.h"
+
+#include <cpuid.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "engine/Float16.h"
+
+namespace lumenote::engine::kernels {
+
+namespace {
+
+bool cpuHasF16c() {
+    unsigned a, b, c, d;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    return (c & bit_F16C) != 0;
+}
+
+bool supports(Isa isa) {
+    switch (isa) {
+        case Isa::scalar: return true;
+        case Isa::avx2:
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && cpuHasF16c();
+        case Isa::avx512:
+            return supports(Isa::avx2) && __builtin_cpu_supports("avx512f") &&
+                   __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+                   __builtin_cpu_supports("avx512dq");
+    }
+    return false;
+}
+
+const KernelTable* tableFor(Isa isa) {
+    switch (isa) {
+        case Isa::avx512: return &avx512::table;
+        case Isa::avx2: return &avx2::table;
+        case Isa::scalar: break;
+    }
+    return &scalar::table;
+}
+
+Isa initialIsa() {
+    Isa isa = bestIsa();
+    if (const char* env = std::getenv("LUMENOTE_ENGINE_ISA")) {
+        const std::string_view v(env);
+        Isa wanted = isa;
+        if (v == "scalar") wanted = Isa::scalar;
+        else if (v == "avx2") wanted = Isa::avx2;
+        else if (v == "avx512") wanted = Isa::avx512;
+        if (supports(wanted)) isa = wanted;
+    }
+    return isa;
+}
+
+std::atomic<Isa>& activeSlot() {
+    static std::atomic<Isa> slot{initialIsa()};
+    return slot;
+}
+
+const KernelTable& active() {
+    // Re-read each call: cheap, and lets tests switch levels.
+    return *tableFor(activeSlot().load(std::memory_order_relaxed));
+}
+
+}  // namespace
+
+Isa bestIsa() {
+    if (supports(Isa::avx512)) return Isa::avx512;
+    if (supports(Isa::avx2)) return Isa::avx2;
+    return Isa::scalar;
+}
+
+Isa activeIsa() { return activeSlot().load(); }
+
+bool setIsa(Isa isa) {
+    if (!supports(isa)) return false;
+    activeSlot().store(isa);
+    return true;
+}
+
+const char* isaName(Isa isa) {
+    switch (isa) {
+        case Isa::scalar: return "scalar";
+        case Isa::avx2: return "avx2";
+        case Isa::avx512: return "avx512";
+    }
+    return "?";
+}
+
+const char* weightTypeName(WeightType t) {
+    switch (t) {
+        case WeightType::f32: return "f32";
+        case WeightType::f16: return "f16";
+        case WeightType::bf16: return "bf16";
+        case WeightType::i8: return "int8";
+    }
+    return "?";
+}
+
+size_t weightTypeSize(WeightType t) {
+    switch (t) {
+        case WeightType::f32: return 4;
+        case WeightType::f16:
+        case WeightType::bf16: return 2;
+        case WeightType::i8: return 1;
+    }
+    return 4;
+}
+
+void gemvRows(const Matrix& w, const float* x, int n, size_t ldx, float* y, size_t ldy, int r0, int r1,
+              const float* bias) {
+    active().gemvRows(w, x, n, ldx, y, ldy, r0, r1, bias);
+}
+void attentionScores(const void* kT, WeightType type, int dim, int count, size_t ld, const float* q,
+                     float scale, float* scores) {
+    active().attentionScores(kT, type, dim, count, ld, q, scale, scores);
+}
+void attentionSum(const void* v, WeightType type, int dim, int count, size_t ld, const float* p, float* out) {
+    active().attentionSum(v, type, dim, count, ld, p, out);
+}
+void softmax(float* x, int n) { active().softmax(x, n); }
+void gelu(float* x, size_t n) { active().gelu(x, n); }
+void layerNorm(const float* x, const float* gamma, const float* beta, float* y, int n, float eps) {
+    active().layerNorm(x, gamma, beta, y, n, eps);
+}
+void add(float* y, const float* x, size_t n) { active().add(y, x, n); }
+
+void convertToF16(const float* src, uint16_t* dst, size_t n) {
+    for (size_t i = 0; i < n; ++i) dst[i] = floatToHalf(src[i]);
+}
+void convertToBf16(const float* src, uint16_t* dst, size_t n) {
+    for (size_t i = 0; i < n; ++i) dst[i] = floatToBf16(src[i]);
+}
+void convertF16ToF32(const uint16_t* src, float* dst, size_t n) {
+    for (size_t i = 0; i < n; ++i) dst[i] = halfToFloat(src[i]);
+}
+void convertBf16ToF32(const uint16_t* src, float* dst, size_t n) {
+    for (size_t i = 0; i < n; ++i) dst[i] = bf16ToFloat(src[i]);
+}
+void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales) {
+    for (int r = 0; r < rows; ++r) {
+        const float* s = src + size_t(r) * cols;
+        float m = 0;
+        for (int c = 0; c < cols; ++c) m = std::max(m, std::fabs(s[c]));
+        const float scale = m > 0 ? m / 127.0f : 1.0f;
+        const float inv = 1.0f / scale;
+        scales[r] = scale;
+        for (int c = 0; c < cols; ++c) {
+            dst[size_t(r) * cols + c] = int8_t(std::clamp<long>(std::lrint(s[c] * inv), -127, 127));
+        }
+    }
+}
+
+// ---- portable implementations ----
+namespace scalar {
+namespace {
+
+float load(const void* p, WeightType t, size_t i) {
+    switch (t) {
+        case WeightType::f32: return static_cast<const float*>(p)[i];
+        case WeightType::f16: return halfToFloat(static_cast<const uint16_t*>(p)[i]);
+        case WeightType::bf16: return bf16ToFloat(static_cast<const uint16_t*>(p)[i]);
+        case WeightType::i8: return float(static_cast<const int8_t*>(p)[i]);
+    }
+    return 0;
+}
+
+void gemvRowsImpl(const Matrix& w, const float* x, int n, size_t ldx, float* y, size_t ldy, int r0, int r1,
+                  const float* bias) {
+    for (int r = r0; r < r1; ++r) {
+        const size_t rowAt = size_t(r) * size_t(w.cols);
+        for (int j = 0; j < n; ++j) {
+            const float* xv = x + size_t(j) * ldx;
+            float acc = 0;
+            for (int c = 0; c < w.cols; ++c) acc += load(w.data, w.type, rowAt + size_t(c)) * xv[c];
+            if (w.type == WeightType::i8) acc *= w.scales[r];
+            y[size_t(j) * ldy + size_t(r)] = acc + (bias ? bias[r] : 0.0f);
+        }
+    }
+}
+
+void scoresImpl(const void* kT, WeightType type, int dim, int count, size_t ld, const float* q, float scale,
+                float* scores) {
+    for (int f = 0; f < count; ++f) {
+        float acc = 0;
+        for (int i = 0; i < dim; ++i) acc += q[i] * load(kT, type, size_t(i) * ld + size_t(f));
+        scores[f] = acc * scale;
+    }
+}
+
+void sumImpl(const void* v, WeightType type, int dim, int count, size_t ld, const float* p, float* out) {
+    for (int i = 0; i < dim; ++i) out[i] = 0;
+    for (int f = 0; f < count; ++f) {
+        for (int i = 0; i < dim; ++i) out[i] += p[f] * load(v, type, size_t(f) * ld + size_t(i));
+    }
+}
+
+void softmaxImpl(float* x, int n) {
+    float m = -INFINITY;
+    for (int i = 0; i < n; ++i) m = std::max(m, x[i]);
+    float s = 0;
+    for (int i = 0; i < n; ++i) {
+        x[i] = std::exp(x[i] - m);
+        s += x[i];
+    }
+    const float inv = 1.0f / s;
+    for (int i = 0; i < n; ++i) x[i] *= inv;
+}
+
+void geluImpl(float* x, size_t n) {
+    for (size_t i = 0; i < n; ++i) x[i] = 0.5f * x[i] * (1.0f + std::erf(x[i] * float(M_SQRT1_2)));
+}
+
+void layerNormImpl(const float* x, const float* g, const float* b, float* y, int n, float eps) {
+    double mean = 0;
+    for (int i = 0; i < n; ++i) mean += x[i];
+    mean /= n;
+    double var = 0;
+    for (int i = 0; i < n; ++i) var += (x[i] - mean) * (x[i] - mean);
+    var /= n;
+    const float inv = float(1.0 / std::sqrt(var + eps));
+    const float fm = float(mean);
+    for (int i = 0; i < n; ++i) y[i] = (x[i] - fm) * inv * g[i] + b[i];
+}
+
+void addImpl(float* y, const float* x, size_t n) {
+    for (size_t i = 0; i < n; ++i) y[i] += x[i];
+}
+
+}  // namespace
+
+const KernelTable table = {gemvRowsImpl, scoresImpl, sumImpl, softmaxImpl, geluImpl, layerNormImpl, addImpl};
+
+}  // namespace scalar
+
+}  // namespace lumenote::engine::kernels

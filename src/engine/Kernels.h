@@ -1,0 +1,77 @@
+#pragma once
+
+// Numeric kernels with runtime CPU dispatch: a portable scalar version, AVX2+FMA+F16C, and
+// AVX-512 (F/BW/VL/DQ). The best supported level is chosen on first use; the environment
+// variable LUMENOTE_ENGINE_ISA=scalar|avx2|avx512 lowers it (benchmarks, comparisons).
+
+#include <cstddef>
+#include <cstdint>
+
+namespace lumenote::engine::kernels {
+
+enum class Isa { scalar, avx2, avx512 };
+
+Isa bestIsa();
+Isa activeIsa();
+// Selects a level; returns false (and changes nothing) when the CPU lacks it.
+bool setIsa(Isa isa);
+const char* isaName(Isa isa);
+
+enum class WeightType { f32, f16, bf16, i8 };
+const char* weightTypeName(WeightType t);
+size_t weightTypeSize(WeightType t);
+
+// A row-major matrix of `rows` x `cols` in one of the storage types. i8 rows carry one float
+// scale each (value = scale * q).
+struct Matrix {
+    const void* data = nullptr;
+    const float* scales = nullptr;
+    WeightType type = WeightType::f32;
+    int rows = 0;
+    int cols = 0;
+
+    size_t bytes() const { return size_t(rows) * size_t(cols) * weightTypeSize(type) + (scales ? size_t(rows) * 4 : 0); }
+};
+
+// y[j * ldy + r] = dot(W[r], x[j * ldx ..]) + (bias ? bias[r] : 0) for r in [r0, r1), j < n.
+// Each weight row is read from memory once for all n vectors.
+void gemvRows(const Matrix& w, const float* x, int n, size_t ldx, float* y, size_t ldy, int r0,
+              int r1, const float* bias);
+
+// scores[f] = scale * sum_i q[i] * kT[i * ld + f], for f < count (keys stored transposed).
+void attentionScores(const void* kT, WeightType type, int dim, int count, size_t ld, const float* q,
+                     float scale, float* scores);
+// out[i] = sum_f p[f] * v[f * ld + i], for i < dim.
+void attentionSum(const void* v, WeightType type, int dim, int count, size_t ld, const float* p,
+                  float* out);
+
+void softmax(float* x, int n);                 // in place
+void gelu(float* x, size_t n);                 // x * Phi(x), exact erf form
+void layerNorm(const float* x, const float* gamma, const float* beta, float* y, int n, float eps);
+void add(float* y, const float* x, size_t n);  // y += x
+
+// Storage conversions (round to nearest even). Not dispatched where the scalar code is fast
+// enough; they run once at load time.
+void convertToF16(const float* src, uint16_t* dst, size_t n);
+void convertToBf16(const float* src, uint16_t* dst, size_t n);
+void convertF16ToF32(const uint16_t* src, float* dst, size_t n);
+void convertBf16ToF32(const uint16_t* src, float* dst, size_t n);
+// Per-row symmetric int8: scale = max|row| / 127.
+void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales);
+
+// The dispatch table each implementation fills in.
+struct KernelTable {
+    void (*gemvRows)(const Matrix&, const float*, int, size_t, float*, size_t, int, int, const float*);
+    void (*attentionScores)(const void*, WeightType, int, int, size_t, const float*, float, float*);
+    void (*attentionSum)(const void*, WeightType, int, int, size_t, const float*, float*);
+    void (*softmax)(float*, int);
+    void (*gelu)(float*, size_t);
+    void (*layerNorm)(const float*, const float*, const float*, float*, int, float);
+    void (*add)(float*, const float*, size_t);
+};
+
+namespace scalar { extern const KernelTable table; }
+namespace avx2 { extern const KernelTable table; }
+namespace avx512 { extern const KernelTable table; }
+
+}  // namespace lumenote::engine::kernels

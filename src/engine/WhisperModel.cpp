@@ -1,0 +1,665 @@
+#include "engine/WhisperModel.h"
+
+#include <cblas.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "engine/Float16.h"
+#include "engine/Models.h"
+#include "engine/WhisperError.h"
+
+namespace lumenote::engine {
+
+using kernels::Matrix;
+using kernels::WeightType;
+
+namespace {
+
+constexpr int kEncoderFrames = 1500;
+constexpr float kLayerNormEps = 1e-5f;
+constexpr int kChunkRows = 64;  // rows per parallel chunk of a matrix-vector product
+
+double secondsSince(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+struct Norm {
+    const float* g = nullptr;
+    const float* b = nullptr;
+};
+
+// A linear layer used through sgemm (encoder, cross-attention keys and values): F32 [out][in].
+struct Dense {
+    const float* w = nullptr;
+    const float* b = nullptr;
+    int out = 0, in = 0;
+};
+
+// A linear layer streamed once per decoded token, in the decoder's storage type.
+struct Lin {
+    Matrix w;
+    const float* b = nullptr;
+};
+
+struct EncLayer {
+    Norm ln1, ln2;
+    Dense q, k, v, o, fc1, fc2;
+};
+
+struct DecLayer {
+    Norm ln1, ln2, ln3;
+    Lin q, k, v, o, cq, co, fc1, fc2;
+    Dense ck, cv;
+};
+
+}  // namespace
+
+struct WhisperModel::Weights {
+    std::vector<std::vector<float>> ownedF32;
+    std::vector<std::vector<std::byte>> ownedBytes;
+    Dense conv1, conv2;  // [d][inChannels * 3]
+    const float* encPos = nullptr;
+    std::vector<EncLayer> enc;
+    Norm encLn;
+    Matrix embed;  // [vocab][d], also the output projection
+    const float* decPos = nullptr;
+    std::vector<DecLayer> dec;
+    Norm decLn;
+};
+
+struct WhisperModel::Scratch {
+    // Encoder, per window.
+    std::vector<float> col, conv, x, h, q, k, v, o, ff, scores;
+    // Decoder, per call (rows = tokens in the call).
+    std::vector<float> dx, dh, dq, dk, dv, da, dt, dff;
+    std::vector<float> threadScores;  // [threads][max(1500, maxPos)]
+    std::vector<float> logitsAll;
+};
+
+const char* precisionName(WeightPrecision p) {
+    switch (p) {
+        case WeightPrecision::automatic: return "auto";
+        case WeightPrecision::f32: return "f32";
+        case WeightPrecision::f16: return "f16";
+        case WeightPrecision::bf16: return "bf16";
+        case WeightPrecision::int8: return "int8";
+    }
+    return "?";
+}
+
+WeightPrecision parsePrecision(const std::string& text) {
+    for (WeightPrecision p : {WeightPrecision::automatic, WeightPrecision::f32, WeightPrecision::f16,
+                              WeightPrecision::bf16, WeightPrecision::int8}) {
+        if (text == precisionName(p)) return p;
+    }
+    throw WhisperError("Unknown weight precision \"" + text + "\" (expected auto, f32, f16, bf16 or int8)");
+}
+
+namespace {
+
+// Fetches tensors from the file with their expected shapes, converting where the stored dtype
+// is not the one the computation wants.
+class Loader {
+public:
+    Loader(const SafetensorsFile& file, WhisperModel::Weights& w) : f_(file), w_(w) {}
+
+    const TensorView& tensor(const std::string& name, const std::vector<int64_t>& shape) {
+        const TensorView& t = f_.require(name, shape);
+        if (t.dtype != DType::F32 && t.dtype != DType::F16 && t.dtype != DType::BF16) {
+            throw WhisperError(f_.path() + ": tensor '" + name + "' has dtype " + dtypeName(t.dtype) +
+                               ", expected F32, F16 or BF16");
+        }
+        return t;
+    }
+
+    static void toF32(const TensorView& t, size_t offset, size_t count, float* dst) {
+        switch (t.dtype) {
+            case DType::F32: std::memcpy(dst, t.data + offset * 4, count * 4); break;
+            case DType::F16: {
+                for (size_t i = 0; i < count; ++i) {
+                    uint16_t h;
+                    std::memcpy(&h, t.data + (offset + i) * 2, 2);
+                    dst[i] = halfToFloat(h);
+                }
+                break;
+            }
+            case DType::BF16: {
+                for (size_t i = 0; i < count; ++i) {
+                    uint16_t h;
+                    std::memcpy(&h, t.data + (offset + i) * 2, 2);
+                    dst[i] = bf16ToFloat(h);
+                }
+                break;
+            }
+            default: break;
+        }
+    }
+
+    const float* f32(const std::string& name, const std::vector<int64_t>& shape) {
+        const TensorView& t = tensor(name, shape);
+        if (t.dtype == DType::F32 && reinterpret_cast<uintptr_t>(t.data) % alignof(float) == 0) {
+            return reinterpret_cast<const float*>(t.data);
+        }
+        std::vector<float>& buf = w_.ownedF32.emplace_back(size_t(t.elementCount()));
+        toF32(t, 0, buf.size(), buf.data());
+        f_.file()->release(t.data, t.bytes);
+        return buf.data();
+    }
+
+    Matrix matrix(const std::string& name, int rows, int cols, WeightType type) {
+        const TensorView& t = tensor(name, {rows, cols});
+        Matrix m;
+        m.type = type;
+        m.rows = rows;
+        m.cols = cols;
+        const bool sameType = (type == WeightType::f32 && t.dtype == DType::F32) ||
+                              (type == WeightType::f16 && t.dtype == DType::F16) ||
+                              (type == WeightType::bf16 && t.dtype == DType::BF16);
+        if (sameType && reinterpret_cast<uintptr_t>(t.data) % kernels::weightTypeSize(type) == 0) {
+            m.data = t.data;
+            return m;
+        }
+        const size_t count = size_t(rows) * size_t(cols);
+        std::vector<std::byte>& buf = w_.ownedBytes.emplace_back(count * kernels::weightTypeSize(type) +
+                                                                 (type == WeightType::i8 ? size_t(rows) * 4 : 0));
+        std::vector<float> row(static_cast<size_t>(cols));
+        float* scales = type == WeightType::i8 ? reinterpret_cast<float*>(buf.data() + count) : nullptr;
+        for (int r = 0; r < rows; ++r) {
+            toF32(t, size_t(r) * size_t(cols), size_t(cols), row.data());
+            const size_t at = size_t(r) * size_t(cols);
+            switch (type) {
+                case WeightType::f32: std::memcpy(buf.data() + at * 4, row.data(), size_t(cols) * 4); break;
+                case WeightType::f16:
+                    kernels::convertToF16(row.data(), reinterpret_cast<uint16_t*>(buf.data()) + at, size_t(cols));
+                    break;
+                case WeightType::bf16:
+                    kernels::convertToBf16(row.data(), reinterpret_cast<uint16_t*>(buf.data()) + at, size_t(cols));
+                    break;
+                case WeightType::i8:
+                    kernels::quantizeRowsI8(row.data(), 1, cols, reinterpret_cast<int8_t*>(buf.data()) + at, scales + r);
+                    break;
+            }
+        }
+        f_.file()->release(t.data, t.bytes);
+        m.data = buf.data();
+        m.scales = scales;
+        return m;
+    }
+
+    Norm norm(const std::string& prefix, int d) {
+        return {f32(prefix + ".weight", {d}), f32(prefix + ".bias", {d})};
+    }
+
+    Dense dense(const std::string& prefix, int out, int in, bool bias) {
+        Dense x;
+        x.out = out;
+        x.in = in;
+        x.w = f32(prefix + ".weight", {out, in});
+        if (bias) x.b = f32(prefix + ".bias", {out});
+        return x;
+    }
+
+    Lin lin(const std::string& prefix, int out, int in, bool bias, WeightType type) {
+        Lin x;
+        x.w = matrix(prefix + ".weight", out, in, type);
+        if (bias) x.b = f32(prefix + ".bias", {out});
+        return x;
+    }
+
+    Dense conv(const std::string& prefix, int out, int in) {
+        Dense x;
+        x.out = out;
+        x.in = in * 3;
+        x.w = f32(prefix + ".weight", {out, in, 3});  // [out][in][3] is [out][in*3] row-major
+        x.b = f32(prefix + ".bias", {out});
+        return x;
+    }
+
+private:
+    const SafetensorsFile& f_;
+    WhisperModel::Weights& w_;
+};
+
+// Y[rows][out] = X[rows][in] * W^T (+ bias), or += when accumulate.
+void linear(const Dense& l, const float* x, int rows, float* y, bool accumulate) {
+    cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, rows, l.out, l.in, 1.0f, x, l.in, l.w, l.in,
+                accumulate ? 1.0f : 0.0f, y, l.out);
+    if (l.b) {
+        for (int r = 0; r < rows; ++r) kernels::add(y + size_t(r) * l.out, l.b, size_t(l.out));
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<WhisperModel> WhisperModel::load(const std::string& folder, const ModelComputeOptions& options) {
+    namespace fs = std::filesystem;
+    if (!fs::is_directory(folder)) throw WhisperError(folder + ": the model folder does not exist");
+    const WhisperModelConfig config = WhisperModelConfig::load(folder);
+    auto file = std::make_shared<SafetensorsFile>((fs::path(folder) / "model.safetensors").string());
+    return fromFile(config, std::move(file), options);
+}
+
+std::unique_ptr<WhisperModel> WhisperModel::fromFile(const WhisperModelConfig& config,
+                                                     std::shared_ptr<SafetensorsFile> file,
+                                                     const ModelComputeOptions& options) {
+    return std::unique_ptr<WhisperModel>(new WhisperModel(config, std::move(file), options));
+}
+
+WhisperModel::WhisperModel(const WhisperModelConfig& config, std::shared_ptr<SafetensorsFile> file,
+                           const ModelComputeOptions& options)
+    : config_(config),
+      file_(std::move(file)),
+      w_(std::make_unique<Weights>()),
+      pool_(options.threads),
+      features_(config.numMelBins),
+      s_(std::make_unique<Scratch>()) {
+    switch (options.decoderPrecision) {
+        case WeightPrecision::f32: decoderType_ = WeightType::f32; break;
+        case WeightPrecision::bf16: decoderType_ = WeightType::bf16; break;
+        case WeightPrecision::int8: decoderType_ = WeightType::i8; break;
+        case WeightPrecision::automatic:
+        case WeightPrecision::f16: decoderType_ = WeightType::f16; break;
+    }
+    // Reduced-precision runs also keep the cross-attention cache in half precision: it is read
+    // in full for every token.
+    crossCacheType_ = decoderType_ == WeightType::f32 ? WeightType::f32 : WeightType::f16;
+
+    const int d = config_.dModel, nm = config_.numMelBins, V = config_.vocabSize;
+    const int fe = config_.encoderFfnDim, fd = config_.decoderFfnDim;
+    Loader ld(*file_, *w_);
+    Weights& w = *w_;
+    w.conv1 = ld.conv("model.encoder.conv1", d, nm);
+    w.conv2 = ld.conv("model.encoder.conv2", d, d);
+    w.encPos = ld.f32("model.encoder.embed_positions.weight", {kEncoderFrames, d});
+    for (int l = 0; l < config_.encoderLayers; ++l) {
+        const std::string p = "model.encoder.layers." + std::to_string(l) + ".";
+        EncLayer e;
+        e.ln1 = ld.norm(p + "self_attn_layer_norm", d);
+        e.q = ld.dense(p + "self_attn.q_proj", d, d, true);
+        e.k = ld.dense(p + "self_attn.k_proj", d, d, false);
+        e.v = ld.dense(p + "self_attn.v_proj", d, d, true);
+        e.o = ld.dense(p + "self_attn.out_proj", d, d, true);
+        e.ln2 = ld.norm(p + "final_layer_norm", d);
+        e.fc1 = ld.dense(p + "fc1", fe, d, true);
+        e.fc2 = ld.dense(p + "fc2", d, fe, true);
+        w.enc.push_back(e);
+    }
+    w.encLn = ld.norm("model.encoder.layer_norm", d);
+    w.embed = ld.matrix("model.decoder.embed_tokens.weight", V, d, decoderType_);
+    w.decPos = ld.f32("model.decoder.embed_positions.weight", {config_.maxTargetPositions, d});
+    for (int l = 0; l < config_.decoderLayers; ++l) {
+        const std::string p = "model.decoder.layers." + std::to_string(l) + ".";
+        DecLayer e;
+        e.ln1 = ld.norm(p + "self_attn_layer_norm", d);
+        e.q = ld.lin(p + "self_attn.q_proj", d, d, true, decoderType_);
+        e.k = ld.lin(p + "self_attn.k_proj", d, d, false, decoderType_);
+        e.v = ld.lin(p + "self_attn.v_proj", d, d, true, decoderType_);
+        e.o = ld.lin(p + "self_attn.out_proj", d, d, true, decoderType_);
+        e.ln2 = ld.norm(p + "encoder_attn_layer_norm", d);
+        e.cq = ld.lin(p + "encoder_attn.q_proj", d, d, true, decoderType_);
+        e.ck = ld.dense(p + "encoder_attn.k_proj", d, d, false);
+        e.cv = ld.dense(p + "encoder_attn.v_proj", d, d, true);
+        e.co = ld.lin(p + "encoder_attn.out_proj", d, d, true, decoderType_);
+        e.ln3 = ld.norm(p + "final_layer_norm", d);
+        e.fc1 = ld.lin(p + "fc1", fd, d, true, decoderType_);
+        e.fc2 = ld.lin(p + "fc2", d, fd, true, decoderType_);
+        w.dec.push_back(e);
+    }
+    w.decLn = ld.norm("model.decoder.layer_norm", d);
+
+    const int L = config_.decoderLayers, P = config_.maxTargetPositions;
+    const size_t crossElems = size_t(L) * kEncoderFrames * size_t(d);
+    crossK_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
+    crossV_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
+    selfK_.assign(size_t(L) * P * size_t(d), 0.0f);
+    selfV_.assign(size_t(L) * P * size_t(d), 0.0f);
+    alignmentRecorded_.assign(size_t(P), 0);
+    s_->threadScores.resize(size_t(pool_.size()) * size_t(std::max(kEncoderFrames, P)));
+}
+
+WhisperModel::~WhisperModel() = default;
+
+size_t WhisperModel::decoderWeightBytesPerToken() const {
+    size_t bytes = w_->embed.bytes();
+    for (const DecLayer& l : w_->dec) {
+        for (const Lin* x : {&l.q, &l.k, &l.v, &l.o, &l.cq, &l.co, &l.fc1, &l.fc2}) bytes += x->w.bytes();
+    }
+    return bytes;
+}
+
+void WhisperModel::computeMel(std::span<const float> samples, float* mel) { features_.compute(samples, mel); }
+
+void WhisperModel::encode(const float* mel, float* out) {
+    const int d = config_.dModel, nm = config_.numMelBins, T = kEncoderFrames, T0 = kMelFrames;
+    const int H = config_.encoderHeads, dh = d / H, fe = config_.encoderFfnDim;
+    Scratch& s = *s_;
+    Weights& w = *w_;
+    s.col.resize(size_t(T0) * size_t(3 * std::max(nm, d)));
+    s.conv.resize(size_t(T0) * d);
+    s.x.resize(size_t(T) * d);
+    s.h.resize(size_t(T) * d);
+    s.q.resize(size_t(T) * d);
+    s.k.resize(size_t(T) * d);
+    s.v.resize(size_t(T) * d);
+    s.o.resize(size_t(T) * d);
+    s.ff.resize(size_t(T) * fe);
+    s.scores.resize(size_t(T) * T);
+
+    const auto parallelRows = [&](int rows, const std::function<void(int, int)>& fn) {
+        const int chunk = 64;
+        pool_.run((rows + chunk - 1) / chunk, [&](int c) { fn(c * chunk, std::min(rows, (c + 1) * chunk)); });
+    };
+
+    // conv1 (stride 1, padding 1) as one product: col[t][c * 3 + k] = mel[t + k - 1][c].
+    {
+        float* col = s.col.data();
+        for (int t = 0; t < T0; ++t) {
+            float* row = col + size_t(t) * 3 * nm;
+            for (int c = 0; c < nm; ++c) {
+                for (int k = 0; k < 3; ++k) {
+                    const int src = t + k - 1;
+                    row[c * 3 + k] = (src >= 0 && src < T0) ? mel[size_t(src) * nm + c] : 0.0f;
+                }
+            }
+        }
+        linear(w.conv1, col, T0, s.conv.data(), false);
+        parallelRows(T0, [&](int a, int b) { kernels::gelu(s.conv.data() + size_t(a) * d, size_t(b - a) * d); });
+    }
+    // conv2 (stride 2, padding 1): col[t][c * 3 + k] = conv[2t + k - 1][c].
+    {
+        float* col = s.col.data();
+        for (int t = 0; t < T; ++t) {
+            float* row = col + size_t(t) * 3 * d;
+            for (int c = 0; c < d; ++c) {
+                for (int k = 0; k < 3; ++k) {
+                    const int src = 2 * t + k - 1;
+                    row[c * 3 + k] = (src >= 0 && src < T0) ? s.conv[size_t(src) * d + c] : 0.0f;
+                }
+            }
+        }
+        linear(w.conv2, col, T, s.x.data(), false);
+        parallelRows(T, [&](int a, int b) {
+            kernels::gelu(s.x.data() + size_t(a) * d, size_t(b - a) * d);
+            kernels::add(s.x.data() + size_t(a) * d, w.encPos + size_t(a) * d, size_t(b - a) * d);
+        });
+    }
+
+    const float scale = 1.0f / std::sqrt(float(dh));
+    for (const EncLayer& l : w.enc) {
+        parallelRows(T, [&](int a, int b) {
+            for (int t = a; t < b; ++t) {
+                kernels::layerNorm(s.x.data() + size_t(t) * d, l.ln1.g, l.ln1.b, s.h.data() + size_t(t) * d, d,
+                                   kLayerNormEps);
+            }
+        });
+        linear(l.q, s.h.data(), T, s.q.data(), false);
+        linear(l.k, s.h.data(), T, s.k.data(), false);
+        linear(l.v, s.h.data(), T, s.v.data(), false);
+        for (int hd = 0; hd < H; ++hd) {
+            cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, T, T, dh, scale, s.q.data() + hd * dh, d,
+                        s.k.data() + hd * dh, d, 0.0f, s.scores.data(), T);
+            parallelRows(T, [&](int a, int b) {
+                for (int t = a; t < b; ++t) kernels::softmax(s.scores.data() + size_t(t) * T, T);
+            });
+            cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, T, dh, T, 1.0f, s.scores.data(), T,
+                        s.v.data() + hd * dh, d, 0.0f, s.o.data() + hd * dh, d);
+        }
+        linear(l.o, s.o.data(), T, s.x.data(), true);
+        parallelRows(T, [&](int a, int b) {
+            for (int t = a; t < b; ++t) {
+                kernels::layerNorm(s.x.data() + size_t(t) * d, l.ln2.g, l.ln2.b, s.h.data() + size_t(t) * d, d,
+                                   kLayerNormEps);
+            }
+        });
+        linear(l.fc1, s.h.data(), T, s.ff.data(), false);
+        parallelRows(T, [&](int a, int b) { kernels::gelu(s.ff.data() + size_t(a) * fe, size_t(b - a) * fe); });
+        linear(l.fc2, s.ff.data(), T, s.x.data(), true);
+    }
+    parallelRows(T, [&](int a, int b) {
+        for (int t = a; t < b; ++t) {
+            kernels::layerNorm(s.x.data() + size_t(t) * d, w.encLn.g, w.encLn.b, out + size_t(t) * d, d,
+                               kLayerNormEps);
+        }
+    });
+}
+
+void WhisperModel::setEncoderOutput(const float* enc, int audioFrames) {
+    const int d = config_.dModel, H = config_.decoderHeads, dh = d / H, T = kEncoderFrames;
+    audioFrames_ = std::clamp(audioFrames, 1, T);
+    Scratch& s = *s_;
+    s.k.resize(size_t(T) * d);
+    const size_t layerElems = size_t(T) * d;
+    for (size_t l = 0; l < w_->dec.size(); ++l) {
+        const DecLayer& dl = w_->dec[l];
+        // Keys transposed: K^T = Wk * enc^T gives [d][T], i.e. [head][dHead][frame].
+        float* kT = crossCacheType_ == WeightType::f32 ? reinterpret_cast<float*>(crossK_.data()) + l * layerElems
+                                                       : s.k.data();
+        cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, d, T, d, 1.0f, dl.ck.w, d, enc, d, 0.0f, kT, T);
+        if (crossCacheType_ == WeightType::f16) {
+            kernels::convertToF16(kT, reinterpret_cast<uint16_t*>(crossK_.data()) + l * layerElems, layerElems);
+        }
+        // Values: [frame][d] -> [head][frame][dHead].
+        linear(dl.cv, enc, T, s.k.data(), false);
+        for (int h = 0; h < H; ++h) {
+            for (int f = 0; f < T; ++f) {
+                const float* src = s.k.data() + size_t(f) * d + size_t(h) * dh;
+                const size_t at = l * layerElems + (size_t(h) * T + size_t(f)) * dh;
+                if (crossCacheType_ == WeightType::f32) {
+                    std::memcpy(reinterpret_cast<float*>(crossV_.data()) + at, src, size_t(dh) * 4);
+                } else {
+                    kernels::convertToF16(src, reinterpret_cast<uint16_t*>(crossV_.data()) + at, size_t(dh));
+                }
+            }
+        }
+    }
+    cacheLength_ = 0;
+    std::fill(alignmentRecorded_.begin(), alignmentRecorded_.end(), 0);
+    alignment_.clear();
+}
+
+EncodeTimings WhisperModel::encodeWindow(std::span<const float> samples) {
+    EncodeTimings t;
+    const int d = config_.dModel;
+    mel_.resize(size_t(kMelFrames) * config_.numMelBins);
+    encoderOut_.resize(size_t(kEncoderFrames) * d);
+    auto t0 = std::chrono::steady_clock::now();
+    computeMel(samples.first(std::min(samples.size(), size_t(kWindowSamples))), mel_.data());
+    t.logmel = secondsSince(t0);
+    t0 = std::chrono::steady_clock::now();
+    encode(mel_.data(), encoderOut_.data());
+    t.encoder = secondsSince(t0);
+    t0 = std::chrono::steady_clock::now();
+    const int frames = int((std::min(samples.size(), size_t(kWindowSamples)) + kSamplesPerEncoderFrame - 1) /
+                           kSamplesPerEncoderFrame);
+    setEncoderOutput(encoderOut_.data(), frames);
+    t.crossKv = secondsSince(t0);
+    return t;
+}
+
+std::span<const float> WhisperModel::alignmentWeights(int position) const {
+    if (position < 0 || position >= config_.maxTargetPositions || !alignmentRecorded_[size_t(position)] ||
+        alignment_.empty()) {
+        return {};
+    }
+    const size_t row = config_.alignmentHeads.size() * size_t(audioFrames_);
+    return {alignment_.data() + size_t(position) * row, row};
+}
+
+void WhisperModel::decode(std::span<const int> tokens, int keep, std::span<float> logits) {
+    if (int(logits.size()) < config_.vocabSize) throw WhisperError("The logits buffer is smaller than the vocabulary");
+    run(tokens, keep, logits.data(), false);
+}
+
+void WhisperModel::decodeAll(std::span<const int> tokens, int keep, float* logits) { run(tokens, keep, logits, true); }
+
+void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, bool allPositions) {
+    const int n = int(tokens.size());
+    const int d = config_.dModel, H = config_.decoderHeads, dh = d / H, V = config_.vocabSize;
+    const int P = config_.maxTargetPositions, T = kEncoderFrames, ff = config_.decoderFfnDim;
+    if (n == 0) throw WhisperError("The decoder was given no tokens");
+    if (keep < 0 || keep > cacheLength_) {
+        throw WhisperError("The decoder cache holds " + std::to_string(cacheLength_) + " positions, cannot keep " +
+                           std::to_string(keep));
+    }
+    if (keep + n > P) {
+        throw WhisperError("The decoder's context of " + std::to_string(P) + " positions is full");
+    }
+    for (int t : tokens) {
+        if (t < 0 || t >= V) throw WhisperError("Token id " + std::to_string(t) + " is outside the vocabulary");
+    }
+    Scratch& s = *s_;
+    Weights& w = *w_;
+    for (auto* b : {&s.dx, &s.dh, &s.dq, &s.dk, &s.dv, &s.da, &s.dt}) b->resize(size_t(n) * d);
+    s.dff.resize(size_t(n) * ff);
+    const size_t scoreStride = size_t(std::max(T, P));
+
+    // Token embeddings plus positions.
+    for (int j = 0; j < n; ++j) {
+        float* x = s.dx.data() + size_t(j) * d;
+        const size_t at = size_t(tokens[size_t(j)]) * d;
+        switch (w.embed.type) {
+            case WeightType::f32: std::memcpy(x, static_cast<const float*>(w.embed.data) + at, size_t(d) * 4); break;
+            case WeightType::f16: kernels::convertF16ToF32(static_cast<const uint16_t*>(w.embed.data) + at, x, size_t(d)); break;
+            case WeightType::bf16: kernels::convertBf16ToF32(static_cast<const uint16_t*>(w.embed.data) + at, x, size_t(d)); break;
+            case WeightType::i8: {
+                const int8_t* q = static_cast<const int8_t*>(w.embed.data) + at;
+                const float sc = w.embed.scales[tokens[size_t(j)]];
+                for (int i = 0; i < d; ++i) x[i] = float(q[i]) * sc;
+                break;
+            }
+        }
+        kernels::add(x, w.decPos + size_t(keep + j) * d, size_t(d));
+    }
+
+    struct Task {
+        const Lin* lin;
+        const float* x;
+        float* y;
+    };
+    // Row-chunked matrix-vector products over the pool, several matrices in one job.
+    const auto gemv = [&](std::initializer_list<Task> tasks, int rowsIn) {
+        Task list[3];
+        int firstChunk[4] = {0, 0, 0, 0};
+        int k = 0;
+        for (const Task& t : tasks) {
+            list[k] = t;
+            firstChunk[k + 1] = firstChunk[k] + (t.lin->w.rows + kChunkRows - 1) / kChunkRows;
+            ++k;
+        }
+        pool_.run(firstChunk[k], [&](int c) {
+            int i = 0;
+            while (c >= firstChunk[i + 1]) ++i;
+            const Task& t = list[i];
+            const int r0 = (c - firstChunk[i]) * kChunkRows;
+            const int r1 = std::min(t.lin->w.rows, r0 + kChunkRows);
+            kernels::gemvRows(t.lin->w, t.x, rowsIn, size_t(t.lin->w.cols), t.y, size_t(t.lin->w.rows), r0, r1,
+                              t.lin->b);
+        });
+    };
+    const auto norm = [&](const Norm& nm) {
+        for (int j = 0; j < n; ++j) {
+            kernels::layerNorm(s.dx.data() + size_t(j) * d, nm.g, nm.b, s.dh.data() + size_t(j) * d, d, kLayerNormEps);
+        }
+    };
+    const float scale = 1.0f / std::sqrt(float(dh));
+
+    // Which alignment slot each (layer, head) records into, or -1.
+    const size_t alignRow = config_.alignmentHeads.size() * size_t(audioFrames_);
+    if (recordAlignment_ && alignment_.size() != size_t(P) * alignRow) {
+        alignment_.assign(size_t(P) * alignRow, 0.0f);
+        std::fill(alignmentRecorded_.begin(), alignmentRecorded_.end(), 0);
+    }
+    std::vector<int> alignSlot(size_t(config_.decoderLayers) * H, -1);
+    if (recordAlignment_) {
+        for (size_t a = 0; a < config_.alignmentHeads.size(); ++a) {
+            const auto [layer, head] = config_.alignmentHeads[a];
+            alignSlot[size_t(layer) * H + size_t(head)] = int(a);
+        }
+    }
+
+    for (size_t l = 0; l < w.dec.size(); ++l) {
+        const DecLayer& dl = w.dec[l];
+        // Self-attention with the cache.
+        norm(dl.ln1);
+        gemv({{&dl.q, s.dh.data(), s.dq.data()}, {&dl.k, s.dh.data(), s.dk.data()}, {&dl.v, s.dh.data(), s.dv.data()}},
+             n);
+        float* kCache = selfK_.data() + l * size_t(P) * d;  // [head][dHead][P]
+        float* vCache = selfV_.data() + l * size_t(P) * d;  // [head][P][dHead]
+        for (int j = 0; j < n; ++j) {
+            const int pos = keep + j;
+            for (int h = 0; h < H; ++h) {
+                for (int i = 0; i < dh; ++i) {
+                    kCache[(size_t(h) * dh + size_t(i)) * P + size_t(pos)] = s.dk[size_t(j) * d + size_t(h) * dh + size_t(i)];
+                }
+                std::memcpy(vCache + (size_t(h) * P + size_t(pos)) * dh, s.dv.data() + size_t(j) * d + size_t(h) * dh,
+                            size_t(dh) * 4);
+            }
+        }
+        pool_.run(n * H, [&](int item) {
+            const int j = item / H, h = item % H;
+            const int count = keep + j + 1;  // causal: itself and everything before
+            float* sc = s.threadScores.data() + size_t(ThreadPool::currentIndex()) * scoreStride;
+            kernels::attentionScores(kCache + size_t(h) * dh * P, WeightType::f32, dh, count, size_t(P),
+                                     s.dq.data() + size_t(j) * d + size_t(h) * dh, scale, sc);
+            kernels::softmax(sc, count);
+            kernels::attentionSum(vCache + size_t(h) * P * dh, WeightType::f32, dh, count, size_t(dh), sc,
+                                  s.da.data() + size_t(j) * d + size_t(h) * dh);
+        });
+        gemv({{&dl.o, s.da.data(), s.dt.data()}}, n);
+        kernels::add(s.dx.data(), s.dt.data(), size_t(n) * d);
+
+        // Cross-attention over the window's encoder output.
+        norm(dl.ln2);
+        gemv({{&dl.cq, s.dh.data(), s.dq.data()}}, n);
+        const size_t crossElem = kernels::weightTypeSize(crossCacheType_);
+        const std::byte* cK = crossK_.data() + l * size_t(T) * d * crossElem;
+        const std::byte* cV = crossV_.data() + l * size_t(T) * d * crossElem;
+        pool_.run(n * H, [&](int item) {
+            const int j = item / H, h = item % H;
+            float* sc = s.threadScores.data() + size_t(ThreadPool::currentIndex()) * scoreStride;
+            kernels::attentionScores(cK + size_t(h) * dh * T * crossElem, crossCacheType_, dh, T, size_t(T),
+                                     s.dq.data() + size_t(j) * d + size_t(h) * dh, scale, sc);
+            kernels::softmax(sc, T);
+            const int slot = alignSlot[l * size_t(H) + size_t(h)];
+            if (slot >= 0) {
+                std::memcpy(alignment_.data() + size_t(keep + j) * alignRow + size_t(slot) * audioFrames_, sc,
+                            size_t(audioFrames_) * 4);
+            }
+            kernels::attentionSum(cV + size_t(h) * T * dh * crossElem, crossCacheType_, dh, T, size_t(dh), sc,
+                                  s.da.data() + size_t(j) * d + size_t(h) * dh);
+        });
+        gemv({{&dl.co, s.da.data(), s.dt.data()}}, n);
+        kernels::add(s.dx.data(), s.dt.data(), size_t(n) * d);
+
+        // Feed-forward.
+        norm(dl.ln3);
+        gemv({{&dl.fc1, s.dh.data(), s.dff.data()}}, n);
+        kernels::gelu(s.dff.data(), size_t(n) * ff);
+        gemv({{&dl.fc2, s.dff.data(), s.dt.data()}}, n);
+        kernels::add(s.dx.data(), s.dt.data(), size_t(n) * d);
+    }
+    if (recordAlignment_) {
+        for (int j = 0; j < n; ++j) alignmentRecorded_[size_t(keep + j)] = 1;
+    }
+    for (int p = keep + n; p < P; ++p) alignmentRecorded_[size_t(p)] = 0;
+    cacheLength_ = keep + n;
+
+    // Output: the final norm and the tied embedding, for the last token or all of them.
+    const int first = allPositions ? 0 : n - 1;
+    const int rows = n - first;
+    for (int j = first; j < n; ++j) {
+        kernels::layerNorm(s.dx.data() + size_t(j) * d, w.decLn.g, w.decLn.b, s.dh.data() + size_t(j - first) * d, d,
+                           kLayerNormEps);
+    }
+    const Lin out{w.embed, nullptr};
+    pool_.run((V + kChunkRows - 1) / kChunkRows, [&](int c) {
+        const int r0 = c * kChunkRows, r1 = std::min(V, r0 + kChunkRows);
+        kernels::gemvRows(out.w, s.dh.data(), rows, size_t(d), logits, size_t(V), r0, r1, nullptr);
+    });
+}
+
+}  // namespace lumenote::engine

@@ -1,0 +1,201 @@
+// The engine's numerics against tools/make_engine_goldens.py: a miniature random model run in
+// float64 by torch's own primitives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "EngineTestSupport.h"
+#include "engine/AudioProcessor.h"
+#include "engine/Kernels.h"
+#include "engine/WhisperEngine.h"
+#include "engine/WhisperModel.h"
+
+namespace lumenote::engine {
+namespace {
+
+using testing::freshDir;
+using testing::sourcePath;
+
+struct Golden {
+    std::shared_ptr<SafetensorsFile> file;
+    WhisperModelConfig config;
+    std::vector<int16_t> signal;
+    std::vector<float> mel;  // [80][448]
+    float melFloor = 0;
+    std::vector<float> encoder;
+    std::vector<int> prefix;
+    std::vector<float> logits;  // [prefix][vocab]
+    std::vector<int> greedy;
+};
+
+template <typename T>
+std::vector<T> read(const SafetensorsFile& f, const std::string& name) {
+    const TensorView* t = f.find(name);
+    EXPECT_NE(t, nullptr) << name;
+    if (!t) return {};
+    std::vector<T> out(t->bytes / sizeof(T));
+    std::memcpy(out.data(), t->data, t->bytes);
+    return out;
+}
+
+const Golden& golden() {
+    static const Golden g = [] {
+        Golden g;
+        g.file = std::make_shared<SafetensorsFile>(sourcePath("tests/engine/data/engine_golden.safetensors"));
+        const auto config = nlohmann::json::parse(g.file->metadata().at("config"));
+        const auto generation = nlohmann::json::parse(g.file->metadata().at("generation_config"));
+        g.config = WhisperModelConfig::fromJson(config, &generation, "golden config", "golden generation config");
+        g.signal = read<int16_t>(*g.file, "golden.signal");
+        g.mel = read<float>(*g.file, "golden.mel");
+        g.melFloor = read<float>(*g.file, "golden.mel_floor").at(0);
+        g.encoder = read<float>(*g.file, "golden.encoder_output");
+        g.prefix = read<int>(*g.file, "golden.prefix_tokens");
+        g.logits = read<float>(*g.file, "golden.prefix_logits");
+        g.greedy = read<int>(*g.file, "golden.greedy_tokens");
+        return g;
+    }();
+    return g;
+}
+
+std::unique_ptr<WhisperModel> goldenModel(WeightPrecision precision) {
+    return WhisperModel::fromFile(golden().config, golden().file, {precision, 2});
+}
+
+// Largest absolute difference relative to the largest reference magnitude.
+double relativeError(std::span<const float> got, std::span<const float> want) {
+    double diff = 0, scale = 0;
+    for (size_t i = 0; i < want.size(); ++i) {
+        diff = std::max(diff, double(std::fabs(got[i] - want[i])));
+        scale = std::max(scale, double(std::fabs(want[i])));
+    }
+    return diff / scale;
+}
+
+std::vector<float> signalAsFloat() {
+    std::vector<float> x;
+    for (int16_t s : golden().signal) x.push_back(float(s) / 32768.0f);
+    return x;
+}
+
+// The full [3000][80] frame-major features the golden file implies.
+std::vector<float> goldenMelFrames() {
+    const Golden& g = golden();
+    const int kept = int(g.mel.size() / 80);
+    std::vector<float> mel(size_t(kMelFrames) * 80, g.melFloor);
+    for (int m = 0; m < 80; ++m) {
+        for (int t = 0; t < kept; ++t) mel[size_t(t) * 80 + size_t(m)] = g.mel[size_t(m) * size_t(kept) + size_t(t)];
+    }
+    return mel;
+}
+
+TEST(Golden, LogMelOfTheWavFileMatchesTorch) {
+    // Through the WAV reader: 16-bit PCM holds the golden signal exactly.
+    const std::string wav = freshDir("golden") + "/signal.wav";
+    testing::writeBytes(wav, encodeWav16(signalAsFloat(), kSampleRate));
+    const std::vector<float> samples = loadAudioFile(wav);
+    ASSERT_EQ(samples.size(), golden().signal.size());
+    auto model = goldenModel(WeightPrecision::f32);
+    std::vector<float> mel(size_t(kMelFrames) * 80);
+    model->computeMel(samples, mel.data());
+    const std::vector<float> want = goldenMelFrames();
+    EXPECT_LT(relativeError(mel, want), 1e-4);
+    // Frames past the signal are padding, all at the floor.
+    EXPECT_FLOAT_EQ(mel[size_t(2999) * 80 + 40], golden().melFloor);
+}
+
+TEST(Golden, EncoderOutputMatchesTorch) {
+    auto model = goldenModel(WeightPrecision::f32);
+    const std::vector<float> mel = goldenMelFrames();
+    std::vector<float> out(golden().encoder.size());
+    model->encode(mel.data(), out.data());
+    EXPECT_LT(relativeError(out, golden().encoder), 1e-4);
+
+    // And from our own features, the whole chain.
+    std::vector<float> ourMel(mel.size());
+    model->computeMel(signalAsFloat(), ourMel.data());
+    model->encode(ourMel.data(), out.data());
+    EXPECT_LT(relativeError(out, golden().encoder), 1e-4);
+}
+
+// Logits after every prefix position, batched and then one token at a time through the cache.
+void checkLogits(WeightPrecision precision, double tolerance) {
+    const Golden& g = golden();
+    auto model = goldenModel(precision);
+    const int V = g.config.vocabSize;
+    const size_t n = g.prefix.size();
+    model->setEncoderOutput(g.encoder.data(), 200);
+    std::vector<float> all(n * size_t(V));
+    model->decodeAll(g.prefix, 0, all.data());
+    for (size_t j = 0; j < n; ++j) {
+        const std::span<const float> want(g.logits.data() + j * V, size_t(V));
+        EXPECT_LT(relativeError(std::span<const float>(all.data() + j * V, size_t(V)), want), tolerance)
+            << "batched, position " << j << ", " << precisionName(precision);
+    }
+    std::vector<float> step(static_cast<size_t>(V));
+    for (size_t j = 0; j < n; ++j) {
+        model->decode(std::span<const int>(&g.prefix[j], 1), int(j), step);
+        const std::span<const float> want(g.logits.data() + j * V, size_t(V));
+        EXPECT_LT(relativeError(step, want), tolerance) << "cached, position " << j << ", " << precisionName(precision);
+    }
+    // Greedy continuation with the cache reproduces the reference tokens.
+    std::vector<int> tokens = g.prefix;
+    model->decode(tokens, 0, step);
+    for (size_t k = 0; k < g.greedy.size(); ++k) {
+        const int best = int(std::max_element(step.begin(), step.end()) - step.begin());
+        EXPECT_EQ(best, g.greedy[k]) << "greedy step " << k << ", " << precisionName(precision);
+        tokens.push_back(best);
+        model->decode(std::span<const int>(&tokens.back(), 1), int(tokens.size()) - 1, step);
+    }
+}
+
+TEST(Golden, DecoderLogitsMatchTorchInF32) { checkLogits(WeightPrecision::f32, 1e-4); }
+
+TEST(Golden, ReducedPrecisionStaysWithinHalfPrecisionTolerance) {
+    for (WeightPrecision p : {WeightPrecision::f16, WeightPrecision::bf16, WeightPrecision::int8}) checkLogits(p, 2e-2);
+}
+
+TEST(Golden, EveryKernelLevelMatches) {
+    const kernels::Isa saved = kernels::activeIsa();
+    for (kernels::Isa isa : {kernels::Isa::scalar, kernels::Isa::avx2, kernels::Isa::avx512}) {
+        if (!kernels::setIsa(isa)) continue;
+        SCOPED_TRACE(kernels::isaName(isa));
+        checkLogits(WeightPrecision::f32, 1e-4);
+        checkLogits(WeightPrecision::f16, 2e-2);
+    }
+    kernels::setIsa(saved);
+}
+
+TEST(Golden, ModelFolderInHuggingFaceLayoutLoadsAndTranscribes) {
+    // The golden file as model.safetensors (its extra tensors are ignored), with config files
+    // and the synthetic tokenizer that fits its vocabulary.
+    const std::string dir = freshDir("golden-model");
+    std::filesystem::copy_file(sourcePath("tests/engine/data/engine_golden.safetensors"), dir + "/model.safetensors");
+    testing::writeString(dir + "/config.json", golden().file->metadata().at("config"));
+    testing::writeString(dir + "/generation_config.json", golden().file->metadata().at("generation_config"));
+    testmodel::writeTokenizer(dir, testmodel::makeTokenizer(golden().config.vocabSize),
+                              testmodel::TokenizerFormat::vocabAndMerges);
+    WhisperEngineConfig config;
+    config.modelFolder = dir;
+    WhisperEngine engine(config);
+    // The golden prompt's ids are those of the tokenizer's control tokens.
+    const SpecialTokens& st = engine.tokenizer().specialTokens();
+    EXPECT_EQ(golden().prefix[0], st.startOfTranscriptToken);
+    EXPECT_EQ(golden().prefix[1], *engine.tokenizer().tokenToId("<|en|>"));
+    EXPECT_EQ(golden().prefix[2], st.transcribeToken);
+    EXPECT_EQ(golden().prefix[3], st.timeTokenBegin);
+
+    DecodingOptions options;
+    options.temperatureFallbackCount = 0;
+    const auto results = engine.transcribe(signalAsFloat(), options);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].language, "en");
+    EXPECT_EQ(results[0].timings.totalDecodingWindows, 1);
+}
+
+}  // namespace
+}  // namespace lumenote::engine

@@ -1,0 +1,178 @@
+// Every SIMD level against the portable kernels, on awkward sizes, and the scalar half-precision
+// conversions against their definition.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "engine/Float16.h"
+#include "engine/Kernels.h"
+#include "engine/ThreadPool.h"
+
+namespace lumenote::engine {
+namespace {
+
+using kernels::Isa;
+using kernels::WeightType;
+
+std::vector<float> randomVector(size_t n, uint32_t seed, float scale = 1.0f) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> u(-scale, scale);
+    std::vector<float> v(n);
+    for (float& x : v) x = u(rng);
+    return v;
+}
+
+// Storage for a matrix of the given type built from float values.
+struct Stored {
+    std::vector<float> f32;
+    std::vector<uint16_t> half;
+    std::vector<int8_t> q;
+    std::vector<float> scales;
+    kernels::Matrix m;
+};
+
+Stored store(const std::vector<float>& values, int rows, int cols, WeightType type) {
+    Stored s;
+    s.m.type = type;
+    s.m.rows = rows;
+    s.m.cols = cols;
+    switch (type) {
+        case WeightType::f32: s.f32 = values; s.m.data = s.f32.data(); break;
+        case WeightType::f16:
+            s.half.resize(values.size());
+            kernels::convertToF16(values.data(), s.half.data(), values.size());
+            s.m.data = s.half.data();
+            break;
+        case WeightType::bf16:
+            s.half.resize(values.size());
+            kernels::convertToBf16(values.data(), s.half.data(), values.size());
+            s.m.data = s.half.data();
+            break;
+        case WeightType::i8:
+            s.q.resize(values.size());
+            s.scales.resize(size_t(rows));
+            kernels::quantizeRowsI8(values.data(), rows, cols, s.q.data(), s.scales.data());
+            s.m.data = s.q.data();
+            s.m.scales = s.scales.data();
+            break;
+    }
+    return s;
+}
+
+class KernelLevels : public ::testing::TestWithParam<Isa> {
+protected:
+    void SetUp() override {
+        saved_ = kernels::activeIsa();
+        if (!kernels::setIsa(GetParam())) GTEST_SKIP() << "CPU lacks " << kernels::isaName(GetParam());
+    }
+    void TearDown() override { kernels::setIsa(saved_); }
+    // Runs fn at this level and at the scalar level.
+    template <typename Fn>
+    void bothLevels(Fn fn) {
+        fn(true);
+        kernels::setIsa(Isa::scalar);
+        fn(false);
+        kernels::setIsa(GetParam());
+    }
+    Isa saved_ = Isa::scalar;
+};
+
+TEST_P(KernelLevels, MatrixVectorProductsAgreeForEveryStorageType) {
+    // Rows and columns that are not multiples of the vector width, several vectors at once.
+    for (auto [rows, cols, n] : {std::tuple{37, 53, 1}, std::tuple{64, 128, 3}, std::tuple{9, 200, 6}}) {
+        const auto w = randomVector(size_t(rows) * cols, 1);
+        const auto x = randomVector(size_t(n) * cols, 2);
+        const auto bias = randomVector(size_t(rows), 3);
+        for (WeightType t : {WeightType::f32, WeightType::f16, WeightType::bf16, WeightType::i8}) {
+            const Stored s = store(w, rows, cols, t);
+            std::vector<float> got(size_t(n) * rows), want(size_t(n) * rows);
+            bothLevels([&](bool simd) {
+                // Two row ranges, as the thread pool splits them.
+                auto& y = simd ? got : want;
+                kernels::gemvRows(s.m, x.data(), n, size_t(cols), y.data(), size_t(rows), 0, rows / 2, bias.data());
+                kernels::gemvRows(s.m, x.data(), n, size_t(cols), y.data(), size_t(rows), rows / 2, rows, bias.data());
+            });
+            for (size_t i = 0; i < got.size(); ++i) {
+                ASSERT_NEAR(got[i], want[i], 1e-4f * (1 + std::fabs(want[i]))) << kernels::weightTypeName(t) << " " << i;
+            }
+        }
+    }
+}
+
+TEST_P(KernelLevels, AttentionKernelsAgree) {
+    const int dim = 64, count = 1500 - 3;  // keys in a strided, transposed layout
+    const size_t ld = 1504;
+    const auto k = randomVector(size_t(dim) * ld, 4);
+    const auto v = randomVector(size_t(count) * 80, 5);
+    const auto q = randomVector(size_t(dim), 6);
+    std::vector<uint16_t> kHalf(k.size());
+    kernels::convertToF16(k.data(), kHalf.data(), k.size());
+    for (WeightType t : {WeightType::f32, WeightType::f16}) {
+        const void* keys = t == WeightType::f32 ? static_cast<const void*>(k.data()) : kHalf.data();
+        std::vector<float> s1(count), s2(count), o1(dim), o2(dim);
+        bothLevels([&](bool simd) {
+            auto& s = simd ? s1 : s2;
+            auto& o = simd ? o1 : o2;
+            kernels::attentionScores(keys, t, dim, count, ld, q.data(), 0.125f, s.data());
+            kernels::softmax(s.data(), count);
+            kernels::attentionSum(v.data(), WeightType::f32, dim, count, 80, s.data(), o.data());
+        });
+        for (int i = 0; i < count; ++i) ASSERT_NEAR(s1[size_t(i)], s2[size_t(i)], 1e-6f);
+        for (int i = 0; i < dim; ++i) ASSERT_NEAR(o1[size_t(i)], o2[size_t(i)], 1e-5f);
+    }
+}
+
+TEST_P(KernelLevels, ElementwiseKernelsAgree) {
+    for (int n : {7, 384, 1283}) {
+        auto x = randomVector(size_t(n), 7, 6.0f);
+        const auto g = randomVector(size_t(n), 8);
+        const auto b = randomVector(size_t(n), 9);
+        std::vector<float> gelu1 = x, gelu2 = x, ln1(static_cast<size_t>(n)), ln2(static_cast<size_t>(n)), sm1 = x, sm2 = x;
+        bothLevels([&](bool simd) {
+            kernels::gelu((simd ? gelu1 : gelu2).data(), size_t(n));
+            kernels::layerNorm(x.data(), g.data(), b.data(), (simd ? ln1 : ln2).data(), n, 1e-5f);
+            kernels::softmax((simd ? sm1 : sm2).data(), n);
+        });
+        for (size_t i = 0; i < size_t(n); ++i) {
+            ASSERT_NEAR(gelu1[i], gelu2[i], 2e-6f * (1 + std::fabs(x[i])));
+            ASSERT_NEAR(ln1[i], ln2[i], 1e-5f);
+            ASSERT_NEAR(sm1[i], sm2[i], 1e-6f);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Isa, KernelLevels, ::testing::Values(Isa::avx2, Isa::avx512),
+                         [](const auto& info) { return std::string(kernels::isaName(info.param)); });
+
+TEST(HalfPrecision, EveryHalfRoundTripsAndFloatsRoundToNearest) {
+    for (uint32_t h = 0; h < 0x10000; ++h) {
+        const float f = halfToFloat(uint16_t(h));
+        if (std::isnan(f)) continue;
+        ASSERT_EQ(floatToHalf(f), h) << std::hex << h;
+    }
+    EXPECT_EQ(halfToFloat(floatToHalf(0.1f)), 0.0999755859375f);
+    EXPECT_EQ(floatToHalf(65520.0f), 0x7c00);                   // rounds up to infinity
+    EXPECT_EQ(halfToFloat(floatToHalf(5.96e-8f)), 5.9604644775390625e-8f);  // smallest subnormal
+    EXPECT_EQ(roundToHalf(0.2f), 0.199951171875f);
+    EXPECT_EQ(bf16ToFloat(floatToBf16(1.00390625f)), 1.0f);     // tie to even
+    EXPECT_EQ(bf16ToFloat(floatToBf16(1.01171875f)), 1.015625f);
+}
+
+TEST(ThreadPoolTest, RunsEveryChunkOnceAcrossRepeatedJobs) {
+    ThreadPool pool(3);
+    std::vector<std::atomic<int>> hits(1000);
+    for (int job = 0; job < 200; ++job) {
+        const int chunks = 1 + job * 5 % 997;
+        pool.run(chunks, [&](int c) { hits[size_t(c)].fetch_add(1); });
+    }
+    int total = 0;
+    for (auto& h : hits) total += h.load();
+    int expected = 0;
+    for (int job = 0; job < 200; ++job) expected += 1 + job * 5 % 997;
+    EXPECT_EQ(total, expected);
+}
+
+}  // namespace
+}  // namespace lumenote::engine
