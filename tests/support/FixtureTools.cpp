@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <array>
+
 namespace lumenote::test {
 
 int runProgram(const QString& program, const QStringList& args, int timeoutMs, QString* stderrOut) {
@@ -46,6 +48,92 @@ bool writeExecutableScript(const QString& path, const QString& body) {
     f.close();
     return f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
                             QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+}
+
+namespace {
+
+quint32 crc32Of(const QByteArray& data) {
+    static const auto table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    quint32 crc = 0xFFFFFFFFu;
+    for (char byte : data) crc = table[(crc ^ quint8(byte)) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void put16(QByteArray& out, quint16 v) {
+    out.append(char(v & 0xFF));
+    out.append(char(v >> 8));
+}
+
+void put32(QByteArray& out, quint32 v) {
+    put16(out, quint16(v & 0xFFFF));
+    put16(out, quint16(v >> 16));
+}
+
+}  // namespace
+
+bool writeZipArchive(const QString& path, const QList<QPair<QString, QByteArray>>& entries) {
+    QByteArray out;
+    QByteArray central;
+    for (const auto& [name, data] : entries) {
+        const QByteArray fileName = name.toUtf8();
+        const quint32 crc = crc32Of(data);
+        const quint32 offset = quint32(out.size());
+        put32(out, 0x04034b50);  // local file header
+        put16(out, 10);          // version needed: stored
+        put16(out, 0);           // flags
+        put16(out, 0);           // method: stored
+        put16(out, 0);           // time
+        put16(out, 0x21);        // date: 1980-01-01
+        put32(out, crc);
+        put32(out, quint32(data.size()));
+        put32(out, quint32(data.size()));
+        put16(out, quint16(fileName.size()));
+        put16(out, 0);
+        out += fileName;
+        out += data;
+
+        put32(central, 0x02014b50);  // central directory entry
+        put16(central, 0x031E);      // made by: Unix, spec 3.0
+        put16(central, 10);
+        put16(central, 0);
+        put16(central, 0);
+        put16(central, 0);
+        put16(central, 0x21);
+        put32(central, crc);
+        put32(central, quint32(data.size()));
+        put32(central, quint32(data.size()));
+        put16(central, quint16(fileName.size()));
+        put16(central, 0);  // extra
+        put16(central, 0);  // comment
+        put16(central, 0);  // disk
+        put16(central, 0);  // internal attributes
+        put32(central, quint32(0100755) << 16);
+        put32(central, offset);
+        central += fileName;
+    }
+    const quint32 centralOffset = quint32(out.size());
+    out += central;
+    put32(out, 0x06054b50);  // end of central directory
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, quint16(entries.size()));
+    put16(out, quint16(entries.size()));
+    put32(out, quint32(central.size()));
+    put32(out, centralOffset);
+    put16(out, 0);
+
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    return f.write(out) == out.size();
 }
 
 }  // namespace lumenote::test

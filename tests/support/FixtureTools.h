@@ -4,6 +4,9 @@
 // espeak-ng and sox (never downloaded). Add new helpers here rather than in a
 // single test, so that every layer's tests share them.
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -22,5 +25,9 @@ bool makeSpeechWav(const QString& path, const QString& text);
 
 // Writes an executable shell script (for fake tools such as yt-dlp or ffmpeg).
 bool writeExecutableScript(const QString& path, const QString& body);
+
+// Writes a ZIP archive holding the given (name, bytes) entries, stored without
+// compression, each with Unix mode 0755 (readable by unzip and every archiver).
+bool writeZipArchive(const QString& path, const QList<QPair<QString, QByteArray>>& entries);
 
 }  // namespace lumenote::test
