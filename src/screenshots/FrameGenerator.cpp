@@ -197,7 +197,9 @@ void FrameGenerator::generate(const QList<double>& times, const Answer& answer) 
             if (!answer(i, times[i], frameAt(times[i]))) return;
         return;
     }
-    const double before = d->options.toleranceBefore, after = d->options.toleranceAfter;
+    // Frame times come from integer timestamps; allow for rounding at the window's edges.
+    constexpr double kSlack = 1e-4;
+    const double before = d->options.toleranceBefore + kSlack, after = d->options.toleranceAfter + kSlack;
     auto deliver = [&](int i, const AVFrame* f, double time) {
         if (!f) return answer(i, times[i], std::nullopt);
         if (time != d->convertedTime || d->converted.isNull()) {
@@ -217,7 +219,7 @@ void FrameGenerator::generate(const QList<double>& times, const Answer& answer) 
         while (i < times.size()) {
             const double t = times[i];
             if (p < t - before) break;  // too early for this time and every later one
-            if (p <= t) {
+            if (p <= t + kSlack) {
                 // The latest frame at or before t so far.
                 av_frame_unref(d->held.get());
                 av_frame_ref(d->held.get(), d->frame.get());

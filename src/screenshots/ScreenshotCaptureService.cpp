@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QSaveFile>
 #include <QtConcurrent/QtConcurrentRun>
+#include <QCoroSignal>
 
 #include <algorithm>
 #include <condition_variable>
@@ -157,6 +158,28 @@ CaptureResult captureOne(const QString& path, int index, double t, double durati
     return result;
 }
 
+}  // namespace
+
+// Counts arrivals on the main thread and releases the awaiting run after the last.
+class CaptureRunLatch : public QObject {
+    Q_OBJECT
+public:
+    explicit CaptureRunLatch(int count) : remaining_(count) {}
+    void arrive() {
+        if (--remaining_ == 0) emit released();
+    }
+    QCoro::Task<> wait() {
+        if (remaining_ > 0) co_await qCoro(this, &CaptureRunLatch::released);
+    }
+signals:
+    void released();
+
+private:
+    int remaining_;
+};
+
+namespace {
+
 void removeTemporaryCopy(const QString& source, const QString& prepared) {
     if (QFileInfo(prepared).absoluteFilePath() != QFileInfo(source).absoluteFilePath()) QFile::remove(prepared);
 }
@@ -179,16 +202,6 @@ ScreenshotCaptureService::~ScreenshotCaptureService() {
 }
 
 void ScreenshotCaptureService::setFFmpegTools(FFmpegTools tools) { transcoder_.setTools(std::move(tools)); }
-
-void ScreenshotCaptureService::post(const StatusCallback& callback, const std::shared_ptr<bool>& open, const QString& text, double fraction) {
-    if (!callback) return;
-    // Dropped when it arrives after the run has moved past the phase that sent it.
-    QMetaObject::invokeMethod(
-        this, [callback, open, text, fraction] {
-            if (*open) callback(text, fraction);
-        },
-        Qt::QueuedConnection);
-}
 
 QCoro::Task<QString> ScreenshotCaptureService::transcodeToH264IfNeeded(QString source, std::function<void(const QString&)> onProgress) {
     co_return co_await transcoder_.transcodeToH264IfNeeded(std::move(source), std::move(onProgress));
@@ -221,17 +234,35 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
 
     report(QStringLiteral("Scanning for scene changes\u2026"), 0.0);
     const ScanParameters parameters{pixelThreshold, minimumSpacing, sceneSensitivity};
-    QPointer<ScreenshotCaptureService> self(this);
-    auto scanOpen = std::make_shared<bool>(true);
-    auto scanProgress = [this, self, onStatus, scanOpen](int sampled, int total) {
-        if (!self) return;
-        const double p = double(sampled) / total;
-        post(onStatus, scanOpen, QStringLiteral("Scanning\u2026 %1%").arg(int(p * 100)), 0.6 * p);
-    };
-    const QList<double> times = co_await QtConcurrent::run(
-        &scanPool_, [prepared, duration, parameters, scanProgress] { return scanVideo(prepared, duration, parameters, scanProgress); });
 
-    *scanOpen = false;
+    // Workers hand every report and result to the main thread in order, and
+    // the run resumes only after the last of them, so no report arrives late.
+    auto scanLatch = std::make_shared<CaptureRunLatch>(1);
+    auto selected = std::make_shared<QList<double>>();
+    {
+        QPointer<CaptureRunLatch> latch(scanLatch.get());
+        auto onMain = [latch](std::function<void()> fn) {
+            QMetaObject::invokeMethod(latch.data(), [latch, fn = std::move(fn)] {
+                if (latch) fn();
+            }, Qt::QueuedConnection);
+        };
+        scanPool_.start([prepared, duration, parameters, onMain, onStatus, selected, latch] {
+            const QList<double> times = scanVideo(prepared, duration, parameters, [&](int sampled, int total) {
+                const double p = double(sampled) / total;
+                const QString text = QStringLiteral("Scanning\u2026 %1%").arg(int(p * 100));
+                onMain([onStatus, text, p] {
+                    if (onStatus) onStatus(text, 0.6 * p);
+                });
+            });
+            onMain([selected, times, latch] {
+                *selected = times;
+                latch->arrive();
+            });
+        });
+    }
+    co_await scanLatch->wait();
+    const QList<double> times = *selected;
+
     const int n = int(times.size());
     report(capturingStatus(n), 0.6);
     if (n == 0) {
@@ -241,26 +272,28 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
     }
 
     // Phase 2: the pool runs at most four captures at once.
-    auto finished = std::make_shared<std::pair<std::mutex, int>>();
-    auto captureOpen = std::make_shared<bool>(true);
-    QList<QFuture<CaptureResult>> children;
+    auto captureLatch = std::make_shared<CaptureRunLatch>(n);
+    auto results = std::make_shared<QList<CaptureResult>>();
     for (int i = 0; i < n; ++i) {
         const double t = times[i];
-        children.push_back(QtConcurrent::run(&capturePool_, [this, self, onStatus, finished, captureOpen, prepared, i, t, duration, n] {
+        QPointer<CaptureRunLatch> latch(captureLatch.get());
+        capturePool_.start([latch, onStatus, results, prepared, i, t, duration, n] {
             CaptureResult r = captureOne(prepared, i, t, duration);
-            std::lock_guard lock(finished->first);
-            const double p = double(++finished->second) / n;
-            if (self) post(onStatus, captureOpen, QStringLiteral("Capturing screenshots\u2026 %1%").arg(int(p * 100)), 0.6 + 0.4 * p);
-            return r;
-        }));
+            QMetaObject::invokeMethod(latch.data(), [latch, onStatus, results, r, n] {
+                if (!latch) return;
+                results->push_back(r);
+                const double p = double(results->size()) / n;
+                if (onStatus) onStatus(QStringLiteral("Capturing screenshots\u2026 %1%").arg(int(p * 100)), 0.6 + 0.4 * p);
+                latch->arrive();
+            }, Qt::QueuedConnection);
+        });
     }
-    QList<CaptureResult> results;
-    for (QFuture<CaptureResult>& child : children) results.push_back(co_await child);
-    std::sort(results.begin(), results.end(), [](const CaptureResult& a, const CaptureResult& b) { return a.index < b.index; });
+    co_await captureLatch->wait();
+    std::sort(results->begin(), results->end(), [](const CaptureResult& a, const CaptureResult& b) { return a.index < b.index; });
 
     QList<CapturedScreenshot> kept;
     int decodeFailures = 0, black = 0, blurry = 0;
-    for (const CaptureResult& r : results) {
+    for (const CaptureResult& r : *results) {
         switch (r.outcome) {
         case FrameOutcome::Captured: kept.push_back(r.screenshot); break;
         case FrameOutcome::DecodeFailed: ++decodeFailures; break;
@@ -269,7 +302,6 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
         }
     }
     logLine(phase2SummaryLine(int(kept.size()), n, decodeFailures, black, blurry));
-    *captureOpen = false;
     report(capturedStatus(int(kept.size())), 1.0);
     removeTemporaryCopy(videoPath, prepared);
     co_return kept;
@@ -352,3 +384,5 @@ QCoro::Task<CapturedScreenshot> ScreenshotCaptureService::captureFrame(QString v
 }
 
 }  // namespace lumenote
+
+#include "ScreenshotCaptureService.moc"

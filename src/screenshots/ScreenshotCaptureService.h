@@ -77,8 +77,6 @@ public:
     H264Transcoder& transcoder() { return transcoder_; }
 
 private:
-    void post(const StatusCallback& callback, const std::shared_ptr<bool>& open, const QString& text, double fraction);
-
     H264Transcoder transcoder_;
     QThreadPool scanPool_;
     QThreadPool capturePool_;
