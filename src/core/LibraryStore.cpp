@@ -690,4 +690,34 @@ bool LibraryStore::refreshFromDisk() {
     return true;
 }
 
+LibraryReader::LibraryReader(const QString& path) {
+    const QByteArray file = QFile::encodeName(path);
+    if (sqlite3_open_v2(file.constData(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        return;
+    }
+    sqlite3_busy_timeout(db_, 5000);
+}
+
+LibraryReader::~LibraryReader() { sqlite3_close(db_); }
+
+std::optional<QByteArray> LibraryReader::transcriptData(const QUuid& id) const {
+    if (!db_) return std::nullopt;
+    Statement s(db_, "SELECT data FROM lecture_blobs WHERE lecture_id = ? AND field = 'transcriptData'");
+    if (!s.ok()) return std::nullopt;
+    s.bindText(1, uuidText(id));
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return s.optBlob(0);
+}
+
+std::optional<QByteArray> LibraryReader::screenshotTimestamps(const QUuid& id) const {
+    if (!db_) return std::nullopt;
+    Statement s(db_, "SELECT screenshotTimestamps FROM lectures WHERE id = ?");
+    if (!s.ok()) return std::nullopt;
+    s.bindText(1, uuidText(id));
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return s.optBlob(0);
+}
+
 }  // namespace lumenote

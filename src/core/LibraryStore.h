@@ -90,4 +90,21 @@ private:
     qint64 lastDataVersion_ = 0;
 };
 
+// A read-only connection to a library file for worker threads (the store itself
+// is used on the main thread only). Sees what has been committed.
+class LibraryReader {
+public:
+    explicit LibraryReader(const QString& path);
+    ~LibraryReader();
+    LibraryReader(const LibraryReader&) = delete;
+    LibraryReader& operator=(const LibraryReader&) = delete;
+
+    bool isOpen() const { return db_ != nullptr; }
+    std::optional<QByteArray> transcriptData(const QUuid& lectureID) const;
+    std::optional<QByteArray> screenshotTimestamps(const QUuid& lectureID) const;
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
 }  // namespace lumenote
