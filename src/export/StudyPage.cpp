@@ -1,0 +1,609 @@
+#include "export/StudyPage.h"
+
+#include "core/Uuid.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumenote::page {
+
+namespace {
+
+const QString kNewline = QStringLiteral("\n");
+
+QString fixed2(double v) { return QString::asprintf("%.2f", v); }
+
+bool present(const std::optional<QString>& s) { return s && !s->isEmpty(); }
+
+QString userNoteBox(const QString& text) {
+    return QStringLiteral("      <aside class=\"user-note\">\n"
+                          "        <p class=\"user-note-label\">User Note</p>\n"
+                          "        <p class=\"user-note-text\">")
+        + escapeHTML(text) + QStringLiteral("</p>\n      </aside>");
+}
+
+QString highlightOpen(TextHighlight::HighlightColor color) {
+    const QString name = colorName(color);
+    return QStringLiteral("<mark class=\"hl-") + name + QStringLiteral("\" data-hl=\"") + name + QStringLiteral("\">");
+}
+const QString kHighlightClose = QStringLiteral("</mark>");
+
+QString anchorOpen(const MarginNote& note) {
+    return QStringLiteral("<span class=\"margin-anchor\" data-note=\"") + uuidText(note.id) + QStringLiteral("\">");
+}
+const QString kAnchorClose = QStringLiteral("</span>");
+
+// The right notes, then the left ones, each side only when it has notes.
+QString marginBlocks(const QList<MarginNote>& notes) {
+    QString out;
+    for (const auto side : {MarginNote::Side::Right, MarginNote::Side::Left}) {
+        QStringList asides;
+        for (const MarginNote& note : notes) {
+            if (note.side != side) continue;
+            asides.append(QStringLiteral("        <aside class=\"margin-note\" data-note=\"") + uuidText(note.id) + QStringLiteral("\">")
+                          + escapeHTML(note.noteText) + QStringLiteral("</aside>"));
+        }
+        if (asides.isEmpty()) continue;
+        out += QStringLiteral("      <div class=\"margin-notes margin-notes--") + sideName(side) + QStringLiteral("\">\n")
+            + asides.join(kNewline) + QStringLiteral("\n      </div>");
+    }
+    return out;
+}
+
+QString wrapWithMargins(const QString& inner, const QList<MarginNote>& notes) {
+    return QStringLiteral("      <div class=\"passage-wrap\">\n") + inner + kNewline + marginBlocks(notes) + QStringLiteral("\n      </div>");
+}
+
+// Indices of the characters of html that lie outside tags.
+QList<qsizetype> visibleIndices(const QString& html, QString* visible) {
+    QList<qsizetype> indices;
+    indices.reserve(html.size());
+    visible->reserve(html.size());
+    bool inTag = false;
+    for (qsizetype i = 0; i < html.size(); ++i) {
+        const QChar c = html[i];
+        if (c == QLatin1Char('<')) {
+            inTag = true;
+        } else if (c == QLatin1Char('>')) {
+            inTag = false;
+        } else if (!inTag) {
+            indices.append(i);
+            visible->append(c);
+        }
+    }
+    return indices;
+}
+
+// Passage text without word timings: wraps the first case-insensitive
+// occurrence of the needle in the visible text, never inside an earlier tag.
+QString wrapInPlainBody(const QString& body, const QString& needle, const QString& open, const QString& close) {
+    if (needle.isEmpty()) return body;
+    QString visible;
+    const QList<qsizetype> indices = visibleIndices(body, &visible);
+    const qsizetype pos = visible.indexOf(needle, 0, Qt::CaseInsensitive);
+    if (pos < 0) return body;
+    const qsizetype start = indices[pos];
+    const qsizetype end = indices[pos + needle.size() - 1] + 1;
+    return body.left(start) + open + body.mid(start, end - start) + close + body.mid(end);
+}
+
+QString chip(double timestamp, bool seekable) {
+    const QString label = formatTimestamp(timestamp);
+    if (!seekable) return QStringLiteral("<span class=\"ts-chip\">") + label + QStringLiteral("</span>");
+    return QStringLiteral("<span class=\"ts-chip ts-chip--seek\" onclick=\"seekTo(") + fixed2(timestamp) + QStringLiteral(")\" title=\"Jump to ")
+        + label + QStringLiteral("\">") + label + QStringLiteral("</span>");
+}
+
+QString figcaption(double timestamp, bool seekable) {
+    const QString label = formatTimestamp(timestamp);
+    if (!seekable) return QStringLiteral("<figcaption><span class=\"ts-chip\">") + label + QStringLiteral("</span></figcaption>");
+    return QStringLiteral("<figcaption><span class=\"ts-chip ts-chip--seek\" onclick=\"event.stopPropagation(); seekTo(") + fixed2(timestamp)
+        + QStringLiteral(")\" title=\"Jump to ") + label + QStringLiteral("\">") + label + QStringLiteral("</span></figcaption>");
+}
+
+QString figure(const ExportEntry& shot, const QString& cssClass, bool seekable) {
+    return QStringLiteral("      <figure class=\"") + cssClass + QStringLiteral("\" onclick=\"openLightbox(this.querySelector('img'))\">\n")
+        + QStringLiteral("        <img src=\"images/") + escapeHTML(shot.text) + QStringLiteral("\" alt=\"Screenshot at ")
+        + formatTimestamp(shot.timestamp) + QStringLiteral("\" loading=\"lazy\">\n") + QStringLiteral("        ")
+        + figcaption(shot.timestamp, seekable) + QStringLiteral("\n      </figure>");
+}
+
+QString lastPathComponent(QString path) {
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 || path.size() == 1 ? path : path.mid(slash + 1);
+}
+
+QString sourceAttribution(const PageLecture& lecture) {
+    const QString open = QStringLiteral("<p class=\"source-attribution\">");
+    const QString close = QStringLiteral("</p>");
+    const bool hasChannel = present(lecture.channelName);
+    const bool hasSource = present(lecture.sourceURL);
+    const QString channel = hasChannel ? escapeHTML(*lecture.channelName) : QString();
+    const QString link = hasSource ? QStringLiteral("<a href=\"") + escapeHTML(*lecture.sourceURL)
+                                         + QStringLiteral("\" class=\"source-link\" target=\"_blank\" rel=\"noopener\">Source</a>")
+                                   : QString();
+    if (hasChannel && hasSource) return open + channel + QStringLiteral("<span class=\"source-sep\"> · </span>") + link + close;
+    if (hasChannel) return open + channel + close;
+    if (hasSource) return open + link + close;
+    if (present(lecture.localFilePath)) return open + escapeHTML(lastPathComponent(*lecture.localFilePath)) + close;
+    return {};
+}
+
+QString headerMeta(const PageInput& input) {
+    QStringList parts;
+    if (input.lecture.dateAdded.isValid()) parts.append(longDate(input.lecture.dateAdded.toLocalTime().date(), input.locale));
+    if (input.lecture.duration > 0) parts.append(formatDuration(input.lecture.duration));
+    qsizetype words = 0, shots = 0;
+    for (const ExportEntry& e : input.entries) {
+        if (e.kind == ExportEntry::Kind::Text) words += e.text.split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
+        if (e.kind == ExportEntry::Kind::Screenshot) ++shots;
+    }
+    if (words > 0) parts.append(QStringLiteral("~") + QString::number(words) + QStringLiteral(" words"));
+    if (shots > 0) parts.append(QString::number(shots) + QStringLiteral(" screenshot") + (shots == 1 ? QString() : QStringLiteral("s")));
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(" &nbsp;·&nbsp; "));
+}
+
+template <typename T>
+QHash<double, QList<T>> byPassage(const QList<T>& items) {
+    QHash<double, QList<T>> map;
+    for (const T& item : items) map[item.passageTimestamp].append(item);
+    return map;
+}
+
+}  // namespace
+
+QString escapeHTML(const QString& text) {
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '&': out += QLatin1String("&amp;"); break;
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        case '"': out += QLatin1String("&quot;"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString formatTimestamp(double seconds) {
+    const long long t = std::isfinite(seconds) && seconds > 0 ? static_cast<long long>(seconds) : 0;
+    if (t < 3600) return QString::asprintf("%lld:%02lld", t / 60, t % 60);
+    return QString::asprintf("%lld:%02lld:%02lld", t / 3600, (t % 3600) / 60, t % 60);
+}
+
+QString formatDuration(double seconds) { return std::isfinite(seconds) ? formatTimestamp(seconds) : QString(); }
+
+QString longDate(const QDate& date, const QLocale& locale) {
+    // Qt's long format is the full one, weekday included; the long style has none.
+    static const QRegularExpression weekday(QStringLiteral("^dddd[,،]?\\s*|\\s*,?\\s*dddd"));
+    QString format = locale.dateFormat(QLocale::LongFormat);
+    format.remove(weekday);
+    return locale.toString(date, format.trimmed());
+}
+
+QList<ExportEntry> buildEntries(const QList<Block>& blocks, const QList<PageScreenshot>& screenshots, const QList<UserNote>& notes) {
+    QList<ExportEntry> entries;
+    entries.reserve(blocks.size() + screenshots.size() + notes.size());
+    for (const Block& b : blocks) entries.append(ExportEntry::passage(b.startTime, b.text, b.wordEntries));
+    for (const PageScreenshot& s : screenshots) entries.append(ExportEntry::screenshot(s.timestamp, s.fileName));
+    auto byTime = [](const ExportEntry& a, const ExportEntry& b) { return a.timestamp < b.timestamp; };
+    std::stable_sort(entries.begin(), entries.end(), byTime);
+    for (const UserNote& n : notes) entries.append(ExportEntry::note(n.afterTimestamp >= 0 ? n.afterTimestamp + 0.001 : -1.0, n.text));
+    std::stable_sort(entries.begin(), entries.end(), byTime);
+    return entries;
+}
+
+QStringList phraseTokens(const QString& text) {
+    QString spaced;
+    spaced.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            const char32_t code = QChar::surrogateToUcs4(c, text[i + 1]);
+            if (QChar::isPunct(code)) {
+                spaced += QLatin1String("  ");
+            } else {
+                spaced += c;
+                spaced += text[i + 1];
+            }
+            ++i;
+            continue;
+        }
+        spaced += c.isPunct() ? QChar(QLatin1Char(' ')) : c;
+    }
+    return spaced.toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+}
+
+std::optional<std::pair<int, int>> phraseWordRange(const QString& anchorText, const QList<WordTimestamp>& words, const QString& plain) {
+    QStringList passageTokens;
+    QList<int> owner;
+    for (int k = 0; k < words.size(); ++k) {
+        for (const QString& token : phraseTokens(words[k].word)) {
+            passageTokens.append(token);
+            owner.append(k);
+        }
+    }
+    QStringList phrase;
+    for (const QString& piece : anchorText.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) phrase += phraseTokens(piece);
+
+    const qsizetype n = passageTokens.size(), m = phrase.size();
+    if (m > 0 && m <= n) {
+        for (qsizetype i = 0; i + m <= n; ++i) {
+            bool match = true;
+            for (qsizetype j = 0; j < m && match; ++j) match = passageTokens[i + j] == phrase[j];
+            if (match) return std::make_pair(owner[i], owner[i + m - 1]);
+        }
+    }
+
+    // The phrase may span tokens differently than the words do: fall back to the text.
+    const QString lowerPlain = plain.toLower();
+    const QString needle = anchorText.trimmed().toLower();
+    if (lowerPlain.isEmpty() || needle.isEmpty()) return std::nullopt;
+    const qsizetype at = lowerPlain.indexOf(needle);
+    if (at < 0) return std::nullopt;
+    const qsizetype p = phraseTokens(lowerPlain.left(at)).size();
+    const qsizetype q = std::max<qsizetype>(1, phraseTokens(needle).size());
+    if (p >= n) return std::nullopt;
+    return std::make_pair(owner[p], owner[std::min(p + q - 1, n - 1)]);
+}
+
+QString buildPassage(double timestamp, const QString& plain, const QList<WordTimestamp>& words, bool seekable,
+                     const QList<MarginNote>& marginNotes, const QList<TextHighlight>& highlights) {
+    QString body;
+    if (!words.isEmpty()) {
+        QStringList spans;
+        spans.reserve(words.size());
+        for (const WordTimestamp& w : words) {
+            spans.append(QStringLiteral("<span class=\"word\" data-s=\"") + fixed2(w.start) + QStringLiteral("\" data-e=\"") + fixed2(w.end)
+                         + QStringLiteral("\">") + escapeHTML(w.word) + QStringLiteral("</span>"));
+        }
+        for (const TextHighlight& h : highlights) {
+            if (const auto r = phraseWordRange(h.anchorText, words, plain)) {
+                spans[r->first].prepend(highlightOpen(h.color));
+                spans[r->second].append(kHighlightClose);
+            }
+        }
+        for (const MarginNote& note : marginNotes) {
+            if (const auto r = phraseWordRange(note.anchorText, words, plain)) {
+                spans[r->first].prepend(anchorOpen(note));
+                spans[r->second].append(kAnchorClose);
+            }
+        }
+        body = spans.join(QLatin1Char(' '));
+    } else {
+        body = escapeHTML(plain);
+        for (const TextHighlight& h : highlights) body = wrapInPlainBody(body, escapeHTML(h.anchorText), highlightOpen(h.color), kHighlightClose);
+        for (const MarginNote& note : marginNotes) body = wrapInPlainBody(body, escapeHTML(note.anchorText), anchorOpen(note), kAnchorClose);
+    }
+
+    const QString paragraph = QStringLiteral("<p class=\"passage\">") + chip(timestamp, seekable) + body + QStringLiteral("</p>");
+    if (marginNotes.isEmpty()) return QStringLiteral("      ") + paragraph;
+    return wrapWithMargins(QStringLiteral("        ") + paragraph, marginNotes);
+}
+
+QString shotGroupHTML(const QList<ExportEntry>& run, bool seekable, bool solo, bool textSlide) {
+    if (run.isEmpty()) return {};
+    if (run.size() == 1) {
+        const QString cls = textSlide ? QStringLiteral("shot shot--text-slide")
+                            : solo    ? QStringLiteral("shot shot--presenter-solo")
+                                      : QStringLiteral("shot shot--presenter");
+        return figure(run.first(), cls, seekable);
+    }
+    QStringList figures;
+    for (const ExportEntry& shot : run) figures.append(figure(shot, QStringLiteral("shot"), seekable));
+    return QStringLiteral("      <div class=\"shot-row ") + (textSlide ? QStringLiteral("shot-row--text-slides") : QStringLiteral("shot-row--presenter"))
+        + QStringLiteral(" shot-row--") + QString::number(run.size()) + QStringLiteral("\">\n") + figures.join(kNewline) + QStringLiteral("\n      </div>");
+}
+
+QString inlineMarkdown(const QString& text) {
+    using RE = QRegularExpression;
+    static const auto opts = RE::UseUnicodePropertiesOption;
+    static const RE strongEm(QStringLiteral("\\*\\*\\*(.+?)\\*\\*\\*"), opts);
+    static const RE strong(QStringLiteral("\\*\\*(.+?)\\*\\*"), opts);
+    static const RE strongUnderscore(QStringLiteral("__(.+?)__"), opts);
+    static const RE em(QStringLiteral("\\*(.+?)\\*"), opts);
+    static const RE emUnderscore(QStringLiteral("(?<![_\\w])_([^_]+)_(?![_\\w])"), opts);
+    static const RE code(QStringLiteral("`([^`]+)`"), opts);
+    QString html = escapeHTML(text);
+    if (html.contains(QLatin1Char('*'))) {
+        html.replace(strongEm, QStringLiteral("<strong><em>\\1</em></strong>"));
+        html.replace(strong, QStringLiteral("<strong>\\1</strong>"));
+    }
+    if (html.contains(QLatin1Char('_'))) html.replace(strongUnderscore, QStringLiteral("<strong>\\1</strong>"));
+    if (html.contains(QLatin1Char('*'))) html.replace(em, QStringLiteral("<em>\\1</em>"));
+    if (html.contains(QLatin1Char('_'))) html.replace(emUnderscore, QStringLiteral("<em>\\1</em>"));
+    if (html.contains(QLatin1Char('`'))) html.replace(code, QStringLiteral("<code>\\1</code>"));
+    return html;
+}
+
+QString stripMarkdown(const QString& text) {
+    using RE = QRegularExpression;
+    static const auto opts = RE::UseUnicodePropertiesOption;
+    static const RE numbered(QStringLiteral("(?m)^\\d+\\.\\s+"), opts);
+    static const RE bullet(QStringLiteral("(?m)^[•\\-\\*]\\s+"), opts);
+    static const RE heading(QStringLiteral("(?m)^#{1,6}\\s+"), opts);
+    static const RE strongEm(QStringLiteral("\\*\\*\\*(.+?)\\*\\*\\*"), opts);
+    static const RE strong(QStringLiteral("\\*\\*(.+?)\\*\\*"), opts);
+    static const RE strongUnderscore(QStringLiteral("__(.+?)__"), opts);
+    static const RE em(QStringLiteral("\\*(.+?)\\*"), opts);
+    static const RE emUnderscore(QStringLiteral("(?<![_\\w])_([^_]+)_(?![_\\w])"), opts);
+    static const RE code(QStringLiteral("`([^`]+)`"), opts);
+    QString s = text;
+    s.remove(numbered);
+    s.remove(bullet);
+    s.remove(heading);
+    for (const RE* re : {&strongEm, &strong, &strongUnderscore, &em, &emUnderscore, &code}) s.replace(*re, QStringLiteral("\\1"));
+    return s;
+}
+
+QString markdownToHTML(const QString& paragraph) {
+    static const QRegularExpression numbered(QStringLiteral("^\\d+\\.\\s"));
+    QString out;
+    bool inBullets = false, inNumbers = false;
+    auto closeLists = [&] {
+        if (inBullets) out += QStringLiteral("</ul>\n");
+        if (inNumbers) out += QStringLiteral("</ol>\n");
+        inBullets = inNumbers = false;
+    };
+    for (const QString& line : paragraph.split(QLatin1Char('\n'))) {
+        const bool bullet = line.startsWith(QLatin1String("- ")) || line.startsWith(QLatin1String("* "));
+        const QRegularExpressionMatch number = bullet ? QRegularExpressionMatch() : numbered.match(line);
+        if (!bullet && !number.hasMatch()) closeLists();
+
+        if (line.startsWith(QLatin1String("### "))) {
+            out += QStringLiteral("<h3>") + inlineMarkdown(line.mid(4)) + QStringLiteral("</h3>\n");
+        } else if (line.startsWith(QLatin1String("## "))) {
+            out += QStringLiteral("<h2>") + inlineMarkdown(line.mid(3)) + QStringLiteral("</h2>\n");
+        } else if (line.startsWith(QLatin1String("# "))) {
+            out += QStringLiteral("<h1>") + inlineMarkdown(line.mid(2)) + QStringLiteral("</h1>\n");
+        } else if (line == QLatin1String("---") || line == QLatin1String("***") || line == QLatin1String("___")) {
+            out += QStringLiteral("<hr>\n");
+        } else if (bullet) {
+            if (inNumbers) {
+                out += QStringLiteral("</ol>\n");
+                inNumbers = false;
+            }
+            if (!inBullets) {
+                out += QStringLiteral("<ul>\n");
+                inBullets = true;
+            }
+            out += QStringLiteral("<li>") + inlineMarkdown(line.mid(2)) + QStringLiteral("</li>\n");
+        } else if (number.hasMatch()) {
+            if (inBullets) {
+                out += QStringLiteral("</ul>\n");
+                inBullets = false;
+            }
+            if (!inNumbers) {
+                out += QStringLiteral("<ol>\n");
+                inNumbers = true;
+            }
+            out += QStringLiteral("<li>") + inlineMarkdown(line.mid(number.capturedLength())) + QStringLiteral("</li>\n");
+        } else if (line.trimmed().isEmpty()) {
+            out += kNewline;
+        } else {
+            out += QStringLiteral("<p>") + inlineMarkdown(line) + QStringLiteral("</p>\n");
+        }
+    }
+    closeLists();
+    return out;
+}
+
+QString wrapAnchorInHTML(const QString& html, const QString& anchorText, const QString& open, const QString& close) {
+    const QString needle = escapeHTML(stripMarkdown(anchorText)).toLower();
+    if (needle.isEmpty()) return html;
+    QString visible;
+    const QList<qsizetype> indices = visibleIndices(html, &visible);
+    const QString lowered = visible.toLower();
+    // Lower-casing can change the length of a few characters; keep indices aligned.
+    const qsizetype pos = lowered.size() == visible.size() ? lowered.indexOf(needle) : visible.indexOf(needle, 0, Qt::CaseInsensitive);
+    if (pos < 0) return html;
+    const qsizetype start = indices[pos];
+    const qsizetype after = pos + needle.size();
+    const qsizetype end = after < indices.size() ? indices[after] : html.size();
+    return html.left(start) + open + html.mid(start, end - start) + close + html.mid(end);
+}
+
+QString notesHTML(const QString& notes, const QList<UserNote>& inlineNotes, const QList<MarginNote>& marginNotes,
+                  const QList<TextHighlight>& highlights) {
+    QStringList paragraphs;
+    for (const QString& piece : notes.split(QStringLiteral("\n\n"))) {
+        const QString trimmed = piece.trimmed();
+        if (!trimmed.isEmpty()) paragraphs.append(trimmed);
+    }
+    auto byCreation = [](const UserNote& a, const UserNote& b) { return a.createdAt < b.createdAt; };
+
+    QStringList out;
+    QList<UserNote> leading;
+    QHash<long long, QList<UserNote>> following;
+    for (const UserNote& n : inlineNotes) {
+        if (n.afterTimestamp < 0) {
+            leading.append(n);
+        } else if (std::isfinite(n.afterTimestamp)) {
+            following[static_cast<long long>(n.afterTimestamp)].append(n);
+        }
+    }
+    std::stable_sort(leading.begin(), leading.end(), byCreation);
+    for (const UserNote& n : leading) out.append(userNoteBox(n.text));
+
+    const auto highlightsByParagraph = byPassage(highlights);
+    const auto marginsByParagraph = byPassage(marginNotes);
+    for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+        const double key = static_cast<double>(i);
+        QString html = markdownToHTML(paragraphs[i]);
+        for (const TextHighlight& h : highlightsByParagraph.value(key)) html = wrapAnchorInHTML(html, h.anchorText, highlightOpen(h.color), kHighlightClose);
+        const QList<MarginNote> margins = marginsByParagraph.value(key);
+        if (margins.isEmpty()) {
+            out.append(html);
+        } else {
+            for (const MarginNote& note : margins) html = wrapAnchorInHTML(html, note.anchorText, anchorOpen(note), kAnchorClose);
+            out.append(wrapWithMargins(html, margins));
+        }
+        QList<UserNote> after = following.value(static_cast<long long>(i));
+        std::stable_sort(after.begin(), after.end(), byCreation);
+        for (const UserNote& n : after) out.append(userNoteBox(n.text));
+    }
+    return out.join(kNewline);
+}
+
+QString buildHTML(const PageInput& input) {
+    const PageLecture& lecture = input.lecture;
+    const QString title = escapeHTML(lecture.title);
+    const bool seekable = input.audioFileName.has_value();
+    const bool hasNotes = input.notesHTML.has_value();
+
+    // Transcript body.
+    const auto highlightsByPassage = byPassage(input.highlights);
+    const auto marginsByPassage = byPassage(input.marginNotes);
+    QStringList body;
+    const QList<ExportEntry>& entries = input.entries;
+    for (qsizetype i = 0; i < entries.size();) {
+        const ExportEntry& e = entries[i];
+        switch (e.kind) {
+        case ExportEntry::Kind::Note:
+            body.append(userNoteBox(e.text));
+            ++i;
+            break;
+        case ExportEntry::Kind::Text:
+            body.append(buildPassage(e.timestamp, e.text, e.words, seekable, marginsByPassage.value(e.timestamp),
+                                     highlightsByPassage.value(e.timestamp)));
+            ++i;
+            break;
+        case ExportEntry::Kind::Screenshot: {
+            const bool textSlide = input.textSlides.contains(e.timestamp);
+            QList<ExportEntry> run;
+            qsizetype j = i;
+            while (j < entries.size() && entries[j].kind == ExportEntry::Kind::Screenshot && input.textSlides.contains(entries[j].timestamp) == textSlide) {
+                run.append(entries[j]);
+                ++j;
+            }
+            const bool nextIsText = j < entries.size() && entries[j].kind == ExportEntry::Kind::Text;
+            body.append(shotGroupHTML(run, seekable, run.size() == 1 && !nextIsText, textSlide));
+            i = j;
+            break;
+        }
+        }
+    }
+
+    QString html;
+    html.reserve(4096 + entries.size() * 600);
+    html += QStringLiteral("<!-- Generated by Lumenote · ") + QLatin1String(kProductURL) + QStringLiteral(" · ")
+        + input.exportTime.toUTC().toString(Qt::ISODate) + QStringLiteral(" -->\n");
+    html += QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\" data-theme=\"light\" data-view=\"transcript\">\n<head>\n  <meta charset=\"UTF-8\">\n");
+    html += QStringLiteral("  <!-- Lumenote export — lecture: ") + title + QStringLiteral(" -->\n");
+    html += QStringLiteral("  <meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n");
+    html += QStringLiteral("  <title>") + title + QStringLiteral("</title>\n");
+    // The web fonts load without blocking the first paint; offline the page
+    // keeps its fallback fonts.
+    html += QStringLiteral(
+        "  <link rel=\"preconnect\" href=\"https://fonts.googleapis.com\">\n"
+        "  <link rel=\"preconnect\" href=\"https://fonts.gstatic.com\" crossorigin>\n"
+        "  <link rel=\"stylesheet\" href=\"https://fonts.googleapis.com/css2?family=Instrument+Sans:ital,wght@0,400;0,500;0,600;0,700;1,400"
+        "&family=Newsreader:ital,opsz,wght@0,6..72,300;0,6..72,400;0,6..72,500;1,6..72,300;1,6..72,400&display=swap\" media=\"print\" "
+        "onload=\"this.media='all'\">\n"
+        "  <link rel=\"stylesheet\" href=\"styles.css\">\n"
+        "  <script>\n"
+        "    (function () {\n"
+        "      try {\n"
+        "        var theme = localStorage.getItem('lumenote-theme');\n"
+        "        if (theme) document.documentElement.setAttribute('data-theme', theme);\n"
+        "        var fs = localStorage.getItem('lumenote-fs');\n"
+        "        if (fs) document.documentElement.style.setProperty('--fs-base', fs + 'px');\n"
+        "      } catch (e) {}\n"
+        "    })();\n"
+        "  </script>\n"
+        "</head>\n"
+        "<body>\n"
+        "  <div class=\"controls-dock\">\n"
+        "    <label class=\"fs-label\" for=\"fontSize\">Aa</label>\n"
+        "    <input type=\"range\" id=\"fontSize\" class=\"fs-slider\" min=\"14\" max=\"28\" step=\"1\" value=\"17\" aria-label=\"Font size\">\n"
+        "    <span class=\"ctrl-divider\"></span>\n"
+        "    <button class=\"theme-btn\" onclick=\"toggleTheme()\" aria-label=\"Toggle theme\"></button>\n"
+        "  </div>\n"
+        "  <div class=\"page-wrap\">\n");
+
+    html += QStringLiteral("    <header class=\"page-header") + (hasNotes ? QStringLiteral(" has-toggle") : QString()) + QStringLiteral("\">\n");
+    html += QStringLiteral(
+        "      <div class=\"header-inner\">\n"
+        "        <div class=\"brand-row\"><span class=\"brand-gem\"></span><span class=\"brand-name\">Lumenote</span></div>\n");
+    html += QStringLiteral("        <h1 class=\"lecture-title\">") + title + QStringLiteral("</h1>\n");
+    if (const QString source = sourceAttribution(lecture); !source.isEmpty()) html += QStringLiteral("        ") + source + kNewline;
+    html += QStringLiteral("        <p class=\"header-meta\">") + headerMeta(input) + QStringLiteral("</p>\n      </div>\n    </header>\n");
+
+    if (hasNotes) {
+        html += QStringLiteral(
+            "    <div class=\"view-toggle-bar\">\n"
+            "      <div class=\"view-toggle-pill\">\n"
+            "        <button class=\"view-toggle-btn\" data-view=\"transcript\" onclick=\"switchView('transcript')\">Transcript</button>\n"
+            "        <button class=\"view-toggle-btn\" data-view=\"notes\" onclick=\"switchView('notes')\">Consolidated Notes</button>\n"
+            "      </div>\n"
+            "    </div>\n");
+    }
+
+    html += QStringLiteral("    <div class=\"doc-body\" id=\"view-transcript\">\n") + body.join(kNewline) + QStringLiteral("\n    </div>\n");
+
+    if (hasNotes) {
+        html += QStringLiteral(
+            "    <div class=\"doc-body doc-body--notes\" id=\"view-notes\">\n"
+            "      <div class=\"notes-layout\">\n"
+            "        <div class=\"notes-content\">\n"
+            "          <div class=\"notes-disclaimer\">\n"
+            "            <p>AI-generated notes may contain errors or omissions — please verify important details against the transcript or source "
+            "video and other outside sources.</p>\n");
+        if (present(lecture.notesModelName))
+            html += QStringLiteral("            <p class=\"notes-provenance\">Generated with ") + escapeHTML(*lecture.notesModelName) + QStringLiteral("</p>\n");
+        html += QStringLiteral("          </div>\n") + *input.notesHTML + QStringLiteral("\n        </div>\n");
+        QStringList shots;
+        for (const ExportEntry& e : entries) {
+            if (e.kind != ExportEntry::Kind::Screenshot) continue;
+            shots.append(QStringLiteral("      <figure class=\"notes-shot\" onclick=\"openLightbox(this.querySelector('img'))\">\n        <img src=\"images/")
+                         + escapeHTML(e.text) + QStringLiteral("\" alt=\"\" loading=\"lazy\">\n      </figure>"));
+        }
+        if (!shots.isEmpty()) html += QStringLiteral("      <aside class=\"notes-sidebar\">\n") + shots.join(kNewline) + QStringLiteral("\n      </aside>\n");
+        html += QStringLiteral("      </div>\n    </div>\n");
+    }
+
+    html += QStringLiteral(
+        "    <footer class=\"page-footer\">\n"
+        "      <div class=\"footer-inner\">\n"
+        "        <span class=\"footer-gem\"></span>\n"
+        "        <span>Lumenote &mdash; lectures turned into pages you can study</span>\n"
+        "      </div>\n"
+        "    </footer>\n"
+        "  </div><!-- /page-wrap -->\n"
+        "  <div class=\"lightbox\" id=\"lightbox\" onclick=\"closeLightbox()\">\n"
+        "    <button class=\"lb-close\" onclick=\"event.stopPropagation(); closeLightbox()\" aria-label=\"Close\">&#x2715;</button>\n"
+        "    <img class=\"lb-img\" id=\"lbImg\" src=\"\" alt=\"\" onclick=\"event.stopPropagation()\">\n"
+        "    <a class=\"lb-fullsize\" id=\"lbFullsize\" href=\"#\" target=\"_blank\" rel=\"noopener\" title=\"Open full-size image in new tab\" "
+        "onclick=\"event.stopPropagation()\">&#x2197; Full size</a>\n"
+        "  </div>\n");
+
+    if (input.audioFileName) {
+        html += QStringLiteral(
+            "  <!-- Audio player -->\n"
+            "  <div class=\"audio-player\" id=\"ap\">\n"
+            "    <button class=\"ap-play\" id=\"apPlay\" onclick=\"apToggle()\" aria-label=\"Play or pause\"><span id=\"apIcon\">&#x25B6;</span></button>\n"
+            "    <span class=\"ap-time\" id=\"apCur\">0:00</span>\n"
+            "    <div class=\"ap-bar\" id=\"apBar\" onclick=\"apBarClick(event)\"><div class=\"ap-bar-fill\" id=\"apBarFill\"></div></div>\n"
+            "    <span class=\"ap-time ap-dur\" id=\"apDur\">--:--</span>\n"
+            "    <select class=\"ap-rate\" id=\"apRate\" onchange=\"apSetRate(this.value)\" aria-label=\"Playback speed\">\n"
+            "      <option value=\"0.75\">0.75×</option>\n"
+            "      <option value=\"1\" selected>1×</option>\n"
+            "      <option value=\"1.25\">1.25×</option>\n"
+            "      <option value=\"1.5\">1.5×</option>\n"
+            "      <option value=\"2\">2×</option>\n"
+            "    </select>\n");
+        html += QStringLiteral("    <audio id=\"lnAudio\" src=\"") + escapeHTML(*input.audioFileName) + QStringLiteral("\" preload=\"metadata\"></audio>\n  </div>\n");
+    }
+
+    html += QStringLiteral("  <script>\n") + pageScript() + QStringLiteral("  </script>\n</body>\n</html>\n");
+    return html;
+}
+
+}  // namespace lumenote::page

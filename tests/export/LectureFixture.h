@@ -1,0 +1,35 @@
+#pragma once
+
+// Synthetic lectures for the export tests and benchmark: transcripts with word
+// timings, slide and camera pictures, notes and annotations.
+
+#include "core/Annotations.h"
+#include "core/CapturedScreenshot.h"
+#include "core/TranscriptModel.h"
+
+#include <QImage>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+namespace lumenote::fixture {
+
+// `count` segments of about `wordsPerSegment` words, starting at `start` and
+// `secondsPerSegment` apart, each with word timings; sentences end every few
+// segments so that passages form naturally. Deterministic for a seed.
+QList<TranscriptSegment> makeTranscript(int count, int wordsPerSegment, double secondsPerSegment, quint32 seed, double start = 0.0);
+
+// One segment with evenly spread word timings.
+TranscriptSegment makeSegment(const QString& text, double start, double end);
+
+// A slide: a title and bullet lines in dark text on a light background. Needs
+// a QGuiApplication (fonts).
+QImage makeSlideImage(QSize size, const QString& title, const QStringList& lines);
+// Camera-like footage: a lit figure in front of a noisy, textured room.
+QImage makeCameraImage(QSize size, quint32 seed);
+
+// Markdown study notes with `paragraphs` paragraphs (headings, lists, emphasis).
+QString makeNotes(int paragraphs);
+
+}  // namespace lumenote::fixture
