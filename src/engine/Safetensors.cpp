@@ -115,8 +115,10 @@ std::shared_ptr<MappedFile> MappedFile::open(const std::string& path) {
     return f;
 }
 
-std::shared_ptr<MappedFile> MappedFile::fromBuffer(std::vector<std::byte> buffer, std::string name) {
+std::shared_ptr<MappedFile> MappedFile::fromBuffer(std::vector<std::byte> buffer, std::string name,
+                                                   bool releasable) {
     std::shared_ptr<MappedFile> f(new MappedFile());
+    f->releasable_ = releasable;
     f->buffer_ = std::move(buffer);
     f->data_ = f->buffer_.data();
     f->size_ = f->buffer_.size();
@@ -129,7 +131,7 @@ MappedFile::~MappedFile() {
 }
 
 void MappedFile::release(const void* p, size_t n) const {
-    if (!mapped_ || n == 0) return;
+    if ((!mapped_ && !releasable_) || n == 0) return;
     const size_t page = size_t(sysconf(_SC_PAGESIZE));
     const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + page - 1) / page * page;
     const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + n) / page * page;

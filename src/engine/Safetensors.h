@@ -22,7 +22,10 @@ const char* dtypeName(DType t);
 class MappedFile {
 public:
     static std::shared_ptr<MappedFile> open(const std::string& path);
-    static std::shared_ptr<MappedFile> fromBuffer(std::vector<std::byte> buffer, std::string name);
+    // With `releasable`, release() frees the buffer's pages as well; what lies there reads as
+    // zeros afterwards, so only a buffer built for one model may be releasable.
+    static std::shared_ptr<MappedFile> fromBuffer(std::vector<std::byte> buffer, std::string name,
+                                                  bool releasable = false);
     ~MappedFile();
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
@@ -39,6 +42,7 @@ private:
     const std::byte* data_ = nullptr;
     size_t size_ = 0;
     bool mapped_ = false;
+    bool releasable_ = false;
     std::vector<std::byte> buffer_;
     std::string path_;
 };

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "engine/Float16.h"
+#include "engine/Gemm.h"
 #include "engine/Models.h"
 #include "engine/WhisperError.h"
 
@@ -32,9 +33,9 @@ struct Norm {
     const float* b = nullptr;
 };
 
-// A linear layer used through sgemm (encoder, cross-attention keys and values): F32 [out][in].
+// A linear layer used through matrix products (encoder, cross-attention keys and values).
 struct Dense {
-    const float* w = nullptr;
+    gemm::PackedWeights w;
     const float* b = nullptr;
     int out = 0, in = 0;
 };
@@ -194,11 +195,28 @@ public:
         return {f32(prefix + ".weight", {d}), f32(prefix + ".bias", {d})};
     }
 
+    // F32 [out][in] weights in the product kernel's layout. Packing copies them anyway, so the
+    // file's pages are dropped afterwards.
+    gemm::PackedWeights packed(const std::string& name, const std::vector<int64_t>& shape, int out, int in) {
+        if (!gemm::ownKernel()) return gemm::PackedWeights::pack(f32(name, shape), out, in);
+        const TensorView& t = tensor(name, shape);
+        gemm::PackedWeights p;
+        if (t.dtype == DType::F32 && reinterpret_cast<uintptr_t>(t.data) % alignof(float) == 0) {
+            p = gemm::PackedWeights::pack(reinterpret_cast<const float*>(t.data), out, in);
+        } else {
+            std::vector<float> tmp(size_t(t.elementCount()));
+            toF32(t, 0, tmp.size(), tmp.data());
+            p = gemm::PackedWeights::pack(tmp.data(), out, in);
+        }
+        f_.file()->release(t.data, t.bytes);
+        return p;
+    }
+
     Dense dense(const std::string& prefix, int out, int in, bool bias) {
         Dense x;
         x.out = out;
         x.in = in;
-        x.w = f32(prefix + ".weight", {out, in});
+        x.w = packed(prefix + ".weight", {out, in}, out, in);
         if (bias) x.b = f32(prefix + ".bias", {out});
         return x;
     }
@@ -214,7 +232,8 @@ public:
         Dense x;
         x.out = out;
         x.in = in * 3;
-        x.w = f32(prefix + ".weight", {out, in, 3});  // [out][in][3] is [out][in*3] row-major
+        // [out][in][3] is [out][in * 3] row-major: the product with the unfolded input.
+        x.w = packed(prefix + ".weight", {out, in, 3}, out, in * 3);
         x.b = f32(prefix + ".bias", {out});
         return x;
     }
@@ -225,11 +244,15 @@ private:
 };
 
 // Y[rows][out] = X[rows][in] * W^T (+ bias), or += when accumulate.
-void linear(const Dense& l, const float* x, int rows, float* y, bool accumulate) {
-    cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, rows, l.out, l.in, 1.0f, x, l.in, l.w, l.in,
-                accumulate ? 1.0f : 0.0f, y, l.out);
+void linear(const Dense& l, const float* x, int rows, float* y, bool accumulate, ThreadPool& pool) {
+    gemm::multiplyByWeights(rows, x, l.in, l.w, y, l.out, 1.0f, accumulate ? 1.0f : 0.0f, pool);
     if (l.b) {
-        for (int r = 0; r < rows; ++r) kernels::add(y + size_t(r) * l.out, l.b, size_t(l.out));
+        const int chunk = 64;
+        pool.run((rows + chunk - 1) / chunk, [&](int c) {
+            for (int r = c * chunk; r < std::min(rows, (c + 1) * chunk); ++r) {
+                kernels::add(y + size_t(r) * l.out, l.b, size_t(l.out));
+            }
+        });
     }
 }
 
@@ -347,7 +370,6 @@ void WhisperModel::encode(const float* mel, float* out) {
     s.v.resize(size_t(T) * d);
     s.o.resize(size_t(T) * d);
     s.ff.resize(size_t(T) * fe);
-    s.scores.resize(size_t(T) * T);
 
     const auto parallelRows = [&](int rows, const std::function<void(int, int)>& fn) {
         const int chunk = 64;
@@ -366,7 +388,7 @@ void WhisperModel::encode(const float* mel, float* out) {
                 }
             }
         }
-        linear(w.conv1, col, T0, s.conv.data(), false);
+        linear(w.conv1, col, T0, s.conv.data(), false, pool_);
         parallelRows(T0, [&](int a, int b) { kernels::gelu(s.conv.data() + size_t(a) * d, size_t(b - a) * d); });
     }
     // conv2 (stride 2, padding 1): col[t][c * 3 + k] = conv[2t + k - 1][c].
@@ -381,7 +403,7 @@ void WhisperModel::encode(const float* mel, float* out) {
                 }
             }
         }
-        linear(w.conv2, col, T, s.x.data(), false);
+        linear(w.conv2, col, T, s.x.data(), false, pool_);
         parallelRows(T, [&](int a, int b) {
             kernels::gelu(s.x.data() + size_t(a) * d, size_t(b - a) * d);
             kernels::add(s.x.data() + size_t(a) * d, w.encPos + size_t(a) * d, size_t(b - a) * d);
@@ -396,28 +418,20 @@ void WhisperModel::encode(const float* mel, float* out) {
                                    kLayerNormEps);
             }
         });
-        linear(l.q, s.h.data(), T, s.q.data(), false);
-        linear(l.k, s.h.data(), T, s.k.data(), false);
-        linear(l.v, s.h.data(), T, s.v.data(), false);
-        for (int hd = 0; hd < H; ++hd) {
-            cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, T, T, dh, scale, s.q.data() + hd * dh, d,
-                        s.k.data() + hd * dh, d, 0.0f, s.scores.data(), T);
-            parallelRows(T, [&](int a, int b) {
-                for (int t = a; t < b; ++t) kernels::softmax(s.scores.data() + size_t(t) * T, T);
-            });
-            cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, T, dh, T, 1.0f, s.scores.data(), T,
-                        s.v.data() + hd * dh, d, 0.0f, s.o.data() + hd * dh, d);
-        }
-        linear(l.o, s.o.data(), T, s.x.data(), true);
+        linear(l.q, s.h.data(), T, s.q.data(), false, pool_);
+        linear(l.k, s.h.data(), T, s.k.data(), false, pool_);
+        linear(l.v, s.h.data(), T, s.v.data(), false, pool_);
+        gemm::attention(T, d, H, s.q.data(), s.k.data(), s.v.data(), s.o.data(), scale, pool_);
+        linear(l.o, s.o.data(), T, s.x.data(), true, pool_);
         parallelRows(T, [&](int a, int b) {
             for (int t = a; t < b; ++t) {
                 kernels::layerNorm(s.x.data() + size_t(t) * d, l.ln2.g, l.ln2.b, s.h.data() + size_t(t) * d, d,
                                    kLayerNormEps);
             }
         });
-        linear(l.fc1, s.h.data(), T, s.ff.data(), false);
+        linear(l.fc1, s.h.data(), T, s.ff.data(), false, pool_);
         parallelRows(T, [&](int a, int b) { kernels::gelu(s.ff.data() + size_t(a) * fe, size_t(b - a) * fe); });
-        linear(l.fc2, s.ff.data(), T, s.x.data(), true);
+        linear(l.fc2, s.ff.data(), T, s.x.data(), true, pool_);
     }
     parallelRows(T, [&](int a, int b) {
         for (int t = a; t < b; ++t) {
@@ -433,28 +447,30 @@ void WhisperModel::setEncoderOutput(const float* enc, int audioFrames) {
     Scratch& s = *s_;
     s.k.resize(size_t(T) * d);
     const size_t layerElems = size_t(T) * d;
+    s.v.resize(size_t(T) * d);
+    const size_t elem = kernels::weightTypeSize(crossCacheType_);
     for (size_t l = 0; l < w_->dec.size(); ++l) {
         const DecLayer& dl = w_->dec[l];
-        // Keys transposed: K^T = Wk * enc^T gives [d][T], i.e. [head][dHead][frame].
-        float* kT = crossCacheType_ == WeightType::f32 ? reinterpret_cast<float*>(crossK_.data()) + l * layerElems
-                                                       : s.k.data();
-        cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, d, T, d, 1.0f, dl.ck.w, d, enc, d, 0.0f, kT, T);
-        if (crossCacheType_ == WeightType::f16) {
-            kernels::convertToF16(kT, reinterpret_cast<uint16_t*>(crossK_.data()) + l * layerElems, layerElems);
-        }
-        // Values: [frame][d] -> [head][frame][dHead].
-        linear(dl.cv, enc, T, s.k.data(), false);
-        for (int h = 0; h < H; ++h) {
-            for (int f = 0; f < T; ++f) {
-                const float* src = s.k.data() + size_t(f) * d + size_t(h) * dh;
-                const size_t at = l * layerElems + (size_t(h) * T + size_t(f)) * dh;
-                if (crossCacheType_ == WeightType::f32) {
-                    std::memcpy(reinterpret_cast<float*>(crossV_.data()) + at, src, size_t(dh) * 4);
-                } else {
-                    kernels::convertToF16(src, reinterpret_cast<uint16_t*>(crossV_.data()) + at, size_t(dh));
-                }
+        linear(dl.ck, enc, T, s.k.data(), false, pool_);
+        linear(dl.cv, enc, T, s.v.data(), false, pool_);
+        // Keys transposed to [head][dHead][frame] for scoring, values to [head][frame][dHead].
+        std::byte* kDst = crossK_.data() + l * layerElems * elem;
+        std::byte* vDst = crossV_.data() + l * layerElems * elem;
+        pool_.run(H, [&](int h) {
+            std::vector<float> row(static_cast<size_t>(T));
+            for (int i = 0; i < dh; ++i) {
+                for (int f = 0; f < T; ++f) row[size_t(f)] = s.k[size_t(f) * d + size_t(h) * dh + size_t(i)];
+                const size_t at = (size_t(h) * dh + size_t(i)) * T;
+                if (crossCacheType_ == WeightType::f32) std::memcpy(reinterpret_cast<float*>(kDst) + at, row.data(), size_t(T) * 4);
+                else kernels::convertToF16(row.data(), reinterpret_cast<uint16_t*>(kDst) + at, size_t(T));
             }
-        }
+            for (int f = 0; f < T; ++f) {
+                const float* src = s.v.data() + size_t(f) * d + size_t(h) * dh;
+                const size_t at = (size_t(h) * T + size_t(f)) * dh;
+                if (crossCacheType_ == WeightType::f32) std::memcpy(reinterpret_cast<float*>(vDst) + at, src, size_t(dh) * 4);
+                else kernels::convertToF16(src, reinterpret_cast<uint16_t*>(vDst) + at, size_t(dh));
+            }
+        });
     }
     cacheLength_ = 0;
     std::fill(alignmentRecorded_.begin(), alignmentRecorded_.end(), 0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/Float16.h"
+#include "engine/Gemm.h"
 #include "engine/Kernels.h"
 #include "engine/ThreadPool.h"
 
@@ -145,6 +146,58 @@ TEST_P(KernelLevels, ElementwiseKernelsAgree) {
 
 INSTANTIATE_TEST_SUITE_P(Isa, KernelLevels, ::testing::Values(Isa::avx2, Isa::avx512),
                          [](const auto& info) { return std::string(kernels::isaName(info.param)); });
+
+// The encoder's products (our kernel on AVX-512 machines, OpenBLAS elsewhere) against sums in
+// double, on sizes that leave partial tiles everywhere.
+TEST(MatrixProducts, MatchPlainSumsForEveryLayoutAndEdge) {
+    ThreadPool pool(2);
+    for (auto [m, n, k] : {std::tuple{37, 45, 300}, std::tuple{113, 257, 70}, std::tuple{14, 32, 256}}) {
+        const auto a = randomVector(size_t(m) * k, 11), b = randomVector(size_t(n) * k, 12), c0 = randomVector(size_t(m) * n, 13);
+        for (int layout = 0; layout < 3; ++layout) {
+            std::vector<float> c = c0;
+            const float alpha = 0.5f, beta = layout == 1 ? 1.0f : 0.0f;
+            if (layout == 0) gemm::multiplyByWeights(m, a.data(), k, gemm::PackedWeights::pack(b.data(), n, k), c.data(), n, alpha, beta, pool);
+            else gemm::multiply(m, n, k, a.data(), k, b.data(), layout == 1 ? k : n, layout == 1, c.data(), n, alpha, beta, pool);
+            for (int i = 0; i < m; ++i) {
+                for (int j = 0; j < n; ++j) {
+                    double sum = 0;
+                    for (int kk = 0; kk < k; ++kk) {
+                        const float bv = layout == 2 ? b[size_t(kk) * n + size_t(j)] : b[size_t(j) * k + size_t(kk)];
+                        sum += double(a[size_t(i) * k + size_t(kk)]) * bv;
+                    }
+                    const double want = alpha * sum + beta * c0[size_t(i) * n + size_t(j)];
+                    ASSERT_NEAR(c[size_t(i) * n + size_t(j)], want, 1e-4) << m << "x" << n << "x" << k << " layout " << layout;
+                }
+            }
+        }
+    }
+}
+
+TEST(MatrixProducts, FusedAttentionMatchesTheDefinition) {
+    ThreadPool pool(2);
+    const int T = 75, heads = 2, dh = 20, d = heads * dh;  // partial query blocks and key panels
+    const auto q = randomVector(size_t(T) * d, 21), k = randomVector(size_t(T) * d, 22), v = randomVector(size_t(T) * d, 23);
+    std::vector<float> out(size_t(T) * d);
+    gemm::attention(T, d, heads, q.data(), k.data(), v.data(), out.data(), 0.3f, pool);
+    for (int h = 0; h < heads; ++h) {
+        for (int t = 0; t < T; ++t) {
+            std::vector<double> p(static_cast<size_t>(T));
+            double mx = -1e300, z = 0;
+            for (int s2 = 0; s2 < T; ++s2) {
+                double dot = 0;
+                for (int i = 0; i < dh; ++i) dot += double(q[size_t(t) * d + size_t(h * dh + i)]) * k[size_t(s2) * d + size_t(h * dh + i)];
+                p[size_t(s2)] = 0.3 * dot;
+                mx = std::max(mx, p[size_t(s2)]);
+            }
+            for (double& x : p) z += (x = std::exp(x - mx));
+            for (int i = 0; i < dh; ++i) {
+                double o = 0;
+                for (int s2 = 0; s2 < T; ++s2) o += p[size_t(s2)] / z * v[size_t(s2) * d + size_t(h * dh + i)];
+                ASSERT_NEAR(out[size_t(t) * d + size_t(h * dh + i)], o, 1e-5) << "head " << h << " query " << t;
+            }
+        }
+    }
+}
 
 TEST(HalfPrecision, EveryHalfRoundTripsAndFloatsRoundToNearest) {
     for (uint32_t h = 0; h < 0x10000; ++h) {

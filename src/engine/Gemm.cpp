@@ -1,0 +1,182 @@
+#include "engine/Gemm.h"
+
+#include <cblas.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "engine/Kernels.h"
+#include "engine/ThreadPool.h"
+
+namespace lumenote::engine::gemm {
+
+namespace {
+
+using avx512::MR;
+using avx512::NR;
+constexpr int KC = 256;       // depth of one packed block: a 32-column B panel is 32 KiB
+constexpr int MC = 8 * MR;    // rows of A per tile, packed once per depth block
+constexpr int NC = 8 * NR;    // columns per tile
+
+bool decideOwnKernel() {
+    if (kernels::bestIsa() != kernels::Isa::avx512) return false;
+    const char* env = std::getenv("LUMENOTE_ENGINE_GEMM");
+    return !(env && std::string_view(env) == "openblas");
+}
+
+// Per-thread packing space, grown on demand.
+float* scratch(size_t floats, int slot) {
+    thread_local std::vector<float> buffers[2];
+    auto& b = buffers[slot];
+    if (b.size() < floats) b.resize(floats);
+    return b.data();
+}
+
+// Runs the tiles of C over the pool. `bPanel(jc, pc, kc, cols, scratchBp)` returns the packed
+// B panel for columns [jc, jc + cols) and depth block pc, and its k stride.
+template <typename BPanel>
+void tiled(int m, int n, int k, const float* a, int lda, float* c, int ldc, float alpha, float beta,
+           ThreadPool& pool, BPanel&& bPanel) {
+    const int tilesM = (m + MC - 1) / MC;
+    const int tilesN = (n + NC - 1) / NC;
+    pool.run(tilesM * tilesN, [&](int t) {
+        const int ic = (t % tilesM) * MC;
+        const int jc = (t / tilesM) * NC;
+        const int mc = std::min(MC, m - ic);
+        const int nc = std::min(NC, n - jc);
+        float* ap = scratch(size_t(MC) * KC, 0);
+        for (int pc = 0; pc < k; pc += KC) {
+            const int kc = std::min(KC, k - pc);
+            for (int ir = 0; ir < mc; ir += MR) {
+                avx512::packA(a + size_t(ic + ir) * lda + pc, lda, std::min(MR, mc - ir), kc, ap + size_t(ir) * kc);
+            }
+            const float b0 = pc == 0 ? beta : 1.0f;
+            for (int jr = 0; jr < nc; jr += NR) {
+                int stride = NR;
+                const float* bp = bPanel(jc + jr, pc, kc, std::min(NR, nc - jr), stride);
+                for (int ir = 0; ir < mc; ir += MR) {
+                    avx512::kernel(kc, ap + size_t(ir) * kc, bp, stride, c + size_t(ic + ir) * ldc + jc + jr, ldc, alpha,
+                                   b0, std::min(MR, mc - ir), std::min(NR, nc - jr));
+                }
+            }
+        }
+    });
+}
+
+}  // namespace
+
+bool ownKernel() {
+    static const bool own = decideOwnKernel();
+    return own;
+}
+
+PackedWeights PackedWeights::pack(const float* w, int n, int k) {
+    PackedWeights p;
+    p.n = n;
+    p.k = k;
+    if (!ownKernel()) {
+        p.raw = w;
+        return p;
+    }
+    const int panels = (n + NR - 1) / NR;
+    p.data.assign(size_t(panels) * k * NR, 0.0f);
+    for (int j = 0; j < n; ++j) {
+        float* dst = p.data.data() + size_t(j / NR) * k * NR + (j % NR);
+        const float* src = w + size_t(j) * k;
+        for (int kk = 0; kk < k; ++kk) dst[size_t(kk) * NR] = src[kk];
+    }
+    p.packed = true;
+    return p;
+}
+
+void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, float* c, int ldc, float alpha,
+                       float beta, ThreadPool& pool) {
+    if (!w.packed) {
+        cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, m, w.n, w.k, alpha, a, lda, w.raw, w.k, beta, c, ldc);
+        return;
+    }
+    tiled(m, w.n, w.k, a, lda, c, ldc, alpha, beta, pool, [&](int j, int pc, int, int, int& stride) {
+        stride = NR;
+        return w.data.data() + size_t(j / NR) * w.k * NR + size_t(pc) * NR;
+    });
+}
+
+void multiply(int m, int n, int k, const float* a, int lda, const float* b, int ldb, bool bRowsAreN, float* c,
+              int ldc, float alpha, float beta, ThreadPool& pool) {
+    if (!ownKernel()) {
+        cblas_sgemm(CblasRowMajor, CblasNoTrans, bRowsAreN ? CblasTrans : CblasNoTrans, m, n, k, alpha, a, lda, b, ldb,
+                    beta, c, ldc);
+        return;
+    }
+    tiled(m, n, k, a, lda, c, ldc, alpha, beta, pool, [&](int j, int pc, int kc, int cols, int& stride) {
+        float* bp = scratch(size_t(KC) * NR, 1);
+        if (bRowsAreN) avx512::packBRowsAreN(b + size_t(j) * ldb + pc, ldb, cols, kc, bp);
+        else avx512::packBRowsAreK(b + size_t(pc) * ldb + j, ldb, cols, kc, bp);
+        stride = NR;
+        return static_cast<const float*>(bp);
+    });
+}
+
+void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
+               ThreadPool& pool) {
+    const int dh = d / heads;
+    if (!ownKernel()) {
+        std::vector<float> s(size_t(T) * T);
+        for (int h = 0; h < heads; ++h) {
+            cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, T, T, dh, scale, q + h * dh, d, k + h * dh, d, 0.0f,
+                        s.data(), T);
+            for (int t = 0; t < T; ++t) kernels::softmax(s.data() + size_t(t) * T, T);
+            cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, T, dh, T, 1.0f, s.data(), T, v + h * dh, d, 0.0f,
+                        out + h * dh, d);
+        }
+        return;
+    }
+    // Per head, keys as the A operand of S^T = K Q^T (panels of 14 keys) and values transposed as
+    // the A operand of O^T = V^T P^T (panels of 14 dimensions).
+    const int keyPanels = (T + MR - 1) / MR;
+    const int dimPanels = (dh + MR - 1) / MR;
+    const size_t kHead = size_t(keyPanels) * dh * MR;
+    const size_t vHead = size_t(dimPanels) * T * MR;
+    thread_local std::vector<float> packedK, packedV;
+    packedK.resize(kHead * heads);
+    packedV.resize(vHead * heads);
+    float* pk = packedK.data();
+    float* pv = packedV.data();
+    pool.run(heads * (keyPanels + dimPanels), [&](int item) {
+        const int h = item / (keyPanels + dimPanels), p = item % (keyPanels + dimPanels);
+        if (p < keyPanels) {
+            avx512::packA(k + size_t(p) * MR * d + h * dh, d, std::min(MR, T - p * MR), dh,
+                          pk + h * kHead + size_t(p) * dh * MR);
+        } else {
+            const int i = (p - keyPanels) * MR;
+            avx512::packAColumns(v + h * dh + i, d, std::min(MR, dh - i), T, pv + h * vHead + size_t(p - keyPanels) * T * MR);
+        }
+    });
+    // Blocks of 32 queries: scores for every key, softmax down the columns, then the values.
+    const int blocks = (T + NR - 1) / NR;
+    pool.run(heads * blocks, [&](int item) {
+        const int h = item / blocks, q0 = (item % blocks) * NR;
+        const int nq = std::min(NR, T - q0);
+        float* qp = scratch(size_t(dh) * NR + size_t(T) * NR + size_t(dimPanels) * MR * NR, 1);
+        float* sp = qp + size_t(dh) * NR;      // [key][32]: P^T, already a packed B panel
+        float* op = sp + size_t(T) * NR;       // [dim][32]
+        avx512::packBRowsAreN(q + size_t(q0) * d + h * dh, d, nq, dh, qp);
+        for (int p = 0; p < keyPanels; ++p) {
+            avx512::kernel(dh, pk + h * kHead + size_t(p) * dh * MR, qp, NR, sp + size_t(p) * MR * NR, NR, scale, 0.0f,
+                           std::min(MR, T - p * MR), NR);
+        }
+        avx512::softmaxColumns32(sp, T);
+        for (int p = 0; p < dimPanels; ++p) {
+            avx512::kernel(T, pv + h * vHead + size_t(p) * T * MR, sp, NR, op + size_t(p) * MR * NR, NR, 1.0f, 0.0f,
+                           std::min(MR, dh - p * MR), NR);
+        }
+        for (int j = 0; j < nq; ++j) {
+            float* dst = out + size_t(q0 + j) * d + h * dh;
+            for (int i = 0; i < dh; ++i) dst[i] = op[size_t(i) * NR + size_t(j)];
+        }
+    });
+}
+
+}  // namespace lumenote::engine::gemm

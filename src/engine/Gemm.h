@@ -1,0 +1,65 @@
+#pragma once
+
+// Single-precision matrix products for the encoder. On AVX-512 processors our own blocked
+// kernel runs on the engine's thread pool (weights packed once at load time); elsewhere, or
+// with LUMENOTE_ENGINE_GEMM=openblas, OpenBLAS sgemm does the work.
+
+#include <cstddef>
+#include <vector>
+
+namespace lumenote::engine {
+
+class ThreadPool;
+
+namespace gemm {
+
+// Whether our own kernel is in use.
+bool ownKernel();
+
+// A weight matrix W[n][k] (PyTorch's [out][in]) in the kernel's layout: panels of 32 rows, each
+// stored k-major, the last panel zero-padded. Without our kernel it keeps W as it is.
+struct PackedWeights {
+    std::vector<float> data;
+    const float* raw = nullptr;  // W itself when not packed (must outlive this)
+    int n = 0, k = 0;
+    bool packed = false;
+
+    static PackedWeights pack(const float* w, int n, int k);
+};
+
+// C[m][n] = alpha * sum_k A[m][k] W[n][k] + beta * C[m][n].
+void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, float* c, int ldc, float alpha,
+                       float beta, ThreadPool& pool);
+
+// C[m][n] = alpha * sum_k A[m][k] B(k, n) + beta * C[m][n], with B(k, n) = b[n * ldb + k] when
+// bRowsAreN, else b[k * ldb + n].
+void multiply(int m, int n, int k, const float* a, int lda, const float* b, int ldb, bool bRowsAreN, float* c,
+              int ldc, float alpha, float beta, ThreadPool& pool);
+
+// Self-attention over T positions with `heads` heads: out[t][h*dh + i] = sum_s softmax_s(scale *
+// q_t . k_s) v_s[i] per head, q/k/v/out being [T][d] row-major. Fused on AVX-512: the T x T
+// scores are never stored whole.
+void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
+               ThreadPool& pool);
+
+// The AVX-512 pieces (GemmAvx512.cpp), on raw pointers only.
+namespace avx512 {
+constexpr int MR = 14;
+constexpr int NR = 32;
+// Ap[k][MR] from rows of A; rows beyond `rows` are zero.
+void packA(const float* a, int lda, int rows, int kc, float* ap);
+// The same from A(m, k) = a[k * lda + m].
+void packAColumns(const float* a, int lda, int rows, int kc, float* ap);
+// Softmax down each of the 32 columns of s[rows][32].
+void softmaxColumns32(float* s, int rows);
+// Bp[k][NR] from B(k, n) for `cols` columns starting at the pointer; the rest zero.
+void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp);
+void packBRowsAreK(const float* b, int ldb, int cols, int kc, float* bp);
+// C tile (rows x cols, at most MR x NR) = alpha * Ap * Bp (+ beta * C). bpStride is the distance
+// between consecutive k in Bp.
+void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, int ldc, float alpha, float beta,
+            int rows, int cols);
+}  // namespace avx512
+
+}  // namespace gemm
+}  // namespace lumenote::engine

@@ -1,0 +1,142 @@
+// AVX-512 pieces of the encoder's matrix product: packing and a 14 x 32 register-blocked kernel.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cmath>
+#include <cstdint>
+
+#include "engine/Gemm.h"
+
+#pragma GCC push_options
+#pragma GCC target("avx2,fma,f16c,avx512f,avx512bw,avx512vl,avx512dq")
+
+namespace lumenote::engine::gemm::avx512 {
+
+void packA(const float* a, int lda, int rows, int kc, float* ap) {
+    // Gather one k column of the 14 rows at a time.
+    const __m512i idx = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0, 0),
+                                           _mm512_set1_epi32(lda));
+    const __mmask16 valid = __mmask16((1u << (rows < MR ? rows : MR)) - 1u);
+    for (int k = 0; k < kc; ++k) {
+        const __m512 v = _mm512_mask_i32gather_ps(_mm512_setzero_ps(), valid, idx, a + k, 4);
+        _mm512_mask_storeu_ps(ap + size_t(k) * MR, __mmask16(0x3fff), v);
+    }
+}
+
+void packAColumns(const float* a, int lda, int rows, int kc, float* ap) {
+    const __mmask16 valid = __mmask16((1u << (rows < MR ? rows : MR)) - 1u);
+    for (int k = 0; k < kc; ++k) {
+        _mm512_mask_storeu_ps(ap + size_t(k) * MR, __mmask16(0x3fff),
+                              _mm512_maskz_loadu_ps(valid, a + size_t(k) * size_t(lda)));
+    }
+}
+
+namespace {
+// e^x, Cephes polynomial (as in the other kernels).
+inline __m512 expPs(__m512 x) {
+    x = _mm512_min_ps(_mm512_max_ps(x, _mm512_set1_ps(-87.33654f)), _mm512_set1_ps(88.37626f));
+    const __m512 fx = _mm512_roundscale_ps(_mm512_mul_ps(x, _mm512_set1_ps(1.44269504088896341f)),
+                                           _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    x = _mm512_fnmadd_ps(fx, _mm512_set1_ps(0.693359375f), x);
+    x = _mm512_fnmadd_ps(fx, _mm512_set1_ps(-2.12194440e-4f), x);
+    __m512 y = _mm512_set1_ps(1.9875691500e-4f);
+    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(1.3981999507e-3f));
+    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(8.3334519073e-3f));
+    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(4.1665795894e-2f));
+    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(1.6666665459e-1f));
+    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(5.0000001201e-1f));
+    y = _mm512_fmadd_ps(y, _mm512_mul_ps(x, x), _mm512_add_ps(x, _mm512_set1_ps(1.0f)));
+    return _mm512_scalef_ps(y, fx);
+}
+}  // namespace
+
+void softmaxColumns32(float* s, int rows) {
+    __m512 m0 = _mm512_set1_ps(-INFINITY), m1 = m0;
+    for (int r = 0; r < rows; ++r) {
+        m0 = _mm512_max_ps(m0, _mm512_loadu_ps(s + size_t(r) * 32));
+        m1 = _mm512_max_ps(m1, _mm512_loadu_ps(s + size_t(r) * 32 + 16));
+    }
+    __m512 s0 = _mm512_setzero_ps(), s1 = s0;
+    for (int r = 0; r < rows; ++r) {
+        float* p = s + size_t(r) * 32;
+        const __m512 e0 = expPs(_mm512_sub_ps(_mm512_loadu_ps(p), m0));
+        const __m512 e1 = expPs(_mm512_sub_ps(_mm512_loadu_ps(p + 16), m1));
+        _mm512_storeu_ps(p, e0);
+        _mm512_storeu_ps(p + 16, e1);
+        s0 = _mm512_add_ps(s0, e0);
+        s1 = _mm512_add_ps(s1, e1);
+    }
+    const __m512 i0 = _mm512_div_ps(_mm512_set1_ps(1.0f), s0), i1 = _mm512_div_ps(_mm512_set1_ps(1.0f), s1);
+    for (int r = 0; r < rows; ++r) {
+        float* p = s + size_t(r) * 32;
+        _mm512_storeu_ps(p, _mm512_mul_ps(_mm512_loadu_ps(p), i0));
+        _mm512_storeu_ps(p + 16, _mm512_mul_ps(_mm512_loadu_ps(p + 16), i1));
+    }
+}
+
+void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp) {
+    const __m512i lo = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                                          _mm512_set1_epi32(ldb));
+    const __m512i hi = _mm512_add_epi32(lo, _mm512_set1_epi32(16 * ldb));
+    const int c0 = cols < 16 ? cols : 16;
+    const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
+    const __mmask16 m0 = __mmask16((1u << c0) - 1u), m1 = __mmask16((1u << c1) - 1u);
+    for (int k = 0; k < kc; ++k) {
+        _mm512_storeu_ps(bp + size_t(k) * NR, _mm512_mask_i32gather_ps(_mm512_setzero_ps(), m0, lo, b + k, 4));
+        _mm512_storeu_ps(bp + size_t(k) * NR + 16, _mm512_mask_i32gather_ps(_mm512_setzero_ps(), m1, hi, b + k, 4));
+    }
+}
+
+void packBRowsAreK(const float* b, int ldb, int cols, int kc, float* bp) {
+    const int c0 = cols < 16 ? cols : 16;
+    const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
+    const __mmask16 m0 = __mmask16((1u << c0) - 1u), m1 = __mmask16((1u << c1) - 1u);
+    for (int k = 0; k < kc; ++k) {
+        const float* row = b + size_t(k) * size_t(ldb);
+        _mm512_storeu_ps(bp + size_t(k) * NR, _mm512_maskz_loadu_ps(m0, row));
+        _mm512_storeu_ps(bp + size_t(k) * NR + 16, _mm512_maskz_loadu_ps(m1, row + 16));
+    }
+}
+
+void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, int ldc, float alpha, float beta,
+            int rows, int cols) {
+    __m512 acc[MR][2];
+#pragma GCC unroll 14
+    for (int i = 0; i < MR; ++i) acc[i][0] = acc[i][1] = _mm512_setzero_ps();
+    for (int k = 0; k < kc; ++k) {
+        const __m512 b0 = _mm512_loadu_ps(bp);
+        const __m512 b1 = _mm512_loadu_ps(bp + 16);
+#pragma GCC unroll 14
+        for (int i = 0; i < MR; ++i) {
+            const __m512 a = _mm512_set1_ps(ap[i]);
+            acc[i][0] = _mm512_fmadd_ps(a, b0, acc[i][0]);
+            acc[i][1] = _mm512_fmadd_ps(a, b1, acc[i][1]);
+        }
+        ap += MR;
+        bp += bpStride;
+    }
+    const __m512 va = _mm512_set1_ps(alpha);
+    const __m512 vb = _mm512_set1_ps(beta);
+    const int c0 = cols < 16 ? cols : 16;
+    const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
+    const __mmask16 m0 = __mmask16((1u << c0) - 1u), m1 = __mmask16((1u << c1) - 1u);
+#pragma GCC unroll 14
+    for (int i = 0; i < MR; ++i) {
+        if (i >= rows) break;
+        float* row = c + size_t(i) * size_t(ldc);
+        __m512 r0 = _mm512_mul_ps(acc[i][0], va);
+        __m512 r1 = _mm512_mul_ps(acc[i][1], va);
+        if (beta != 0.0f) {
+            r0 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m0, row), vb, r0);
+            r1 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m1, row + 16), vb, r1);
+        }
+        _mm512_mask_storeu_ps(row, m0, r0);
+        _mm512_mask_storeu_ps(row + 16, m1, r1);
+    }
+}
+
+}  // namespace lumenote::engine::gemm::avx512
+
+#pragma GCC pop_options
