@@ -23,7 +23,7 @@ PACKAGES=(
   # tests
   libgtest-dev libgmock-dev
   espeak-ng sox
-  chromium chromium-driver
+  chromium chromium-driver qt6-websockets-dev
   yt-dlp unzip
   dbus dbus-daemon gnome-keyring libsecret-tools
   xvfb xauth

@@ -15,7 +15,7 @@ constexpr int kThumbHeight = 360;
 
 }  // namespace
 
-TextRegionDetector defaultTextRegionDetector() { return {}; }
+TextRegionDetector defaultTextRegionDetector() { return &TextRectangleDetector::detect; }
 
 QImage greyThumbnail(const QImage& image) {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) return {};
@@ -49,15 +49,6 @@ QImage greyThumbnail(const QImage& image) {
     return grey;
 }
 
-bool isTextSlide(const QList<TextRegion>& regions) {
-    int likely = 0, confident = 0;
-    for (const TextRegion& r : regions) {
-        if (r.confidence > 0.2) ++likely;
-        if (r.confidence > 0.5) ++confident;
-    }
-    return likely >= 2 || confident >= 1;
-}
-
 QSet<double> detectTextSlides(const QList<CapturedScreenshot>& screenshots, const TextRegionDetector& detector) {
     QSet<double> slides;
     if (!detector || screenshots.isEmpty()) return slides;
@@ -65,7 +56,7 @@ QSet<double> detectTextSlides(const QList<CapturedScreenshot>& screenshots, cons
     std::iota(indices.begin(), indices.end(), 0);
     const QList<bool> verdicts = QtConcurrent::blockingMapped(indices, [&](int i) {
         const QImage grey = greyThumbnail(screenshots[i].image);
-        return !grey.isNull() && isTextSlide(detector(grey));
+        return !grey.isNull() && TextRectangleDetector::showsText(detector(grey));
     });
     for (int i = 0; i < verdicts.size(); ++i)
         if (verdicts[i]) slides.insert(screenshots[i].timestamp);
