@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace lumenote {
+namespace lumenote::media {
 
 using namespace Qt::StringLiterals;
 
@@ -117,4 +117,4 @@ QCoro::Task<qint64> downloadToFile(QNetworkAccessManager& network, QNetworkReque
     co_return written;
 }
 
-}  // namespace lumenote
+}  // namespace lumenote::media

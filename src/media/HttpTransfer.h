@@ -2,6 +2,7 @@
 
 // HTTP requests of the tool management: small GETs read whole, and file
 // downloads streamed to disk in fixed blocks with progress after each block.
+// Internal to the media layer.
 
 #include <QByteArray>
 #include <QNetworkRequest>
@@ -13,7 +14,7 @@
 
 class QNetworkAccessManager;
 
-namespace lumenote {
+namespace lumenote::media {
 
 inline constexpr qint64 kDownloadBlockSize = 131072;  // 128 KiB
 
@@ -37,4 +38,4 @@ using BlockProgress = std::function<void(qint64 written, qint64 buffered, qint64
 QCoro::Task<qint64> downloadToFile(QNetworkAccessManager& network, QNetworkRequest request, QString partialPath,
                                    BlockProgress onBlock);
 
-}  // namespace lumenote
+}  // namespace lumenote::media

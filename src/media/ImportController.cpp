@@ -5,6 +5,7 @@
 #include "media/YtDlpOutput.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 namespace lumenote {
 
@@ -98,6 +99,8 @@ QCoro::Task<ImportOutcome> ImportController::importURL() {
     if (!isValidURL_) co_return failed(DownloadError::invalidURL().description());
     if (busy_) co_return ImportOutcome{};
     const QString url = urlText_;
+    // The screen may close while the download runs; nothing is touched then.
+    const QPointer<ImportController> self(this);
     if (LecturePtr existing = findBySourceURL(store_, url)) co_return co_await resolveDuplicate(existing);
 
     busy_ = true;
@@ -107,6 +110,7 @@ QCoro::Task<ImportOutcome> ImportController::importURL() {
     // yt-dlp needs ffmpeg to merge separate streams. A failed install is no
     // reason to stop: the download then takes a pre-merged format.
     if (!downloader_.ffmpegPath()) co_await downloader_.installFFmpeg();
+    if (!self) co_return ImportOutcome{};
 
     QCoro::Task<std::optional<QString>> uploaderQuery = downloader_.fetchUploaderName(url);
     std::optional<DownloadResult> result;
@@ -117,6 +121,7 @@ QCoro::Task<ImportOutcome> ImportController::importURL() {
         failure = e.description();
     }
     const std::optional<QString> uploader = co_await std::move(uploaderQuery);
+    if (!self) co_return ImportOutcome{};
 
     busy_ = false;
     if (!result) {
@@ -139,10 +144,12 @@ QCoro::Task<ImportOutcome> ImportController::importURL() {
 void ImportController::cancelDownload() { downloader_.cancel(); }
 
 QCoro::Task<ImportOutcome> ImportController::resolveDuplicate(LecturePtr existing) {
+    const QPointer<ImportController> self(this);
     setDuplicate(existing);
     DuplicatePrompt prompt{existing, hasSourceURL(*existing)};
     DuplicateAction action = DuplicateAction::Cancel;
     if (handlers_.resolveDuplicate) action = co_await handlers_.resolveDuplicate(prompt);
+    if (!self) co_return ImportOutcome{};
     setDuplicate(nullptr);
 
     switch (action) {
@@ -168,6 +175,7 @@ QCoro::Task<ImportOutcome> ImportController::resolveDuplicate(LecturePtr existin
     } catch (const Error& e) {
         failure = e.description();
     }
+    if (!self) co_return ImportOutcome{};
     busy_ = false;
     if (!result) {
         // The existing lecture stays as it was.

@@ -6,6 +6,8 @@
 // answers the duplicate prompt (the dialog from the user, the CLI from flags),
 // selects imported lectures (onImport) and starts processing at once for the
 // prompt's reprocess choices (onReprocess, provided by the pipeline).
+// A controller destroyed while an import runs (the dialog was closed) leaves
+// the rest of that import without effect: no lecture, no handler call.
 
 #include "core/Lecture.h"
 

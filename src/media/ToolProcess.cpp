@@ -4,7 +4,7 @@
 
 #include <memory>
 
-namespace lumenote {
+namespace lumenote::media {
 
 using namespace Qt::StringLiterals;
 
@@ -37,4 +37,4 @@ QCoro::Task<ToolRunResult> runTool(QString program, QStringList args) {
     co_return result;
 }
 
-}  // namespace lumenote
+}  // namespace lumenote::media

@@ -2,7 +2,8 @@
 
 // Running the external tools without blocking the main thread: a one-shot
 // completion that a coroutine can wait for, and a helper that runs a program to
-// its end and collects its output.
+// its end and collects its output. Internal to the media layer (its own
+// namespace keeps these names clear of other layers' helpers).
 
 #include <QByteArray>
 #include <QObject>
@@ -12,7 +13,7 @@
 
 #include <QCoroTask>
 
-namespace lumenote {
+namespace lumenote::media {
 
 // Finishes once; a coroutine that checks `isDone()` before awaiting `finished`
 // cannot miss it.
@@ -49,4 +50,4 @@ struct ToolRunResult {
 // Never throws; a program that cannot be started gives started = false.
 QCoro::Task<ToolRunResult> runTool(QString program, QStringList args);
 
-}  // namespace lumenote
+}  // namespace lumenote::media

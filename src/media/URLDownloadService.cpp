@@ -15,6 +15,7 @@
 namespace lumenote {
 
 using namespace Qt::StringLiterals;
+using namespace lumenote::media;
 
 namespace {
 

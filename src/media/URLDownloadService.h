@@ -25,7 +25,9 @@ class QProcess;
 
 namespace lumenote {
 
+namespace media {
 class Completion;
+}
 
 class DownloadError : public Error {
 public:
@@ -249,7 +251,7 @@ private:
     UpdateStatus ffmpegUpdateStatus_;
     bool isCheckingFFmpegUpdates_ = false;
     double ffmpegBinaryUpdateProgress_ = 0;
-    std::shared_ptr<Completion> ffmpegInstall_;
+    std::shared_ptr<media::Completion> ffmpegInstall_;
     QString ffmpegInstallError_;
 
     QStringList searchDirectories_;

@@ -28,6 +28,7 @@
 namespace lumenote {
 
 using namespace Qt::StringLiterals;
+using namespace lumenote::media;
 
 namespace {
 

@@ -163,7 +163,7 @@ TEST_F(ToolsTest, YtDlpCheckComparesTheTagExactly) {
 }
 
 TEST_F(ToolsTest, UpdateFollowsTheRedirectAndCapsProgressBeforeTheEnd) {
-    const QByteArray newTool = versionScript("2025.02.01", 3 * kDownloadBlockSize);
+    const QByteArray newTool = versionScript("2025.02.01", 3 * media::kDownloadBlockSize);
     const QByteArray assetPath = "/yt-dlp/yt-dlp/releases/latest/download/" + URLDownloadService::ytDlpAssetName().toUtf8();
     server.route("GET", assetPath, [this](const HttpRequest&) {
         return HttpResponse(302).header("Location", server.urlString().toUtf8() + "/cdn/yt-dlp_linux").body("");
@@ -190,7 +190,7 @@ TEST_F(ToolsTest, UpdateFollowsTheRedirectAndCapsProgressBeforeTheEnd) {
 }
 
 TEST_F(ToolsTest, UpdateWithoutLengthCountsAgainstTheFallbackSize) {
-    const QByteArray newTool = versionScript("2025.02.01", 2 * kDownloadBlockSize + 5000);
+    const QByteArray newTool = versionScript("2025.02.01", 2 * media::kDownloadBlockSize + 5000);
     server.route("GET", "/yt-dlp/yt-dlp/releases/latest/download/*",
                  [newTool](const HttpRequest&) { return HttpResponse(200).pieces(newTool, 50000, 0); });
     ASSERT_TRUE(tools.writeYtDlp("echo 2025.01.15"));
@@ -215,7 +215,7 @@ TEST_F(ToolsTest, BrokenUpdateKeepsThePreviousCopyAndThePartialFile) {
     EXPECT_EQ(service->updateStatus().kind(), Kind::CheckFailed);
     EXPECT_EQ(service->binaryUpdateProgress(), 0.0);
     EXPECT_EQ(readAll(URLDownloadService::privateYtDlpPath()), old);
-    EXPECT_GE(QFileInfo(AppPaths::applicationSupportDirectory() + "/yt-dlp.download").size(), kDownloadBlockSize);
+    EXPECT_GE(QFileInfo(AppPaths::applicationSupportDirectory() + "/yt-dlp.download").size(), media::kDownloadBlockSize);
     EXPECT_TRUE(log.containsPrefix("[yt-dlp] update failed: "));
 }
 

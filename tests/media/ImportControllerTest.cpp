@@ -214,3 +214,16 @@ TEST_F(ImportTest, MissingFFmpegIsInstalledFirstAndAFailedInstallStillDownloads)
     EXPECT_EQ(args[at + 1], URLDownloadService::privateFFmpegPath());
     EXPECT_EQ(server.requestCount("/ffmpeg.zip"), 1);
 }
+
+TEST_F(ImportTest, ClosingTheScreenDuringADownloadLeavesTheLibraryAlone) {
+    ASSERT_TRUE(tools.writeFFmpeg("7.1"));
+    ASSERT_TRUE(tools.writeYtDlp(QString(kSiteYtDlp).replace("for last;", "sleep 0.3\nfor last;")));
+    controller->setUrlText("https://video.example.org/late");
+    auto running = controller->importURL();
+    ASSERT_TRUE(controller->isBusy());
+    controller.reset();
+    ASSERT_TRUE(spinUntil([&] { return service->phase() == URLDownloadService::Phase::Complete; }, 10000));
+    spinFor(50);
+    EXPECT_TRUE(store->lectures().empty());
+    EXPECT_TRUE(imported.isEmpty());
+}

@@ -97,15 +97,6 @@ TEST(YtDlpOutput, PyiLinesAreNeitherStatusNorFailureText) {
     EXPECT_EQ(downloadFailureText({"[PYI-9:x]"}), "");
 }
 
-TEST(YtDlpOutput, ArgumentsInTheirFixedOrder) {
-    const QStringList common{"--output", kDir + "/%(title)s.%(ext)s", "--newline", "--no-warnings", "--socket-timeout", "30", "--retries", "3"};
-    EXPECT_EQ(ytDlpDownloadArguments(kDir, "https://v.example/x", false, std::nullopt),
-              (common + QStringList{"--format", "best[ext=mp4]/best[ext=webm]/best", "https://v.example/x"}));
-    EXPECT_EQ(ytDlpDownloadArguments(kDir, "https://v.example/x", true, QString("/usr/bin/ffmpeg")),
-              (common + QStringList{"--force-overwrites", "--ffmpeg-location", "/usr/bin/ffmpeg", "--format", kYtDlpMergeFormat,
-                                    "--merge-output-format", "mp4", "https://v.example/x"}));
-}
-
 TEST(YtDlpOutput, AddressCheck) {
     EXPECT_TRUE(isDownloadableURL("https://www.example.org/watch?v=abc"));
     EXPECT_TRUE(isDownloadableURL("http://127.0.0.1:8000/lecture.mp4"));
