@@ -101,7 +101,7 @@ bool writeZipArchive(const QString& path, const QList<QPair<QString, QByteArray>
         out += data;
 
         put32(central, 0x02014b50);  // central directory entry
-        put16(central, 0x031E);      // made by: Unix, spec 3.0
+        put16(central, 0x031E);      // made by: Unix, zip format 3.0
         put16(central, 10);
         put16(central, 0);
         put16(central, 0);
