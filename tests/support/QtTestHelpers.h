@@ -143,6 +143,8 @@ public:
     int requestCount(const QByteArray& path) const;
     // Closes every open connection (a server that goes away).
     void closeAll();
+    // Connections still open (a client that gave up closes its own).
+    int openConnectionCount() const { return int(buffers_.size()); }
 
 private:
     void onNewConnection();
