@@ -175,7 +175,8 @@ int main(int argc, char** argv) {
                                                                     : DType::F16;
     auto t0 = Clock::now();
     auto file = std::make_shared<SafetensorsFile>(
-        MappedFile::fromBuffer(testmodel::makeWeights(config, decoderDtype, DType::F32, 1), "random " + modelName));
+        MappedFile::fromBuffer(testmodel::makeWeights(config, decoderDtype, DType::F32, 1), "random " + modelName,
+                               /*releasable=*/true));
     auto model = WhisperModel::fromFile(config, file, {precision, threads});
     std::fprintf(stderr, "model %s: d_model %d, %d+%d layers; decoder weights %s (%.0f MB per token); kernels %s; "
                          "OpenBLAS core %s; built in %.1f s\n",

@@ -1,14 +1,14 @@
 #include "engine/AudioProcessor.h"
 
-#include <cblas.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <numeric>
 
+#include "engine/Gemm.h"
 #include "engine/Models.h"
+#include "engine/ThreadPool.h"
 #include "engine/WhisperError.h"
 
 namespace lumenote::engine {
@@ -237,29 +237,28 @@ std::vector<float> melFilterBank(int nMels) {
 }
 
 FeatureExtractor::FeatureExtractor(int nMels) : nMels_(nMels) {
-    constexpr int cols = 2 * kFftBins;
-    basis_.resize(size_t(kFftSize) * cols);
-    for (int n = 0; n < kFftSize; ++n) {
-        const double w = 0.5 - 0.5 * std::cos(2.0 * M_PI * n / kFftSize);  // periodic Hann
-        for (int k = 0; k < kFftBins; ++k) {
+    constexpr int rows = 2 * kFftBins;
+    basisRows_.resize(size_t(rows) * kFftSize);
+    for (int k = 0; k < kFftBins; ++k) {
+        for (int n = 0; n < kFftSize; ++n) {
+            const double w = 0.5 - 0.5 * std::cos(2.0 * M_PI * n / kFftSize);  // periodic Hann
             // Reduce the angle exactly in integers before the trig call.
-            const int r = (k * n) % kFftSize;
-            const double a = 2.0 * M_PI * r / kFftSize;
-            basis_[size_t(n) * cols + 2 * k] = float(w * std::cos(a));
-            basis_[size_t(n) * cols + 2 * k + 1] = float(-w * std::sin(a));
+            const double a = 2.0 * M_PI * double((k * n) % kFftSize) / kFftSize;
+            basisRows_[size_t(2 * k) * kFftSize + size_t(n)] = float(w * std::cos(a));
+            basisRows_[size_t(2 * k + 1) * kFftSize + size_t(n)] = float(-w * std::sin(a));
         }
     }
-    const std::vector<float> filters = melFilterBank(nMels);
-    filtersT_.resize(size_t(kFftBins) * nMels);
-    for (int m = 0; m < nMels; ++m) {
-        for (int k = 0; k < kFftBins; ++k) filtersT_[size_t(k) * nMels + m] = filters[size_t(m) * kFftBins + k];
-    }
+    filterRows_ = melFilterBank(nMels);
+    basis_ = std::make_unique<gemm::PackedWeights>(gemm::PackedWeights::pack(basisRows_.data(), rows, kFftSize));
+    filters_ = std::make_unique<gemm::PackedWeights>(gemm::PackedWeights::pack(filterRows_.data(), nMels, kFftBins));
     frames_.resize(size_t(kMelFrames) * kFftSize);
-    spectrum_.resize(size_t(kMelFrames) * cols);
+    spectrum_.resize(size_t(kMelFrames) * rows);
     power_.resize(size_t(kMelFrames) * kFftBins);
 }
 
-void FeatureExtractor::compute(std::span<const float> samples, float* out) {
+FeatureExtractor::~FeatureExtractor() = default;
+
+void FeatureExtractor::compute(std::span<const float> samples, float* out, ThreadPool* pool) {
     const int64_t total = kWindowSamples;
     const int64_t valid = std::min<int64_t>(int64_t(samples.size()), total);
     const auto sampleAt = [&](int64_t i) -> float {
@@ -278,15 +277,15 @@ void FeatureExtractor::compute(std::span<const float> samples, float* out) {
         }
     }
     constexpr int cols = 2 * kFftBins;
-    cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, kMelFrames, cols, kFftSize, 1.0f,
-                frames_.data(), kFftSize, basis_.data(), cols, 0.0f, spectrum_.data(), cols);
+    ThreadPool single(1);
+    ThreadPool& p = pool ? *pool : single;
+    gemm::multiplyByWeights(kMelFrames, frames_.data(), kFftSize, *basis_, spectrum_.data(), cols, 1.0f, 0.0f, p);
     for (size_t t = 0; t < size_t(kMelFrames); ++t) {
         const float* s = &spectrum_[t * cols];
-        float* p = &power_[t * kFftBins];
-        for (int k = 0; k < kFftBins; ++k) p[k] = s[2 * k] * s[2 * k] + s[2 * k + 1] * s[2 * k + 1];
+        float* pw = &power_[t * kFftBins];
+        for (int k = 0; k < kFftBins; ++k) pw[k] = s[2 * k] * s[2 * k] + s[2 * k + 1] * s[2 * k + 1];
     }
-    cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, kMelFrames, nMels_, kFftBins, 1.0f,
-                power_.data(), kFftBins, filtersT_.data(), nMels_, 0.0f, out, nMels_);
+    gemm::multiplyByWeights(kMelFrames, power_.data(), kFftBins, *filters_, out, nMels_, 1.0f, 0.0f, p);
     const size_t count = size_t(kMelFrames) * nMels_;
     float maxLog = -std::numeric_limits<float>::infinity();
     for (size_t i = 0; i < count; ++i) {

@@ -8,11 +8,15 @@
 // spectrum, Slaney mel filters, log10 with an 8-decade floor below the window's maximum.
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace lumenote::engine {
+
+class ThreadPool;
+namespace gemm { struct PackedWeights; }
 
 constexpr int kFftSize = 400;
 constexpr int kHopLength = 160;
@@ -34,15 +38,20 @@ std::vector<float> melFilterBank(int nMels);
 class FeatureExtractor {
 public:
     explicit FeatureExtractor(int nMels);
+    ~FeatureExtractor();
     int melBins() const { return nMels_; }
     // `samples` holds at most 480,000 samples; the rest of the window is zeros. Writes
-    // kMelFrames x nMels floats, frame-major (out[t * nMels + m]).
-    void compute(std::span<const float> samples, float* out);
+    // kMelFrames x nMels floats, frame-major (out[t * nMels + m]). The transforms run as matrix
+    // products on `pool`, or single-threaded without one.
+    void compute(std::span<const float> samples, float* out, ThreadPool* pool = nullptr);
 
 private:
     int nMels_;
-    std::vector<float> basis_;    // [400][402]: window * (cos, -sin) for the 201 bins
-    std::vector<float> filtersT_; // [201][nMels]
+    // Products with the windowed DFT basis ([402][400]: cos and -sin rows for the 201 bins) and
+    // with the mel filters ([nMels][201]).
+    std::unique_ptr<gemm::PackedWeights> basis_;
+    std::unique_ptr<gemm::PackedWeights> filters_;
+    std::vector<float> basisRows_, filterRows_;
     std::vector<float> frames_;   // scratch [3000][400]
     std::vector<float> spectrum_; // scratch [3000][402]
     std::vector<float> power_;    // scratch [3000][201]

@@ -53,6 +53,7 @@ struct DecodingOptions {
     std::optional<float> logProbThreshold = -1.0f;
     std::optional<float> firstTokenLogProbThreshold = -1.5f;
     std::optional<float> noSpeechThreshold = 0.6f;
+    // Kept for callers that set it; chunks share one model here and run one after another.
     int64_t concurrentWorkerCount = 16;
     std::optional<ChunkingStrategy> chunkingStrategy;
 

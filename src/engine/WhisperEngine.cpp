@@ -202,7 +202,8 @@ void WhisperEngine::loadModels() {
     }
     if (!config_.modelFolder) throw WhisperError("Model folder is not set.");
     const std::string folder = *config_.modelFolder;
-    if (config_.verbose) log("Loading models from " + folder);
+    const bool chatty = config_.verbose || config_.logLevel >= LogLevel::info;
+    if (chatty) log("Loading models from " + folder);
     const std::string tokFolder = config_.tokenizerFolder.value_or(folder);
 
     if (config_.speechModel) {
@@ -214,18 +215,18 @@ void WhisperEngine::loadModels() {
         modelConfig_.vocabSize = model_->vocabularySize();
     } else {
         if (!std::filesystem::is_directory(folder)) throw WhisperError("Models are unavailable: " + folder + " is not a folder");
-        if (config_.verbose) log("Loading audio encoder");
+        if (chatty) log("Loading audio encoder");
         auto loaded = WhisperModel::load(folder, config_.computeOptions.value_or(ModelComputeOptions{}));
         modelConfig_ = loaded->config();
         ownModel_ = loaded.get();
         model_ = std::shared_ptr<SpeechModel>(std::move(loaded));
-        if (config_.verbose) log("Loaded feature extractor");
+        if (chatty) log("Loaded feature extractor");
     }
     loadTimings_.encoderLoadTime = since(start);
     const auto tokStart = Clock::now();
     tokenizer_ = std::make_unique<WhisperTokenizer>(WhisperTokenizer::load(tokFolder, model_->vocabularySize()));
     loadTimings_.tokenizerLoadTime = since(tokStart);
-    if (config_.verbose) log("Loaded tokenizer");
+    if (chatty) log("Loaded tokenizer");
     if (config_.prewarm.value_or(false)) {
         // One silent window and one decoder step: pages every weight in before real work.
         const auto t0 = Clock::now();
@@ -290,7 +291,8 @@ std::vector<TranscriptionResult> WhisperEngine::transcribeLocked(std::span<const
                                                                  double audioLoading) {
     if (!model_ || !tokenizer_) throw WhisperError("Models are unavailable");
     const LogSink sink = [this](const std::string& line) { log(line); };
-    Transcriber transcriber(*model_, *tokenizer_, *seeker_, (options.verbose || config_.verbose) ? sink : LogSink{});
+    const bool chatty = options.verbose || config_.verbose || config_.logLevel >= LogLevel::debug;
+    Transcriber transcriber(*model_, *tokenizer_, *seeker_, chatty ? sink : LogSink{});
     transcriber.setExtraFilters(config_.logitsFilters);
     TranscriptionTimings base = loadTimings_;
     base.audioLoading = audioLoading;

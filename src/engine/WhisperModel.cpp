@@ -354,7 +354,7 @@ size_t WhisperModel::decoderWeightBytesPerToken() const {
     return bytes;
 }
 
-void WhisperModel::computeMel(std::span<const float> samples, float* mel) { features_.compute(samples, mel); }
+void WhisperModel::computeMel(std::span<const float> samples, float* mel) { features_.compute(samples, mel, &pool_); }
 
 void WhisperModel::encode(const float* mel, float* out) {
     const int d = config_.dModel, nm = config_.numMelBins, T = kEncoderFrames, T0 = kMelFrames;
