@@ -38,7 +38,7 @@ float* scratch(size_t floats, int slot) {
 // B panel for columns [jc, jc + cols) and depth block pc, and its k stride.
 template <typename BPanel>
 void tiled(int m, int n, int k, const float* a, int lda, float* c, int ldc, float alpha, float beta,
-           ThreadPool& pool, BPanel&& bPanel) {
+           ThreadPool& pool, BPanel&& bPanel, const float* bias = nullptr, bool gelu = false) {
     const int tilesM = (m + MC - 1) / MC;
     const int tilesN = (n + NC - 1) / NC;
     pool.run(tilesM * tilesN, [&](int t) {
@@ -53,12 +53,14 @@ void tiled(int m, int n, int k, const float* a, int lda, float* c, int ldc, floa
                 avx512::packA(a + size_t(ic + ir) * lda + pc, lda, std::min(MR, mc - ir), kc, ap + size_t(ir) * kc);
             }
             const float b0 = pc == 0 ? beta : 1.0f;
+            const bool last = pc + KC >= k;  // the bias and GELU go on the finished sums
             for (int jr = 0; jr < nc; jr += NR) {
                 int stride = NR;
                 const float* bp = bPanel(jc + jr, pc, kc, std::min(NR, nc - jr), stride);
                 for (int ir = 0; ir < mc; ir += MR) {
                     avx512::kernel(kc, ap + size_t(ir) * kc, bp, stride, c + size_t(ic + ir) * ldc + jc + jr, ldc, alpha,
-                                   b0, std::min(MR, mc - ir), std::min(NR, nc - jr));
+                                   b0, std::min(MR, mc - ir), std::min(NR, nc - jr),
+                                   last && bias ? bias + jc + jr : nullptr, last && gelu);
                 }
             }
         }
@@ -92,15 +94,28 @@ PackedWeights PackedWeights::pack(const float* w, int n, int k) {
 }
 
 void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, float* c, int ldc, float alpha,
-                       float beta, ThreadPool& pool) {
+                       float beta, ThreadPool& pool, const float* bias, bool gelu) {
     if (!w.packed) {
         cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, m, w.n, w.k, alpha, a, lda, w.raw, w.k, beta, c, ldc);
+        if (bias || gelu) {
+            const int chunk = 64;
+            pool.run((m + chunk - 1) / chunk, [&](int t) {
+                for (int r = t * chunk; r < std::min(m, (t + 1) * chunk); ++r) {
+                    float* row = c + size_t(r) * ldc;
+                    if (bias) kernels::add(row, bias, size_t(w.n));
+                    if (gelu) kernels::gelu(row, size_t(w.n));
+                }
+            });
+        }
         return;
     }
-    tiled(m, w.n, w.k, a, lda, c, ldc, alpha, beta, pool, [&](int j, int pc, int, int, int& stride) {
-        stride = NR;
-        return w.data.data() + size_t(j / NR) * w.k * NR + size_t(pc) * NR;
-    });
+    tiled(
+        m, w.n, w.k, a, lda, c, ldc, alpha, beta, pool,
+        [&](int j, int pc, int, int, int& stride) {
+            stride = NR;
+            return w.data.data() + size_t(j / NR) * w.k * NR + size_t(pc) * NR;
+        },
+        bias, gelu);
 }
 
 void multiply(int m, int n, int k, const float* a, int lda, const float* b, int ldb, bool bRowsAreN, float* c,

@@ -27,9 +27,9 @@ struct PackedWeights {
     static PackedWeights pack(const float* w, int n, int k);
 };
 
-// C[m][n] = alpha * sum_k A[m][k] W[n][k] + beta * C[m][n].
+// C[m][n] = alpha * sum_k A[m][k] W[n][k] + beta * C[m][n] (+ bias[n]), then GELU when asked.
 void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, float* c, int ldc, float alpha,
-                       float beta, ThreadPool& pool);
+                       float beta, ThreadPool& pool, const float* bias = nullptr, bool gelu = false);
 
 // C[m][n] = alpha * sum_k A[m][k] B(k, n) + beta * C[m][n], with B(k, n) = b[n * ldb + k] when
 // bRowsAreN, else b[k * ldb + n].
@@ -55,10 +55,10 @@ void softmaxColumns32(float* s, int rows);
 // Bp[k][NR] from B(k, n) for `cols` columns starting at the pointer; the rest zero.
 void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp);
 void packBRowsAreK(const float* b, int ldb, int cols, int kc, float* bp);
-// C tile (rows x cols, at most MR x NR) = alpha * Ap * Bp (+ beta * C). bpStride is the distance
-// between consecutive k in Bp.
+// C tile (rows x cols, at most MR x NR) = alpha * Ap * Bp (+ beta * C) (+ bias[col]), then
+// GELU when asked. bpStride is the distance between consecutive k in Bp.
 void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, int ldc, float alpha, float beta,
-            int rows, int cols);
+            int rows, int cols, const float* bias = nullptr, bool gelu = false);
 }  // namespace avx512
 
 }  // namespace gemm

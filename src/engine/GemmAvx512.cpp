@@ -100,8 +100,29 @@ void packBRowsAreK(const float* b, int ldb, int cols, int kc, float* bp) {
     }
 }
 
+namespace {
+// x * Phi(x) with erf by Abramowitz & Stegun 7.1.26, as the elementwise kernel does.
+inline __m512 geluPs(__m512 x) {
+    const __m512 z = _mm512_mul_ps(x, _mm512_set1_ps(0.70710678118654752f));
+    const __m512 az = _mm512_abs_ps(z);
+    const __m512 t = _mm512_div_ps(_mm512_set1_ps(1.0f), _mm512_fmadd_ps(_mm512_set1_ps(0.3275911f), az, _mm512_set1_ps(1.0f)));
+    __m512 y = _mm512_set1_ps(1.061405429f);
+    y = _mm512_fmadd_ps(y, t, _mm512_set1_ps(-1.453152027f));
+    y = _mm512_fmadd_ps(y, t, _mm512_set1_ps(1.421413741f));
+    y = _mm512_fmadd_ps(y, t, _mm512_set1_ps(-0.284496736f));
+    y = _mm512_fmadd_ps(y, t, _mm512_set1_ps(0.254829592f));
+    y = _mm512_mul_ps(y, t);
+    const __m512 e = expPs(_mm512_sub_ps(_mm512_setzero_ps(), _mm512_mul_ps(az, az)));
+    __m512 erfAbs = _mm512_fnmadd_ps(y, e, _mm512_set1_ps(1.0f));
+    const __m512i signBit = _mm512_set1_epi32(int(0x80000000u));
+    const __m512 erf = _mm512_castsi512_ps(_mm512_or_si512(_mm512_castps_si512(erfAbs),
+                                                           _mm512_and_si512(signBit, _mm512_castps_si512(z))));
+    return _mm512_mul_ps(_mm512_mul_ps(_mm512_set1_ps(0.5f), x), _mm512_add_ps(_mm512_set1_ps(1.0f), erf));
+}
+}  // namespace
+
 void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, int ldc, float alpha, float beta,
-            int rows, int cols) {
+            int rows, int cols, const float* bias, bool gelu) {
     __m512 acc[MR][2];
 #pragma GCC unroll 14
     for (int i = 0; i < MR; ++i) acc[i][0] = acc[i][1] = _mm512_setzero_ps();
@@ -122,15 +143,21 @@ void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, in
     const int c0 = cols < 16 ? cols : 16;
     const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
     const __mmask16 m0 = __mmask16((1u << c0) - 1u), m1 = __mmask16((1u << c1) - 1u);
+    const __m512 bias0 = bias ? _mm512_maskz_loadu_ps(m0, bias) : _mm512_setzero_ps();
+    const __m512 bias1 = bias ? _mm512_maskz_loadu_ps(m1, bias + 16) : _mm512_setzero_ps();
 #pragma GCC unroll 14
     for (int i = 0; i < MR; ++i) {
         if (i >= rows) break;
         float* row = c + size_t(i) * size_t(ldc);
-        __m512 r0 = _mm512_mul_ps(acc[i][0], va);
-        __m512 r1 = _mm512_mul_ps(acc[i][1], va);
+        __m512 r0 = _mm512_fmadd_ps(acc[i][0], va, bias0);
+        __m512 r1 = _mm512_fmadd_ps(acc[i][1], va, bias1);
         if (beta != 0.0f) {
             r0 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m0, row), vb, r0);
             r1 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m1, row + 16), vb, r1);
+        }
+        if (gelu) {
+            r0 = geluPs(r0);
+            r1 = geluPs(r1);
         }
         _mm512_mask_storeu_ps(row, m0, r0);
         _mm512_mask_storeu_ps(row + 16, m1, r1);

@@ -243,17 +243,9 @@ private:
     WhisperModel::Weights& w_;
 };
 
-// Y[rows][out] = X[rows][in] * W^T (+ bias), or += when accumulate.
-void linear(const Dense& l, const float* x, int rows, float* y, bool accumulate, ThreadPool& pool) {
-    gemm::multiplyByWeights(rows, x, l.in, l.w, y, l.out, 1.0f, accumulate ? 1.0f : 0.0f, pool);
-    if (l.b) {
-        const int chunk = 64;
-        pool.run((rows + chunk - 1) / chunk, [&](int c) {
-            for (int r = c * chunk; r < std::min(rows, (c + 1) * chunk); ++r) {
-                kernels::add(y + size_t(r) * l.out, l.b, size_t(l.out));
-            }
-        });
-    }
+// Y[rows][out] = X[rows][in] * W^T + bias (then GELU when asked), or += when accumulating.
+void linear(const Dense& l, const float* x, int rows, float* y, bool accumulate, ThreadPool& pool, bool gelu = false) {
+    gemm::multiplyByWeights(rows, x, l.in, l.w, y, l.out, 1.0f, accumulate ? 1.0f : 0.0f, pool, l.b, gelu);
 }
 
 }  // namespace
@@ -388,8 +380,7 @@ void WhisperModel::encode(const float* mel, float* out) {
                 }
             }
         }
-        linear(w.conv1, col, T0, s.conv.data(), false, pool_);
-        parallelRows(T0, [&](int a, int b) { kernels::gelu(s.conv.data() + size_t(a) * d, size_t(b - a) * d); });
+        linear(w.conv1, col, T0, s.conv.data(), false, pool_, true);
     }
     // conv2 (stride 2, padding 1): col[t][c * 3 + k] = conv[2t + k - 1][c].
     {
@@ -403,9 +394,8 @@ void WhisperModel::encode(const float* mel, float* out) {
                 }
             }
         }
-        linear(w.conv2, col, T, s.x.data(), false, pool_);
+        linear(w.conv2, col, T, s.x.data(), false, pool_, true);
         parallelRows(T, [&](int a, int b) {
-            kernels::gelu(s.x.data() + size_t(a) * d, size_t(b - a) * d);
             kernels::add(s.x.data() + size_t(a) * d, w.encPos + size_t(a) * d, size_t(b - a) * d);
         });
     }
@@ -429,8 +419,7 @@ void WhisperModel::encode(const float* mel, float* out) {
                                    kLayerNormEps);
             }
         });
-        linear(l.fc1, s.h.data(), T, s.ff.data(), false, pool_);
-        parallelRows(T, [&](int a, int b) { kernels::gelu(s.ff.data() + size_t(a) * fe, size_t(b - a) * fe); });
+        linear(l.fc1, s.h.data(), T, s.ff.data(), false, pool_, true);
         linear(l.fc2, s.ff.data(), T, s.x.data(), true, pool_);
     }
     parallelRows(T, [&](int a, int b) {
