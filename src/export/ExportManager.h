@@ -12,6 +12,7 @@
 
 #include "core/CapturedScreenshot.h"
 #include "core/Lecture.h"
+#include "core/LibraryModel.h"
 #include "core/TranscriptModel.h"
 #include "export/TextSlides.h"
 
@@ -27,12 +28,7 @@
 
 namespace lumenote {
 
-// One lecture export found on disk.
-struct DiskExportEntry {
-    QString lectureDirName;
-    std::optional<QString> folderName;  // the library-folder directory it sits in
-    bool operator==(const DiskExportEntry&) const = default;
-};
+// DiskExportEntry (one lecture export found on disk) is the library's own type.
 
 // Progress of an export run: fraction 0..1 and the line to show. Called on the
 // main thread.
