@@ -206,7 +206,9 @@ QCoro::Task<> LibraryModel::reconcileExports() {
     for (const LecturePtr& l : store_.lectures()) byName.insert(exports_.lectureDirName(*l), l);
 
     ExportFolderOperations* exports = &exports_;
-    const QList<DiskExportEntry> entries = co_await QtConcurrent::run([exports] { return exports->scanExportRoot(); });
+    // Named before awaiting: GCC 12 mishandles temporaries inside a co_await expression.
+    QFuture<QList<DiskExportEntry>> scan = QtConcurrent::run([exports] { return exports->scanExportRoot(); });
+    const QList<DiskExportEntry> entries = co_await scan;
 
     QSet<QUuid> found;
     for (const DiskExportEntry& entry : entries) {

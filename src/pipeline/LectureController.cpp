@@ -1,0 +1,594 @@
+#include "pipeline/LectureController.h"
+
+#include "consolidation/ConsolidationService.h"
+#include "core/AppPaths.h"
+#include "core/Error.h"
+#include "core/Json.h"
+#include "core/LectureFiles.h"
+#include "core/LibraryStore.h"
+#include "core/ProcessingState.h"
+#include "core/Settings.h"
+#include "core/TranscriptModel.h"
+#include "av/FFmpeg.h"
+#include "export/ExportManager.h"
+#include "export/MarkdownExportManager.h"
+#include "media/URLDownloadService.h"
+#include "pipeline/PlayerControl.h"
+#include "screenshots/ScreenshotCaptureService.h"
+#include "transcription/TranscriptionService.h"
+#include "transcription/WhisperModelManager.h"
+
+#include <QCoroFuture>
+#include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace lumenote {
+namespace {
+
+QString describe(const std::exception& e) {
+    if (const auto* error = dynamic_cast<const Error*>(&e)) return error->description();
+    return QString::fromUtf8(e.what());
+}
+
+// Runs blocking work on the thread pool; exceptions come back as an error text
+// (QtConcurrent only carries its own exception type across threads).
+template <typename T, typename Fn>
+QCoro::Task<std::pair<std::optional<T>, QString>> offMainThread(Fn fn) {
+    // Named before awaiting: GCC 12 mishandles temporaries inside a co_await expression.
+    QFuture<std::pair<std::optional<T>, QString>> future =
+        QtConcurrent::run([fn = std::move(fn)]() -> std::pair<std::optional<T>, QString> {
+            try {
+                return {fn(), QString()};
+            } catch (const std::exception& e) {
+                return {std::nullopt, describe(e)};
+            }
+        });
+    co_return co_await future;
+}
+
+}  // namespace
+
+PipelineServices PipelineServices::shared() {
+    return {&WhisperModelManager::shared(),      &TranscriptionService::shared(), &ScreenshotCaptureService::shared(),
+            &ConsolidationService::shared(),     &ExportManager::shared(),        &URLDownloadService::shared()};
+}
+
+LectureController::LectureController(LibraryStore& store, LecturePtr lecture, ProcessingState& state, PlayerControl& player,
+                                     PipelineServices services, QObject* parent)
+    : QObject(parent), store_(store), lecture_(std::move(lecture)), state_(&state), player_(player), services_(services) {}
+
+LectureController::~LectureController() {
+    // A run that outlives its view still stops asking for notes.
+    consolidationCancel_.cancel();
+}
+
+QString LectureController::modelMissingError(const QString& displayName) {
+    return QStringLiteral("Whisper %1 model is not downloaded. Open ⚙ Settings and tap Download.").arg(displayName);
+}
+
+qint64 LectureController::countWordsSplitAtSpaces(const QString& text) {
+    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
+}
+
+QString LectureController::transcriptDoneMessage(int segments, qint64 words) {
+    return QStringLiteral("Transcription done — %1 segment%2, ~%3 words.").arg(segments).arg(segments == 1 ? "" : "s").arg(words);
+}
+
+QString LectureController::frameTimeText(double seconds) {
+    if (!std::isfinite(seconds)) return QStringLiteral("—");
+    const qint64 s = qint64(seconds);
+    if (s < 3600) return QString::asprintf("%d:%02d", int(s / 60), int(s % 60));
+    return QString::asprintf("%d:%02d:%02d", int(s / 3600), int(s / 60 % 60), int(s % 60));
+}
+
+LectureController::ModelChoice LectureController::chooseModel() const {
+    ModelChoice choice;
+    choice.id = lecture_->desiredModelID().value_or(services_.models->selectedModelID());
+    choice.displayName = WhisperModelManager::displayName(choice.id);
+    const QString stored = Settings::shared().whisperModelFolderPaths().value(choice.id);
+    choice.present = (!stored.isEmpty() && QFileInfo::exists(stored)) || services_.models->isDownloaded(choice.id);
+    return choice;
+}
+
+void LectureController::setPipelineError(const std::optional<QString>& error) {
+    if (pipelineError_ == error) return;
+    pipelineError_ = error;
+    emit pipelineErrorChanged();
+}
+
+void LectureController::setReprocessPending(bool pending) {
+    reprocessPending_ = pending;
+    if (pending) {
+        reprocessPending_ = false;
+        beginProcessing();
+    }
+}
+
+void LectureController::dismissConsolidationAlerts() {
+    showConsolidationStripAlert_ = false;
+    showConsolidationRunAlert_ = false;
+    emit alertsChanged();
+}
+
+void LectureController::setStatus(LectureStatus status) { lecture_->setStatus(status); }
+
+void LectureController::beginTask() {
+    if (running_++ == 0) emit isRunningChanged();
+}
+
+void LectureController::endTask() {
+    if (--running_ == 0) emit isRunningChanged();
+}
+
+void LectureController::fail(const QString& description) {
+    setPipelineError(description);
+    state_->addMessage(QStringLiteral("Error: ") + description);
+    setStatus(LectureStatus::Failed);
+}
+
+std::optional<QString> LectureController::folderName() const {
+    const auto id = lecture_->folderID();
+    if (!id) return std::nullopt;
+    const LectureFolderPtr folder = store_.folder(*id);
+    return folder ? std::optional<QString>(folder->name()) : std::nullopt;
+}
+
+QString LectureController::videoPath() const { return lecture_->localFilePath().value_or(QString()); }
+
+void LectureController::storeNotes(const QString& notes) {
+    const QByteArray bytes = notes.toUtf8();
+    lecture_->setConsolidatedData(bytes);
+    writeFileAtomically(consolidatedSideFilePath(lecture_->id()), bytes);  // a side-file failure is not the run's
+    lecture_->setConsolidatedWithModelID(ConsolidationService::currentModelID());
+}
+
+void LectureController::storeScreenshotTimes(const QList<CapturedScreenshot>& screenshots) {
+    QList<double> times;
+    times.reserve(screenshots.size());
+    for (const CapturedScreenshot& s : screenshots) times.append(s.timestamp);
+    lecture_->setScreenshotTimestamps(json::encodeDoubles(times));
+}
+
+std::optional<QString> LectureController::storedNotesText() const {
+    const auto notes = storedConsolidatedNotes(*lecture_);
+    if (!notes || notes->isEmpty()) return std::nullopt;
+    return notes;
+}
+
+QCoro::Task<QList<TranscriptSegment>> LectureController::transcribeAndStore(QString video, QString modelID) {
+    QPointer<LectureController> self(this);
+    QPointer<ProcessingState> state = state_;
+    PlayerControl* player = &player_;
+    // Live text and positions can still arrive after the engine returned; they
+    // must not overwrite what the run shows afterwards.
+    auto live = std::make_shared<bool>(true);
+    const Transcript segments = co_await services_.transcription->transcribe(
+        video, modelID,
+        [state](const QString& line) {
+            if (state) state->addMessage(line);
+        },
+        [state, live](const QString& text) {
+            if (state && *live) state->setLiveText(text);
+        },
+        [self, live, player](double t) {
+            if (!self || !*live || t - self->lastScrubTime_ < 3.0) return;
+            self->lastScrubTime_ = t;
+            player->seek(t, 0.5, 0.5);
+        },
+        [state, live](double fraction) {
+            if (state && *live) state->setTranscriptionProgress(fraction);
+        });
+    *live = false;
+    if (!self) co_return segments;
+    state_->setLiveText(QString());
+    state_->setTranscriptSegments(segments);
+    if (segments.isEmpty()) {
+        state_->addMessage(QStringLiteral("Transcription returned no text — the video may contain no speech."));
+    } else {
+        qint64 words = 0;
+        for (const TranscriptSegment& s : segments) words += countWordsSplitAtSpaces(s.text);
+        state_->addMessage(transcriptDoneMessage(int(segments.size()), words));
+    }
+    QString why;
+    const auto bytes = encodeTranscript(segments, &why);
+    if (!bytes) throw Error(QStringLiteral("The transcript could not be stored: ") + why);
+    lecture_->setTranscriptData(*bytes);
+    writeFileAtomically(transcriptSideFilePath(lecture_->id()), *bytes);
+    co_return segments;
+}
+
+QCoro::Task<QString> LectureController::exportWith(QList<TranscriptSegment> segments, QList<CapturedScreenshot> screenshots,
+                                                    std::optional<QString> notes) {
+    QPointer<ProcessingState> state = state_;
+    const QString folder = co_await services_.exports->exportLecture(
+        videoPath(), lecture_, segments, screenshots, notes, folderName(), [state](double fraction, const QString& line) {
+            if (!state) return;
+            state->setScreenshotProgress(fraction);
+            state->setExportStatus(line);
+            if (fraction == 1.0) state->addMessage(line);
+        });
+    lastExportFolder_ = folder;
+    co_return folder;
+}
+
+QCoro::Task<> LectureController::beginProcessing() {
+    if (!lecture_->localFilePath()) co_return;
+    const ModelChoice model = chooseModel();
+    setPipelineError(std::nullopt);
+    lastScrubTime_ = -999;
+    state_->reset();
+    if (!model.present) {
+        setPipelineError(modelMissingError(model.displayName));
+        state_->addMessage(QStringLiteral("No model on disk — open ⚙ Settings to download Whisper %1 first.").arg(model.displayName));
+        setStatus(LectureStatus::Failed);
+        co_return;
+    }
+    state_->addMessage(QStringLiteral("Starting transcription and screenshot capture…"));
+    setStatus(LectureStatus::Transcribing);
+    state_->setIsParallelCapturing(true);
+    player_.mute();
+
+    QPointer<LectureController> self(this);
+    QPointer<ProcessingState> state = state_;
+    const QString video = videoPath();
+    const LecturePtr lecture = lecture_;
+    beginTask();
+    consolidationCancel_ = CancellationToken();
+    const CancellationToken cancel = consolidationCancel_;
+
+    const double interval = Settings::shared().screenshotMaxInterval();
+    // Both stages start now and run side by side.
+    QCoro::Task<QList<CapturedScreenshot>> capture = services_.screenshots->captureScreenshots(
+        video, 20,
+        [state](const QString& text, double fraction) {
+            if (!state) return;
+            state->setScreenshotProgress(fraction);
+            if (fraction == 1.0) state->addMessage(text);
+        },
+        interval, 0.2);
+
+    std::optional<QCoro::Task<std::optional<QString>>> notesTask;
+    ConsolidationService* consolidation = services_.consolidation;
+    auto consolidate = [consolidation, state, cancel](QList<TranscriptSegment> segments, QString title) -> QCoro::Task<std::optional<QString>> {
+        try {
+            co_return co_await consolidation->consolidate(
+                segments, title, [state](const QString& line) {
+                    if (state) state->addMessage(line);
+                },
+                cancel);
+        } catch (const std::exception& e) {
+            if (state && !cancel.isCancelled()) state->addMessage(QStringLiteral("Consolidation skipped: ") + describe(e));
+            co_return std::nullopt;
+        }
+    };
+
+    try {
+        const QList<TranscriptSegment> segments = co_await transcribeAndStore(video, model.id);
+        if (!self) co_return;
+        if (!segments.isEmpty() && lecture_->consolidationMode() != ConsolidationMode::Off) {
+            setStatus(LectureStatus::Consolidating);
+            notesTask.emplace(consolidate(segments, lecture_->title()));
+        }
+
+        QList<CapturedScreenshot> screenshots = co_await std::move(capture);
+        if (!self) co_return;
+        state_->setIsParallelCapturing(false);
+        player_.unmute();
+        state_->setScreenshots(screenshots);
+
+        storeScreenshotTimes(screenshots);
+        ScreenshotCaptureService* shots = services_.screenshots;
+        const QUuid id = lecture_->id();
+        const auto [saved, saveError] =
+            co_await offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
+        if (!self) co_return;
+        if (!saved) throw Error(saveError);
+        makeKeyframeIfMissing(*lecture_, screenshots);
+
+        std::optional<QString> notes;
+        if (notesTask) {
+            notes = co_await std::move(*notesTask);
+            notesTask.reset();
+            if (!self) co_return;
+            if (notes) storeNotes(*notes);
+        }
+
+        setStatus(LectureStatus::GeneratingPage);
+        co_await exportWith(segments, screenshots, notes);
+        if (!self) co_return;
+        lecture_->setTranscribedWithModelID(model.id);
+        lecture_->setDesiredModelID(model.id);
+        setStatus(LectureStatus::Complete);
+    } catch (const std::exception& e) {
+        cancel.cancel();
+        if (!self) co_return;
+        state_->setIsParallelCapturing(false);
+        player_.unmute();
+        state_->setLiveText(QString());
+        fail(describe(e));
+    }
+    if (self) endTask();
+}
+
+QCoro::Task<> LectureController::retranscribe() {
+    if (!lecture_->localFilePath()) co_return;
+    const ModelChoice model = chooseModel();
+    if (!model.present) {
+        setPipelineError(modelMissingError(model.displayName));
+        co_return;
+    }
+    QPointer<LectureController> self(this);
+    QList<CapturedScreenshot> screenshots = state_->screenshots();
+    if (screenshots.isEmpty()) {
+        screenshots = co_await loadStoredScreenshots();
+        if (!self) co_return;
+        if (screenshots.isEmpty()) {
+            co_await beginProcessing();
+            co_return;
+        }
+        state_->setScreenshots(screenshots);
+    }
+    setPipelineError(std::nullopt);
+    lastScrubTime_ = -999;
+    state_->setLiveText(QString());
+    state_->setTranscriptSegments({});
+    state_->setTranscriptionProgress(0);
+    state_->setScreenshotProgress(0);
+    setStatus(LectureStatus::Transcribing);
+    player_.mute();
+    beginTask();
+    try {
+        const QList<TranscriptSegment> segments = co_await transcribeAndStore(videoPath(), model.id);
+        if (!self) co_return;
+        player_.unmute();
+        makeKeyframeIfMissing(*lecture_, screenshots);
+        setStatus(LectureStatus::GeneratingPage);
+        co_await exportWith(segments, screenshots, std::nullopt);
+        if (!self) co_return;
+        lecture_->setTranscribedWithModelID(model.id);
+        state_->setIsModifiedSinceExport(false);
+        setStatus(LectureStatus::Complete);
+    } catch (const std::exception& e) {
+        if (!self) co_return;
+        player_.unmute();
+        state_->setLiveText(QString());
+        fail(describe(e));
+    }
+    endTask();
+}
+
+QCoro::Task<QList<CapturedScreenshot>> LectureController::loadStoredScreenshots() {
+    ScreenshotCaptureService* shots = services_.screenshots;
+    const QUuid id = lecture_->id();
+    const auto [loaded, error] = co_await offMainThread<QList<CapturedScreenshot>>([shots, id] { return shots->loadScreenshots(id); });
+    co_return loaded.value_or(QList<CapturedScreenshot>{});
+}
+
+QList<TranscriptSegment> LectureController::segmentsForExport() {
+    if (!state_->transcriptSegments().isEmpty()) return state_->transcriptSegments();
+    const QList<TranscriptSegment> segments = storedTranscript(*lecture_).value_or(Transcript{});
+    state_->setTranscriptSegments(segments);
+    return segments;
+}
+
+QCoro::Task<> LectureController::reExportWithNotes(std::optional<QString> notes) {
+    QPointer<LectureController> self(this);
+    const QList<TranscriptSegment> segments = segmentsForExport();
+    QList<CapturedScreenshot> screenshots = state_->screenshots();
+    if (screenshots.isEmpty()) {
+        screenshots = co_await loadStoredScreenshots();
+        if (!self) co_return;
+        if (screenshots.isEmpty()) co_return;
+        state_->setScreenshots(screenshots);
+    }
+    setPipelineError(std::nullopt);
+    state_->setScreenshotProgress(0);
+    setStatus(LectureStatus::GeneratingPage);
+    beginTask();
+    try {
+        co_await exportWith(segments, screenshots, notes);
+        if (!self) co_return;
+        storeScreenshotTimes(screenshots);
+        ScreenshotCaptureService* shots = services_.screenshots;
+        const QUuid id = lecture_->id();
+        const auto [saved, saveError] =
+            co_await offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
+        if (!self) co_return;
+        if (!saved) throw Error(saveError);
+        state_->setIsModifiedSinceExport(false);
+        setStatus(LectureStatus::Complete);
+    } catch (const std::exception& e) {
+        if (!self) co_return;
+        // A failed re-export keeps the earlier, complete document.
+        setPipelineError(describe(e));
+        state_->addMessage(QStringLiteral("Re-export failed: ") + describe(e));
+        setStatus(LectureStatus::Complete);
+    }
+    endTask();
+}
+
+QCoro::Task<> LectureController::reExport() { return reExportWithNotes(storedNotesText()); }
+
+QCoro::Task<> LectureController::removeConsolidatedNotes() {
+    lecture_->setConsolidatedData(std::nullopt);
+    lecture_->setConsolidatedWithModelID(std::nullopt);
+    return reExportWithNotes(std::nullopt);
+}
+
+void LectureController::setConsolidationMode(ConsolidationMode mode) {
+    const bool hasNotes = consolidatedBytes(*lecture_).has_value();
+    const bool hasTranscript = transcriptBytes(*lecture_).has_value();
+    ++consolidationPickerGeneration_;
+    if (mode == ConsolidationMode::Off) {
+        lecture_->setConsolidationOverride(false);
+        showConsolidationStripAlert_ = hasNotes;
+    } else {
+        lecture_->setConsolidationOverride(true);
+        Settings::shared().setConsolidationProvider(mode == ConsolidationMode::Ollama ? ConsolidationProvider::Ollama
+                                                                                      : ConsolidationProvider::Claude);
+        if (mode == ConsolidationMode::Claude) services_.consolidation->fetchClaudeModels();  // not awaited
+        showConsolidationRunAlert_ = !hasNotes && hasTranscript && lecture_->status() == LectureStatus::Complete;
+    }
+    emit alertsChanged();
+}
+
+QCoro::Task<> LectureController::runConsolidationNow() {
+    const QList<TranscriptSegment> segments = storedTranscript(*lecture_).value_or(Transcript{});
+    if (segments.isEmpty()) co_return;
+    QPointer<LectureController> self(this);
+    QList<CapturedScreenshot> screenshots = state_->screenshots();
+    if (screenshots.isEmpty()) {
+        screenshots = co_await loadStoredScreenshots();
+        if (!self) co_return;
+        if (screenshots.isEmpty()) co_return;
+        state_->setScreenshots(screenshots);
+    }
+    setPipelineError(std::nullopt);
+    setStatus(LectureStatus::Consolidating);
+    beginTask();
+    consolidationCancel_ = CancellationToken();
+    QPointer<ProcessingState> state = state_;
+    try {
+        const QString notes = co_await services_.consolidation->consolidate(
+            segments, lecture_->title(), [state](const QString& line) {
+                if (state) state->addMessage(line);
+            },
+            consolidationCancel_);
+        if (!self) co_return;
+        storeNotes(notes);
+        setStatus(LectureStatus::GeneratingPage);
+        co_await exportWith(segments, screenshots, notes);
+        if (!self) co_return;
+        state_->setIsModifiedSinceExport(false);
+        setStatus(LectureStatus::Complete);
+    } catch (const std::exception& e) {
+        if (!self) co_return;
+        setPipelineError(describe(e));
+        state_->addMessage(QStringLiteral("Consolidation failed: ") + describe(e));
+        setStatus(LectureStatus::Failed);
+    }
+    endTask();
+}
+
+QCoro::Task<> LectureController::captureCurrentFrame() {
+    if (!lecture_->localFilePath()) co_return;
+    QPointer<LectureController> self(this);
+    const double t = player_.currentTime();
+    isCapturingFrame_ = true;
+    emit stateChanged();
+    if (state_->screenshots().isEmpty() && lecture_->status() == LectureStatus::Complete) {
+        const QList<CapturedScreenshot> loaded = co_await loadStoredScreenshots();
+        if (!self) co_return;
+        state_->setScreenshots(loaded);
+    }
+    if (state_->transcriptSegments().isEmpty()) state_->setTranscriptSegments(storedTranscript(*lecture_).value_or(Transcript{}));
+    try {
+        const CapturedScreenshot shot = co_await services_.screenshots->captureFrame(videoPath(), t);
+        if (!self) co_return;
+        QList<CapturedScreenshot> screenshots = state_->screenshots();
+        screenshots.append(shot);
+        std::stable_sort(screenshots.begin(), screenshots.end(),
+                         [](const CapturedScreenshot& a, const CapturedScreenshot& b) { return a.timestamp < b.timestamp; });
+        state_->setScreenshots(screenshots);
+        storeScreenshotTimes(screenshots);
+        ScreenshotCaptureService* shots = services_.screenshots;
+        const QUuid id = lecture_->id();
+        const auto [saved, saveError] =
+            co_await offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
+        if (!self) co_return;
+        if (!saved) throw Error(saveError);
+        state_->setIsModifiedSinceExport(true);
+        state_->addMessage(QStringLiteral("Frame captured at %1 — added to transcript.").arg(frameTimeText(shot.timestamp)));
+    } catch (const std::exception& e) {
+        if (!self) co_return;
+        state_->addMessage(QStringLiteral("Frame capture failed: ") + describe(e));
+    }
+    isCapturingFrame_ = false;
+    emit stateChanged();
+}
+
+QCoro::Task<> LectureController::redownloadSource() {
+    const QString url = lecture_->sourceURL().value_or(QString());
+    if (url.isEmpty()) co_return;
+    QPointer<LectureController> self(this);
+    isRedownloading_ = true;
+    redownloadError_.reset();
+    emit stateChanged();
+    URLDownloadService* downloads = services_.downloads;
+    if (!downloads->ffmpegPath()) {
+        co_await downloads->installFFmpeg();
+        if (!self) co_return;
+    }
+    if (!downloads->ffmpegPath()) {
+        isRedownloading_ = false;
+        redownloadError_ = QStringLiteral("ffmpeg not available — open Settings → Tools to install it.");
+        emit stateChanged();
+        co_return;
+    }
+    try {
+        const DownloadResult result = co_await downloads->download(url, true);
+        if (!self) co_return;
+        lecture_->setLocalFilePath(result.path);
+        isRedownloading_ = false;
+        emit stateChanged();
+        co_await videoShown();
+    } catch (const std::exception& e) {
+        if (!self) co_return;
+        isRedownloading_ = false;
+        redownloadError_ = describe(e);
+        emit stateChanged();
+    }
+}
+
+QCoro::Task<std::optional<QString>> LectureController::exportMarkdown() {
+    QPointer<LectureController> self(this);
+    const QList<TranscriptSegment> segments = storedTranscript(*lecture_).value_or(Transcript{});
+    QList<CapturedScreenshot> screenshots = state_->screenshots();
+    if (screenshots.isEmpty()) {
+        screenshots = co_await loadStoredScreenshots();
+        if (!self) co_return std::nullopt;
+    }
+    const std::optional<QString> notes = storedNotesText();
+    const std::optional<QString> folder = services_.exports->existingLectureFolder(*lecture_, folderName());
+    if (!folder) co_return std::nullopt;
+    isExportingMarkdown_ = true;
+    emit stateChanged();
+    QList<double> times;
+    for (const CapturedScreenshot& s : screenshots) times.append(s.timestamp);
+    std::optional<QString> written;
+    try {
+        written = co_await MarkdownExportManager::exportMarkdownAsync(MarkdownExportManager::LectureInfo::from(*lecture_), segments,
+                                                                      times, notes, *folder);
+        if (!self) co_return written;
+        ExportManager::revealInFileManager(*written);
+    } catch (const std::exception& e) {
+        if (!self) co_return std::nullopt;
+        state_->addMessage(QStringLiteral("Markdown export failed: ") + describe(e));
+    }
+    isExportingMarkdown_ = false;
+    emit stateChanged();
+    co_return written;
+}
+
+QCoro::Task<> LectureController::videoShown() {
+    QPointer<LectureController> self(this);
+    const QString video = videoPath();
+    sourceVideoMissing_ = video.isEmpty() || !QFileInfo::exists(video);
+    emit stateChanged();
+    if (!sourceVideoMissing_) {
+        QFuture<std::optional<double>> probe = QtConcurrent::run([video] { return av::probeDuration(video); });
+        const std::optional<double> duration = co_await probe;
+        if (!self) co_return;
+        if (duration) lecture_->setDuration(*duration);
+    }
+    if (reprocessPending_) {
+        reprocessPending_ = false;
+        co_await beginProcessing();
+    }
+}
+
+}  // namespace lumenote

@@ -1,0 +1,162 @@
+#pragma once
+
+// One lecture's processing and actions, independent of widgets: the full run
+// (model check, transcription and screenshot capture side by side, notes as
+// soon as the transcript exists, export), re-transcription, re-export, the
+// consolidation mode and manual consolidation, removing the notes, a manual
+// frame capture, re-downloading the source and a Markdown export. Holds the
+// detail view's transient state; every result goes onto the Lecture record and
+// into the ProcessingState. Main thread only.
+
+#include "core/CancellationToken.h"
+#include "core/ConsolidationMode.h"
+#include "core/Lecture.h"
+
+#include <QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <optional>
+
+namespace lumenote {
+
+class ConsolidationService;
+class ExportManager;
+class LibraryStore;
+class PlayerControl;
+class ProcessingState;
+class ScreenshotCaptureService;
+class TranscriptionService;
+class URLDownloadService;
+class WhisperModelManager;
+struct CapturedScreenshot;
+struct TranscriptSegment;
+
+// The services a lecture's actions use; the shared instances unless a test or
+// tool provides its own.
+struct PipelineServices {
+    WhisperModelManager* models = nullptr;
+    TranscriptionService* transcription = nullptr;
+    ScreenshotCaptureService* screenshots = nullptr;
+    ConsolidationService* consolidation = nullptr;
+    ExportManager* exports = nullptr;
+    URLDownloadService* downloads = nullptr;
+    static PipelineServices shared();
+};
+
+class LectureController : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString pipelineError READ pipelineErrorText NOTIFY pipelineErrorChanged)
+    Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
+public:
+    LectureController(LibraryStore& store, LecturePtr lecture, ProcessingState& state, PlayerControl& player,
+                      PipelineServices services = PipelineServices::shared(), QObject* parent = nullptr);
+    ~LectureController() override;
+
+    LecturePtr lecture() const { return lecture_; }
+
+    // The model a run would use.
+    struct ModelChoice {
+        QString id;
+        QString displayName;
+        bool present = false;
+    };
+    ModelChoice chooseModel() const;
+
+    // The full run. Completes when the run has ended (complete or failed).
+    QCoro::Task<> beginProcessing();
+    QCoro::Task<> retranscribe();
+    QCoro::Task<> reExport();
+    // Off, Claude or Ollama for this lecture; may raise one of the two alerts.
+    void setConsolidationMode(ConsolidationMode mode);
+    QCoro::Task<> runConsolidationNow();
+    QCoro::Task<> removeConsolidatedNotes();
+    QCoro::Task<> captureCurrentFrame();
+    QCoro::Task<> redownloadSource();
+    // Returns the written file, or none (nothing to do, or a failure reported as a message).
+    QCoro::Task<std::optional<QString>> exportMarkdown();
+
+    // Reads the video's duration into the record and notes whether the file exists;
+    // then starts a pending reprocess.
+    QCoro::Task<> videoShown();
+
+    // Transient state of the detail view.
+    std::optional<QString> pipelineError() const { return pipelineError_; }
+    QString pipelineErrorText() const { return pipelineError_.value_or(QString()); }
+    double lastScrubTime() const { return lastScrubTime_; }
+    bool reprocessPending() const { return reprocessPending_; }
+    void setReprocessPending(bool pending);
+    bool sourceVideoMissing() const { return sourceVideoMissing_; }
+    bool isTranscodingForPlayer() const { return isTranscodingForPlayer_; }
+    void setTranscodingForPlayer(bool busy) { isTranscodingForPlayer_ = busy; }
+    bool isRedownloading() const { return isRedownloading_; }
+    std::optional<QString> redownloadError() const { return redownloadError_; }
+    bool showingRetranscribeConfirm() const { return showingRetranscribeConfirm_; }
+    void setShowingRetranscribeConfirm(bool v) { showingRetranscribeConfirm_ = v; }
+    bool showConsolidationStripAlert() const { return showConsolidationStripAlert_; }
+    bool showConsolidationRunAlert() const { return showConsolidationRunAlert_; }
+    void dismissConsolidationAlerts();
+    int consolidationPickerGeneration() const { return consolidationPickerGeneration_; }
+    bool isCapturingFrame() const { return isCapturingFrame_; }
+    bool isExportingMarkdown() const { return isExportingMarkdown_; }
+    bool isRunning() const { return running_ > 0; }
+    // The export folder written by the last successful export of this controller.
+    std::optional<QString> lastExportFolder() const { return lastExportFolder_; }
+
+    // Texts shared with the command line and tests.
+    static QString transcriptDoneMessage(int segments, qint64 words);
+    static qint64 countWordsSplitAtSpaces(const QString& text);
+    static QString frameTimeText(double seconds);
+    static QString modelMissingError(const QString& displayName);
+
+signals:
+    void pipelineErrorChanged();
+    void isRunningChanged();
+    void stateChanged();
+    void alertsChanged();
+
+private:
+    void setPipelineError(const std::optional<QString>& error);
+    void setStatus(LectureStatus status);
+    void fail(const QString& description);
+    std::optional<QString> folderName() const;
+    QString videoPath() const;
+    // Transcription with the run's callbacks, storing the transcript.
+    QCoro::Task<QList<TranscriptSegment>> transcribeAndStore(QString videoPath, QString modelID);
+    QCoro::Task<QString> exportWith(QList<TranscriptSegment> segments, QList<CapturedScreenshot> screenshots, std::optional<QString> notes);
+    void storeNotes(const QString& notes);
+    void storeScreenshotTimes(const QList<CapturedScreenshot>& screenshots);
+    QList<TranscriptSegment> segmentsForExport();
+    QCoro::Task<QList<CapturedScreenshot>> loadStoredScreenshots();
+    QCoro::Task<> reExportWithNotes(std::optional<QString> notes);
+    std::optional<QString> storedNotesText() const;
+    void beginTask();
+    void endTask();
+
+    LibraryStore& store_;
+    LecturePtr lecture_;
+    QPointer<ProcessingState> state_;
+    PlayerControl& player_;
+    PipelineServices services_;
+
+    std::optional<QString> pipelineError_;
+    double lastScrubTime_ = -999;
+    bool reprocessPending_ = false;
+    bool sourceVideoMissing_ = false;
+    bool isTranscodingForPlayer_ = false;
+    bool isRedownloading_ = false;
+    std::optional<QString> redownloadError_;
+    bool showingRetranscribeConfirm_ = false;
+    bool showConsolidationStripAlert_ = false;
+    bool showConsolidationRunAlert_ = false;
+    int consolidationPickerGeneration_ = 0;
+    bool isCapturingFrame_ = false;
+    bool isExportingMarkdown_ = false;
+    int running_ = 0;
+    std::optional<QString> lastExportFolder_;
+    CancellationToken consolidationCancel_;
+};
+
+}  // namespace lumenote
