@@ -23,9 +23,14 @@ QCoro::Task<> runFFmpeg(QString program, QStringList arguments, QString failureP
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     process.setStandardInputFile(QProcess::nullDevice());
-    const bool started = co_await qCoro(process).start(program, arguments);
+    // Awaited tasks are named first: GCC 12 mishandles class-type temporaries
+    // inside co_await expressions.
+    auto coProcess = qCoro(process);
+    auto starting = coProcess.start(program, arguments);
+    const bool started = co_await std::move(starting);
     if (!started) throw Error(process.errorString());
-    co_await qCoro(process).waitForFinished(-1);
+    auto finishing = coProcess.waitForFinished(-1);
+    co_await std::move(finishing);
     const int status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     if (status != 0) throw DomainError(QStringLiteral("ScreenshotCapture"), status, failurePrefix + QString::number(status));
 }
@@ -54,7 +59,8 @@ bool H264Transcoder::defaultDecodable(const CodecProbeResult& probe) {
 std::optional<QString> H264Transcoder::ffmpegPath() const { return tools_.path ? tools_.path() : defaultFFmpegPath(); }
 
 QCoro::Task<CodecProbeResult> H264Transcoder::probe(const QString& path) const {
-    co_return co_await QtConcurrent::run([path] { return probeVideoCodec(path); });
+    QFuture<CodecProbeResult> future = QtConcurrent::run([path] { return probeVideoCodec(path); });
+    co_return co_await future;
 }
 
 QStringList H264Transcoder::transcodeArguments(const QString& input, const QString& output) {
@@ -73,7 +79,8 @@ QString H264Transcoder::playableSiblingPath(const QString& source) {
 }
 
 QCoro::Task<QString> H264Transcoder::transcodeToH264IfNeeded(QString source, std::function<void(const QString&)> onProgress) {
-    const CodecProbeResult probed = co_await probe(source);
+    auto probing = probe(source);
+    const CodecProbeResult probed = co_await std::move(probing);
     logLine(QStringLiteral("[screenshots] codec probe \u2192 %1 video track(s), %2 format desc(s) \u2014 file: %3")
                 .arg(probed.videoTracks)
                 .arg(probed.formatDescriptions)
@@ -100,7 +107,8 @@ QCoro::Task<QString> H264Transcoder::transcodeToH264IfNeeded(QString source, std
         if (onProgress) onProgress(QStringLiteral("Installing ffmpeg for screenshot capture\u2026"));
         if (tools_.install) {
             try {
-                co_await tools_.install();
+                auto installing = tools_.install();
+                co_await std::move(installing);
             } catch (const std::exception&) {
                 // The installer reports its own failures.
             }
@@ -118,7 +126,8 @@ QCoro::Task<QString> H264Transcoder::transcodeToH264IfNeeded(QString source, std
     const QString copy = temporaryCopyPath();
     QString failure;
     try {
-        co_await runFFmpeg(*ffmpeg, transcodeArguments(source, copy), QStringLiteral("ffmpeg transcode exited "));
+        auto running = runFFmpeg(*ffmpeg, transcodeArguments(source, copy), QStringLiteral("ffmpeg transcode exited "));
+        co_await std::move(running);
     } catch (const Error& e) {
         failure = e.description();
     }
@@ -132,7 +141,8 @@ QCoro::Task<QString> H264Transcoder::transcodeToH264IfNeeded(QString source, std
 }
 
 QCoro::Task<QString> H264Transcoder::ensurePlayableFile(QString source, std::function<void(const QString&)> onStatus) {
-    const CodecProbeResult probed = co_await probe(source);
+    auto probing = probe(source);
+    const CodecProbeResult probed = co_await std::move(probing);
     if (probed.formatDescriptions == 0 || !probed.fourCC) co_return source;
     const uint32_t code = *probed.fourCC;
     if (isH264OrHevc(code) || decodable_(probed)) co_return source;
@@ -152,7 +162,8 @@ QCoro::Task<QString> H264Transcoder::ensurePlayableFile(QString source, std::fun
     logLine(QStringLiteral("[player] transcoding %1 \u2192 %2").arg(QFileInfo(source).fileName(), QFileInfo(output).fileName()));
     QString failure;
     try {
-        co_await runFFmpeg(*ffmpeg, transcodeArguments(source, output), QStringLiteral("ffmpeg exited "));
+        auto running = runFFmpeg(*ffmpeg, transcodeArguments(source, output), QStringLiteral("ffmpeg exited "));
+        co_await std::move(running);
     } catch (const Error& e) {
         failure = e.description();
     }

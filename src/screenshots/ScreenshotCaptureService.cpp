@@ -204,11 +204,11 @@ ScreenshotCaptureService::~ScreenshotCaptureService() {
 void ScreenshotCaptureService::setFFmpegTools(FFmpegTools tools) { transcoder_.setTools(std::move(tools)); }
 
 QCoro::Task<QString> ScreenshotCaptureService::transcodeToH264IfNeeded(QString source, std::function<void(const QString&)> onProgress) {
-    co_return co_await transcoder_.transcodeToH264IfNeeded(std::move(source), std::move(onProgress));
+    return transcoder_.transcodeToH264IfNeeded(std::move(source), std::move(onProgress));
 }
 
 QCoro::Task<QString> ScreenshotCaptureService::ensurePlayableFile(QString source, std::function<void(const QString&)> onStatus) {
-    co_return co_await transcoder_.ensurePlayableFile(std::move(source), std::move(onStatus));
+    return transcoder_.ensurePlayableFile(std::move(source), std::move(onStatus));
 }
 
 QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreenshots(QString videoPath, quint8 pixelThreshold,
@@ -217,10 +217,13 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
     auto report = [onStatus](const QString& text, double fraction) {
         if (onStatus) onStatus(text, fraction);
     };
-    const QString prepared =
-        co_await transcoder_.transcodeToH264IfNeeded(videoPath, [report](const QString& text) { report(text, 0.0); });
+    // Awaited tasks are named first: GCC 12 mishandles class-type temporaries
+    // inside co_await expressions.
+    auto preparing = transcoder_.transcodeToH264IfNeeded(videoPath, [report](const QString& text) { report(text, 0.0); });
+    const QString prepared = co_await std::move(preparing);
 
-    const DurationProbe probed = co_await QtConcurrent::run(&scanPool_, [prepared] { return readDuration(prepared); });
+    QFuture<DurationProbe> probing = QtConcurrent::run(&scanPool_, [prepared] { return readDuration(prepared); });
+    const DurationProbe probed = co_await probing;
     if (!probed.seconds) {
         removeTemporaryCopy(videoPath, prepared);
         throw DomainError(QString::fromLatin1(kErrorDomain), 2,
@@ -260,7 +263,8 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
             });
         });
     }
-    co_await scanLatch->wait();
+    auto scanning = scanLatch->wait();
+    co_await std::move(scanning);
     const QList<double> times = *selected;
 
     const int n = int(times.size());
@@ -288,7 +292,8 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
             }, Qt::QueuedConnection);
         });
     }
-    co_await captureLatch->wait();
+    auto capturing = captureLatch->wait();
+    co_await std::move(capturing);
     std::sort(results->begin(), results->end(), [](const CaptureResult& a, const CaptureResult& b) { return a.index < b.index; });
 
     QList<CapturedScreenshot> kept;
@@ -369,7 +374,7 @@ QCoro::Task<CapturedScreenshot> ScreenshotCaptureService::captureFrame(QString v
         std::optional<GeneratedFrame> frame;
         QString error;
     };
-    const Outcome outcome = co_await QtConcurrent::run(&capturePool_, [videoPath, seconds] {
+    QFuture<Outcome> grabbing = QtConcurrent::run(&capturePool_, [videoPath, seconds] {
         FrameGeneratorOptions options;
         options.maximumSize = QSize(2560, 1440);
         options.toleranceBefore = 0;
@@ -379,6 +384,7 @@ QCoro::Task<CapturedScreenshot> ScreenshotCaptureService::captureFrame(QString v
         o.frame = generator.frameAt(seconds, &o.error);
         return o;
     });
+    const Outcome outcome = co_await grabbing;
     if (!outcome.frame) throw Error(outcome.error);
     co_return CapturedScreenshot::make(outcome.frame->image, outcome.frame->time);
 }
