@@ -26,9 +26,9 @@ QCoro::Task<> runFFmpeg(QString program, QStringList arguments, QString failureP
     // Awaited tasks are named first: GCC 12 mishandles class-type temporaries
     // inside co_await expressions.
     auto coProcess = qCoro(process);
-    auto starting = coProcess.start(program, arguments);
-    const bool started = co_await std::move(starting);
-    if (!started) throw Error(process.errorString());
+    process.start(program, arguments);
+    // Starting takes a moment (or fails at once for a missing program); only the run is awaited.
+    if (!process.waitForStarted(10000)) throw Error(process.errorString());
     auto finishing = coProcess.waitForFinished(-1);
     co_await std::move(finishing);
     const int status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
