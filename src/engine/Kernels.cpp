@@ -142,15 +142,19 @@ void convertBf16ToF32(const uint16_t* src, float* dst, size_t n) {
     for (size_t i = 0; i < n; ++i) dst[i] = bf16ToFloat(src[i]);
 }
 void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales) {
+    const int blocks = (cols + kI8Block - 1) / kI8Block;
     for (int r = 0; r < rows; ++r) {
-        const float* s = src + size_t(r) * cols;
-        float m = 0;
-        for (int c = 0; c < cols; ++c) m = std::max(m, std::fabs(s[c]));
-        const float scale = m > 0 ? m / 127.0f : 1.0f;
-        const float inv = 1.0f / scale;
-        scales[r] = scale;
-        for (int c = 0; c < cols; ++c) {
-            dst[size_t(r) * cols + c] = int8_t(std::clamp<long>(std::lrint(s[c] * inv), -127, 127));
+        for (int b = 0; b < blocks; ++b) {
+            const int c0 = b * kI8Block, c1 = std::min(cols, c0 + kI8Block);
+            const float* s = src + size_t(r) * cols;
+            float m = 0;
+            for (int c = c0; c < c1; ++c) m = std::max(m, std::fabs(s[c]));
+            const float scale = m > 0 ? m / 127.0f : 1.0f;
+            const float inv = 1.0f / scale;
+            scales[size_t(r) * blocks + size_t(b)] = scale;
+            for (int c = c0; c < c1; ++c) {
+                dst[size_t(r) * cols + size_t(c)] = int8_t(std::clamp<long>(std::lrint(s[c] * inv), -127, 127));
+            }
         }
     }
 }
@@ -171,13 +175,17 @@ float load(const void* p, WeightType t, size_t i) {
 
 void gemvRowsImpl(const Matrix& w, const float* x, int n, size_t ldx, float* y, size_t ldy, int r0, int r1,
                   const float* bias) {
+    const int blocks = w.blocksPerRow();
     for (int r = r0; r < r1; ++r) {
         const size_t rowAt = size_t(r) * size_t(w.cols);
         for (int j = 0; j < n; ++j) {
             const float* xv = x + size_t(j) * ldx;
             float acc = 0;
-            for (int c = 0; c < w.cols; ++c) acc += load(w.data, w.type, rowAt + size_t(c)) * xv[c];
-            if (w.type == WeightType::i8) acc *= w.scales[r];
+            for (int c = 0; c < w.cols; ++c) {
+                float v = load(w.data, w.type, rowAt + size_t(c));
+                if (w.type == WeightType::i8) v *= w.scales[size_t(r) * blocks + size_t(c / kI8Block)];
+                acc += v * xv[c];
+            }
             y[size_t(j) * ldy + size_t(r)] = acc + (bias ? bias[r] : 0.0f);
         }
     }

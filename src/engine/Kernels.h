@@ -21,8 +21,11 @@ enum class WeightType { f32, f16, bf16, i8 };
 const char* weightTypeName(WeightType t);
 size_t weightTypeSize(WeightType t);
 
-// A row-major matrix of `rows` x `cols` in one of the storage types. i8 rows carry one float
-// scale each (value = scale * q).
+// int8 weights carry one float scale per block of this many values along a row.
+constexpr int kI8Block = 32;
+
+// A row-major matrix of `rows` x `cols` in one of the storage types. For i8, `scales` holds
+// rows x blocksPerRow() floats and a value is scale * q.
 struct Matrix {
     const void* data = nullptr;
     const float* scales = nullptr;
@@ -30,7 +33,11 @@ struct Matrix {
     int rows = 0;
     int cols = 0;
 
-    size_t bytes() const { return size_t(rows) * size_t(cols) * weightTypeSize(type) + (scales ? size_t(rows) * 4 : 0); }
+    int blocksPerRow() const { return (cols + kI8Block - 1) / kI8Block; }
+    size_t bytes() const {
+        return size_t(rows) * size_t(cols) * weightTypeSize(type) +
+               (type == WeightType::i8 ? size_t(rows) * size_t(blocksPerRow()) * 4 : 0);
+    }
 };
 
 // y[j * ldy + r] = dot(W[r], x[j * ldx ..]) + (bias ? bias[r] : 0) for r in [r0, r1), j < n.
@@ -56,7 +63,8 @@ void convertToF16(const float* src, uint16_t* dst, size_t n);
 void convertToBf16(const float* src, uint16_t* dst, size_t n);
 void convertF16ToF32(const uint16_t* src, float* dst, size_t n);
 void convertBf16ToF32(const uint16_t* src, float* dst, size_t n);
-// Per-row symmetric int8: scale = max|row| / 127.
+// Symmetric int8 per block of kI8Block values: scale = max|block| / 127. `scales` receives
+// rows x ceil(cols / kI8Block) floats.
 void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales);
 
 // The dispatch table each implementation fills in.

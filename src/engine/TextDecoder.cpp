@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -113,7 +114,10 @@ DecodingPrompt TextDecoder::buildPrompt(const DecodingOptions& options, const st
     p.transcriptBegin = int(p.tokens.size());
     p.tokens.push_back(st.startOfTranscriptToken);
     if (tokenizer_.isMultilingual()) {
-        const auto id = tokenizer_.tokenToId("<|" + language + "|>");
+        std::string code = language;
+        for (char& c : code) c = char(std::tolower(static_cast<unsigned char>(c)));
+        p.language = code;
+        const auto id = tokenizer_.tokenToId("<|" + code + "|>");
         if (!id) throw WhisperError("Unknown language \"" + language + "\" for this model");
         p.tokens.push_back(*id);
         p.tokens.push_back(options.task == DecodingTask::translate ? st.translateToken : st.transcribeToken);
@@ -152,7 +156,9 @@ DecodingResult TextDecoder::decodeWithFallback(const DecodingPrompt& prompt, con
     if (options.suppressBlank) filters_.push_back(std::make_unique<SuppressBlankFilter>(st, prompt.sampleBegin));
     if (!options.withoutTimestamps) {
         std::optional<int> maxInitial;
-        if (options.maxInitialTimestamp) maxInitial = int(std::lround(*options.maxInitialTimestamp / kTimePrecision));
+        if (options.maxInitialTimestamp) {
+            maxInitial = std::max(0, int(std::lround(*options.maxInitialTimestamp / kTimePrecision)));
+        }
         filters_.push_back(std::make_unique<TimestampRulesFilter>(st, prompt.sampleBegin, maxInitial,
                                                                  tokenizer_.isMultilingual()));
     } else {

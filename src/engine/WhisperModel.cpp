@@ -165,10 +165,10 @@ public:
             return m;
         }
         const size_t count = size_t(rows) * size_t(cols);
-        std::vector<std::byte>& buf = w_.ownedBytes.emplace_back(count * kernels::weightTypeSize(type) +
-                                                                 (type == WeightType::i8 ? size_t(rows) * 4 : 0));
+        std::vector<std::byte>& buf = w_.ownedBytes.emplace_back(count * kernels::weightTypeSize(type));
+        float* scales = nullptr;
+        if (type == WeightType::i8) scales = w_.ownedF32.emplace_back(size_t(rows) * m.blocksPerRow()).data();
         std::vector<float> row(static_cast<size_t>(cols));
-        float* scales = type == WeightType::i8 ? reinterpret_cast<float*>(buf.data() + count) : nullptr;
         for (int r = 0; r < rows; ++r) {
             toF32(t, size_t(r) * size_t(cols), size_t(cols), row.data());
             const size_t at = size_t(r) * size_t(cols);
@@ -181,7 +181,8 @@ public:
                     kernels::convertToBf16(row.data(), reinterpret_cast<uint16_t*>(buf.data()) + at, size_t(cols));
                     break;
                 case WeightType::i8:
-                    kernels::quantizeRowsI8(row.data(), 1, cols, reinterpret_cast<int8_t*>(buf.data()) + at, scales + r);
+                    kernels::quantizeRowsI8(row.data(), 1, cols, reinterpret_cast<int8_t*>(buf.data()) + at,
+                                            scales + size_t(r) * m.blocksPerRow());
                     break;
             }
         }
@@ -532,8 +533,8 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
             case WeightType::bf16: kernels::convertBf16ToF32(static_cast<const uint16_t*>(w.embed.data) + at, x, size_t(d)); break;
             case WeightType::i8: {
                 const int8_t* q = static_cast<const int8_t*>(w.embed.data) + at;
-                const float sc = w.embed.scales[tokens[size_t(j)]];
-                for (int i = 0; i < d; ++i) x[i] = float(q[i]) * sc;
+                const float* sc = w.embed.scales + size_t(tokens[size_t(j)]) * w.embed.blocksPerRow();
+                for (int i = 0; i < d; ++i) x[i] = float(q[i]) * sc[i / kernels::kI8Block];
                 break;
             }
         }

@@ -53,7 +53,7 @@ Stored store(const std::vector<float>& values, int rows, int cols, WeightType ty
             break;
         case WeightType::i8:
             s.q.resize(values.size());
-            s.scales.resize(size_t(rows));
+            s.scales.resize(size_t(rows) * size_t((cols + kernels::kI8Block - 1) / kernels::kI8Block));
             kernels::quantizeRowsI8(values.data(), rows, cols, s.q.data(), s.scales.data());
             s.m.data = s.q.data();
             s.m.scales = s.scales.data();
