@@ -1,5 +1,6 @@
 #include "export/ExportManager.h"
 
+#include "consolidation/ModelCatalogue.h"
 #include "core/Annotations.h"
 #include "core/AppPaths.h"
 #include "core/Error.h"
@@ -124,7 +125,7 @@ struct LectureSnapshot {
     std::optional<QByteArray> notes, margins, highlights, notesInline, notesMargins, notesHighlights;
 };
 
-LectureSnapshot snapshot(const Lecture& lecture, const ExportManager& manager) {
+LectureSnapshot snapshot(const Lecture& lecture) {
     LectureSnapshot s;
     s.page.title = lecture.title();
     s.page.dateAdded = lecture.dateAdded();
@@ -132,7 +133,7 @@ LectureSnapshot snapshot(const Lecture& lecture, const ExportManager& manager) {
     s.page.channelName = lecture.channelName();
     s.page.sourceURL = lecture.sourceURL();
     s.page.localFilePath = lecture.localFilePath();
-    if (const auto model = lecture.consolidatedWithModelID(); model && !model->isEmpty()) s.page.notesModelName = manager.modelDisplayName(*model);
+    if (const auto model = lecture.consolidatedWithModelID(); model && !model->isEmpty()) s.page.notesModelName = modelDisplayName(*model);
     s.markdown = MarkdownExportManager::LectureInfo::from(lecture);
     s.notes = lecture.notesData();
     s.margins = lecture.marginNotesData();
@@ -210,8 +211,8 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
 
     // 1. Folders.
     report(0.0, QStringLiteral("Exporting audio & images…"));
-    const LectureSnapshot record = snapshot(*lecture, *this);
-    const bool writeMarkdown = Settings::shared().markdownExportEnabled();
+    const LectureSnapshot record = snapshot(*lecture);
+    const bool writeMarkdown = markdownForced_ || Settings::shared().markdownExportEnabled();
     const QString root = exportRoot();
     ensureDirectory(root);
     const QString folder = lectureFolderPath(*lecture, folderName);
@@ -252,14 +253,15 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     QTimer dots;
     int dotCount = 0;
     auto showDots = [&] {
-        if (audio.isFinished()) {
-            dots.stop();
-            return;
-        }
         dotCount = dotCount % 3 + 1;
         report(0.47, QStringLiteral("Extracting audio") + QString(dotCount, QLatin1Char('.')));
     };
-    connect(&dots, &QTimer::timeout, this, showDots);
+    connect(&dots, &QTimer::timeout, this, [&] {
+        if (audio.isFinished())
+            dots.stop();
+        else
+            showDots();
+    });
     showDots();
     dots.start(500);
 

@@ -89,9 +89,10 @@ public:
 
     // The text detector behind the slide classification.
     void setTextRegionDetector(TextRegionDetector detector) { detector_ = std::move(detector); }
-    // Turns a stored "provider/model" identifier into the name shown with the notes.
-    void setModelDisplayName(std::function<QString(const QString&)> fn) { modelDisplayName_ = std::move(fn); }
-    QString modelDisplayName(const QString& modelID) const { return modelDisplayName_ ? modelDisplayName_(modelID) : modelID; }
+    // Writes the Markdown file on every export whatever the setting says (the
+    // command line's --markdown, for one run); false follows the setting.
+    void setMarkdownForced(bool forced) { markdownForced_ = forced; }
+    bool isMarkdownForced() const { return markdownForced_; }
 
     static constexpr const char* kAudioFileName = "audio.m4a";
 
@@ -99,7 +100,7 @@ private:
     ExportManager();
 
     TextRegionDetector detector_;
-    std::function<QString(const QString&)> modelDisplayName_;
+    bool markdownForced_ = false;
     QThreadPool audioPool_;  // one audio extraction at a time, beside the image work
 };
 

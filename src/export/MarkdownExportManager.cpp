@@ -1,10 +1,10 @@
 #include "export/MarkdownExportManager.h"
 
+#include "consolidation/ModelCatalogue.h"
 #include "core/Error.h"
 #include "core/Lecture.h"
 #include "core/LectureFiles.h"
 #include "core/Settings.h"
-#include "export/ExportManager.h"
 #include "export/PassageGrouping.h"
 #include "export/StudyPage.h"
 
@@ -185,7 +185,7 @@ QString MarkdownExportManager::exportMarkdown(const LectureInfo& info, const QLi
     Options options;
     options.obsidianSyntax = settings.markdownExportObsidianSyntax();
     if (info.consolidatedWithModelID && !info.consolidatedWithModelID->isEmpty())
-        options.notesModelName = ExportManager::shared().modelDisplayName(*info.consolidatedWithModelID);
+        options.notesModelName = modelDisplayName(*info.consolidatedWithModelID);
 
     QList<Entry> entries = transcriptEntries(segments);
     entries += imageEntries(screenshotTimes, allFiles(sourceImages));

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace lumenote::page {
@@ -14,7 +15,18 @@ namespace {
 
 const QString kNewline = QStringLiteral("\n");
 
-QString fixed2(double v) { return QString::asprintf("%.2f", v); }
+// "%.2f" without printf's cost: the page writes two of these per word.
+void appendFixed2(QString& out, double v) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, 2);
+    out += QLatin1String(buffer, result.ptr - buffer);
+}
+
+QString fixed2(double v) {
+    QString s;
+    appendFixed2(s, v);
+    return s;
+}
 
 bool present(const std::optional<QString>& s) { return s && !s->isEmpty(); }
 
@@ -158,6 +170,15 @@ QHash<double, QList<T>> byPassage(const QList<T>& items) {
 }  // namespace
 
 QString escapeHTML(const QString& text) {
+    bool plain = true;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '&' || u == '<' || u == '>' || u == '"') {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) return text;
     QString out;
     out.reserve(text.size() + text.size() / 8);
     for (const QChar c : text) {
@@ -201,24 +222,31 @@ QList<ExportEntry> buildEntries(const QList<Block>& blocks, const QList<PageScre
 }
 
 QStringList phraseTokens(const QString& text) {
-    QString spaced;
-    spaced.reserve(text.size());
+    QStringList tokens;
+    QString current;
+    auto flush = [&] {
+        if (!current.isEmpty()) tokens.append(current.toLower());
+        current.clear();
+    };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             const char32_t code = QChar::surrogateToUcs4(c, text[i + 1]);
-            if (QChar::isPunct(code)) {
-                spaced += QLatin1String("  ");
+            if (QChar::isPunct(code) || QChar::isSpace(code)) {
+                flush();
             } else {
-                spaced += c;
-                spaced += text[i + 1];
+                current += c;
+                current += text[i + 1];
             }
             ++i;
-            continue;
+        } else if (c.isPunct() || c.isSpace()) {
+            flush();
+        } else {
+            current += c;
         }
-        spaced += c.isPunct() ? QChar(QLatin1Char(' ')) : c;
     }
-    return spaced.toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    flush();
+    return tokens;
 }
 
 std::optional<std::pair<int, int>> phraseWordRange(const QString& anchorText, const QList<WordTimestamp>& words, const QString& plain) {
@@ -231,7 +259,8 @@ std::optional<std::pair<int, int>> phraseWordRange(const QString& anchorText, co
         }
     }
     QStringList phrase;
-    for (const QString& piece : anchorText.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) phrase += phraseTokens(piece);
+    static const QRegularExpression whitespace(QStringLiteral("\\s+"));
+    for (const QString& piece : anchorText.split(whitespace, Qt::SkipEmptyParts)) phrase += phraseTokens(piece);
 
     const qsizetype n = passageTokens.size(), m = phrase.size();
     if (m > 0 && m <= n) {
@@ -258,32 +287,46 @@ QString buildPassage(double timestamp, const QString& plain, const QList<WordTim
                      const QList<MarginNote>& marginNotes, const QList<TextHighlight>& highlights) {
     QString body;
     if (!words.isEmpty()) {
-        QStringList spans;
-        spans.reserve(words.size());
-        for (const WordTimestamp& w : words) {
-            spans.append(QStringLiteral("<span class=\"word\" data-s=\"") + fixed2(w.start) + QStringLiteral("\" data-e=\"") + fixed2(w.end)
-                         + QStringLiteral("\">") + escapeHTML(w.word) + QStringLiteral("</span>"));
-        }
-        for (const TextHighlight& h : highlights) {
-            if (const auto r = phraseWordRange(h.anchorText, words, plain)) {
-                spans[r->first].prepend(highlightOpen(h.color));
-                spans[r->second].append(kHighlightClose);
+        // Annotations only add markup before and after whole words.
+        QList<QString> before, after;
+        auto place = [&](const std::optional<std::pair<int, int>>& range, const QString& open, const QString& close) {
+            if (!range) return;
+            if (before.isEmpty()) {
+                before.resize(words.size());
+                after.resize(words.size());
             }
+            before[range->first].prepend(open);
+            after[range->second].append(close);
+        };
+        for (const TextHighlight& h : highlights) place(phraseWordRange(h.anchorText, words, plain), highlightOpen(h.color), kHighlightClose);
+        for (const MarginNote& note : marginNotes) place(phraseWordRange(note.anchorText, words, plain), anchorOpen(note), kAnchorClose);
+
+        body.reserve(words.size() * 64);
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const WordTimestamp& w = words[i];
+            if (i > 0) body += QLatin1Char(' ');
+            if (!before.isEmpty()) body += before[i];
+            body += QLatin1String("<span class=\"word\" data-s=\"");
+            appendFixed2(body, w.start);
+            body += QLatin1String("\" data-e=\"");
+            appendFixed2(body, w.end);
+            body += QLatin1String("\">");
+            body += escapeHTML(w.word);
+            body += QLatin1String("</span>");
+            if (!after.isEmpty()) body += after[i];
         }
-        for (const MarginNote& note : marginNotes) {
-            if (const auto r = phraseWordRange(note.anchorText, words, plain)) {
-                spans[r->first].prepend(anchorOpen(note));
-                spans[r->second].append(kAnchorClose);
-            }
-        }
-        body = spans.join(QLatin1Char(' '));
     } else {
         body = escapeHTML(plain);
         for (const TextHighlight& h : highlights) body = wrapInPlainBody(body, escapeHTML(h.anchorText), highlightOpen(h.color), kHighlightClose);
         for (const MarginNote& note : marginNotes) body = wrapInPlainBody(body, escapeHTML(note.anchorText), anchorOpen(note), kAnchorClose);
     }
 
-    const QString paragraph = QStringLiteral("<p class=\"passage\">") + chip(timestamp, seekable) + body + QStringLiteral("</p>");
+    QString paragraph;
+    paragraph.reserve(body.size() + 160);
+    paragraph += QLatin1String("<p class=\"passage\">");
+    paragraph += chip(timestamp, seekable);
+    paragraph += body;
+    paragraph += QLatin1String("</p>");
     if (marginNotes.isEmpty()) return QStringLiteral("      ") + paragraph;
     return wrapWithMargins(QStringLiteral("        ") + paragraph, marginNotes);
 }
@@ -462,6 +505,7 @@ QString buildHTML(const PageInput& input) {
     const auto highlightsByPassage = byPassage(input.highlights);
     const auto marginsByPassage = byPassage(input.marginNotes);
     QStringList body;
+    body.reserve(input.entries.size());
     const QList<ExportEntry>& entries = input.entries;
     for (qsizetype i = 0; i < entries.size();) {
         const ExportEntry& e = entries[i];
@@ -491,8 +535,10 @@ QString buildHTML(const PageInput& input) {
         }
     }
 
+    qsizetype bodySize = 0;
+    for (const QString& piece : body) bodySize += piece.size() + 1;
     QString html;
-    html.reserve(4096 + entries.size() * 600);
+    html.reserve(bodySize + pageScript().size() + 16384 + (input.notesHTML ? input.notesHTML->size() + entries.size() * 200 : 0));
     html += QStringLiteral("<!-- Generated by Lumenote · ") + QLatin1String(kProductURL) + QStringLiteral(" · ")
         + input.exportTime.toUTC().toString(Qt::ISODate) + QStringLiteral(" -->\n");
     html += QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\" data-theme=\"light\" data-view=\"transcript\">\n<head>\n  <meta charset=\"UTF-8\">\n");
@@ -546,7 +592,12 @@ QString buildHTML(const PageInput& input) {
             "    </div>\n");
     }
 
-    html += QStringLiteral("    <div class=\"doc-body\" id=\"view-transcript\">\n") + body.join(kNewline) + QStringLiteral("\n    </div>\n");
+    html += QLatin1String("    <div class=\"doc-body\" id=\"view-transcript\">\n");
+    for (qsizetype i = 0; i < body.size(); ++i) {
+        if (i > 0) html += kNewline;
+        html += body[i];
+    }
+    html += QLatin1String("\n    </div>\n");
 
     if (hasNotes) {
         html += QStringLiteral(

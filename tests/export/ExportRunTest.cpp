@@ -160,6 +160,7 @@ TEST(ExportNames, FolderNamesAreSanitised) {
 TEST_F(ExportRun, WritesPageImagesAudioAndReportsEachStep) {
     LecturePtr l = lecture(QStringLiteral("Thermo: Heat & Work?"));
     l->setChannelName(QStringLiteral("Physics Dept"));
+    l->setConsolidatedWithModelID(QStringLiteral("claude/claude-sonnet-4-5"));
     l->setNotesData(encodeUserNotes({UserNote::create(-1, QStringLiteral("read chapter 2 first"))}));
     const QList<CapturedScreenshot> screenshots = shots(3);
     const QString folder = run(media("aac.mp4"), l, screenshots, QStringLiteral("## Notes\n\nHeat is energy."), QStringLiteral("Physics"));
@@ -176,6 +177,7 @@ TEST_F(ExportRun, WritesPageImagesAudioAndReportsEachStep) {
     EXPECT_TRUE(html.contains(QStringLiteral("read chapter 2 first")));
     EXPECT_TRUE(html.contains(QStringLiteral("id=\"view-notes\"")));
     EXPECT_TRUE(html.contains(QStringLiteral("<h2>Notes</h2>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<p class=\"notes-provenance\">Generated with Claude · Claude Sonnet 4.5 (Recommended)</p>")));
     EXPECT_TRUE(html.contains(QStringLiteral("class=\"word\" data-s=\"0.00\"")));
     EXPECT_EQ(read(folder + "/styles.css"), page::stylesheet());
 

@@ -101,11 +101,11 @@ QImage makeCameraImage(QSize size, quint32 seed) {
     p.setBrush(QColor(222, 180, 150));
     p.drawEllipse(QPointF(size.width() * 0.5, size.height() * 0.42), size.width() * 0.07, size.height() * 0.15);
     p.end();
-    // Sensor noise.
+    // Sensor noise, as much as survives video compression.
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            const int d = int(rng.bounded(25)) - 12;
+            const int d = int(rng.bounded(7)) - 3;
             const QRgb c = line[x];
             line[x] = qRgb(qBound(0, qRed(c) + d, 255), qBound(0, qGreen(c) + d, 255), qBound(0, qBlue(c) + d, 255));
         }

@@ -131,11 +131,14 @@ TEST(MarkdownExport, WritesIntoTheExportFolderOrAChosenFolderWithItsImages) {
     QFile(htmlFolder + "/images/0001_001.00.jpg").resize(100);
     settings.setMarkdownExportDirectoryBookmark(vault);
     settings.setMarkdownExportObsidianSyntax(true);
-    path = MD::exportMarkdown(info(QStringLiteral("Heat: basics")), segments, {1.0}, QStringLiteral("Notes"), htmlFolder);
+    MD::LectureInfo withModel = info(QStringLiteral("Heat: basics"));
+    withModel.consolidatedWithModelID = QStringLiteral("ollama/llama3.1:8b");
+    path = MD::exportMarkdown(withModel, segments, {1.0}, QStringLiteral("Notes"), htmlFolder);
     EXPECT_EQ(path, vault + "/2025-03-04 Heat- basics/Heat- basics.md");
     EXPECT_EQ(QFileInfo(vault + "/2025-03-04 Heat- basics/images/0001_001.00.jpg").size(), 100);
     EXPECT_TRUE(QFileInfo::exists(vault + "/2025-03-04 Heat- basics/images/.hidden"));
     EXPECT_TRUE(readText(path).contains(QStringLiteral("![[images/0001_001.00.jpg]]")));
+    EXPECT_TRUE(readText(path).contains(QStringLiteral("\n*Consolidated notes generated with Ollama · llama3.1:8b.*\n\nNotes\n\n")));
 
     // A chosen folder that is gone falls back to the export folder.
     settings.setMarkdownExportDirectoryBookmark(dir.path() + "/unplugged");
