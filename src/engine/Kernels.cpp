@@ -123,6 +123,7 @@ void attentionSum(const void* v, WeightType type, int dim, int count, size_t ld,
     active().attentionSum(v, type, dim, count, ld, p, out);
 }
 void softmax(float* x, int n) { active().softmax(x, n); }
+float logSumExp(const float* x, int n) { return active().logSumExp(x, n); }
 void gelu(float* x, size_t n) { active().gelu(x, n); }
 void layerNorm(const float* x, const float* gamma, const float* beta, float* y, int n, float eps) {
     active().layerNorm(x, gamma, beta, y, n, eps);
@@ -219,6 +220,15 @@ void softmaxImpl(float* x, int n) {
     for (int i = 0; i < n; ++i) x[i] *= inv;
 }
 
+float logSumExpImpl(const float* x, int n) {
+    float m = -INFINITY;
+    for (int i = 0; i < n; ++i) m = std::max(m, x[i]);
+    if (m == -INFINITY) return m;
+    double s = 0;
+    for (int i = 0; i < n; ++i) s += std::exp(double(x[i]) - m);
+    return m + float(std::log(s));
+}
+
 void geluImpl(float* x, size_t n) {
     for (size_t i = 0; i < n; ++i) x[i] = 0.5f * x[i] * (1.0f + std::erf(x[i] * float(M_SQRT1_2)));
 }
@@ -241,7 +251,7 @@ void addImpl(float* y, const float* x, size_t n) {
 
 }  // namespace
 
-const KernelTable table = {gemvRowsImpl, scoresImpl, sumImpl, softmaxImpl, geluImpl, layerNormImpl, addImpl};
+const KernelTable table = {gemvRowsImpl, scoresImpl, sumImpl, softmaxImpl, logSumExpImpl, geluImpl, layerNormImpl, addImpl};
 
 }  // namespace scalar
 

@@ -53,6 +53,7 @@ void attentionSum(const void* v, WeightType type, int dim, int count, size_t ld,
                   float* out);
 
 void softmax(float* x, int n);                 // in place
+float logSumExp(const float* x, int n);        // log(sum(exp(x))), -inf when every x is -inf
 void gelu(float* x, size_t n);                 // x * Phi(x), exact erf form
 void layerNorm(const float* x, const float* gamma, const float* beta, float* y, int n, float eps);
 void add(float* y, const float* x, size_t n);  // y += x
@@ -73,6 +74,7 @@ struct KernelTable {
     void (*attentionScores)(const void*, WeightType, int, int, size_t, const float*, float, float*);
     void (*attentionSum)(const void*, WeightType, int, int, size_t, const float*, float*);
     void (*softmax)(float*, int);
+    float (*logSumExp)(const float*, int);
     void (*gelu)(float*, size_t);
     void (*layerNorm)(const float*, const float*, const float*, float*, int, float);
     void (*add)(float*, const float*, size_t);

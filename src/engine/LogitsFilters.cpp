@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/Kernels.h"
+
 namespace lumenote::engine {
 
 namespace {
@@ -18,12 +20,8 @@ void suppress(std::span<float> logits, int begin, int end) {
 
 // log(sum(exp(x))) over a range, -inf when all are -inf.
 double logSumExp(std::span<const float> x) {
-    float m = kNegInf;
-    for (float v : x) m = std::max(m, v);
-    if (m == kNegInf) return -INFINITY;
-    double s = 0;
-    for (float v : x) s += std::exp(double(v) - m);
-    return m + std::log(s);
+    if (x.empty()) return -INFINITY;
+    return double(kernels::logSumExp(x.data(), int(x.size())));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/Kernels.h"
 #include "engine/WhisperError.h"
 
 namespace lumenote::engine {
@@ -25,9 +26,7 @@ SamplingResult GreedyTokenSampler::update(std::span<const float> logits) {
     if (!(maxLogit > -std::numeric_limits<float>::infinity()) || std::isnan(maxLogit)) {
         throw WhisperError("Every token was suppressed or the logits are not finite");
     }
-    double sum = 0;
-    for (size_t i = 0; i < n; ++i) sum += std::exp(double(logits[i]) - maxLogit);
-    const double logNorm = maxLogit + std::log(sum);
+    const double logNorm = kernels::logSumExp(logits.data(), int(n));
 
     size_t chosen = argmax;
     if (temperature > 0) {

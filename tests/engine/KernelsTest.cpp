@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -131,11 +132,16 @@ TEST_P(KernelLevels, ElementwiseKernelsAgree) {
         const auto g = randomVector(size_t(n), 8);
         const auto b = randomVector(size_t(n), 9);
         std::vector<float> gelu1 = x, gelu2 = x, ln1(static_cast<size_t>(n)), ln2(static_cast<size_t>(n)), sm1 = x, sm2 = x;
+        std::vector<float> masked = x;
+        for (size_t i = 0; i < masked.size(); i += 3) masked[i] = -std::numeric_limits<float>::infinity();
+        float lse1 = 0, lse2 = 0;
         bothLevels([&](bool simd) {
+            (simd ? lse1 : lse2) = kernels::logSumExp(masked.data(), n);
             kernels::gelu((simd ? gelu1 : gelu2).data(), size_t(n));
             kernels::layerNorm(x.data(), g.data(), b.data(), (simd ? ln1 : ln2).data(), n, 1e-5f);
             kernels::softmax((simd ? sm1 : sm2).data(), n);
         });
+        EXPECT_NEAR(lse1, lse2, 1e-5f);
         for (size_t i = 0; i < size_t(n); ++i) {
             ASSERT_NEAR(gelu1[i], gelu2[i], 2e-6f * (1 + std::fabs(x[i])));
             ASSERT_NEAR(ln1[i], ln2[i], 1e-5f);

@@ -133,11 +133,17 @@ SyntheticTokenizer makeTokenizer(int vocabSize, const std::vector<std::string>& 
             }
         }
     }
-    // Fill what is left by joining existing tokens pairwise.
-    for (size_t a = 0; next < ordinary; ++a) {
-        const std::string left = t.vocab[a % t.vocab.size()].first;
-        const std::string right = t.vocab[(a * 7 + 3) % t.vocab.size()].first;
-        addMerge(left, right);
+    // Fill what is left by extending tokens one byte at a time, printable bytes first; tokens
+    // stay short, so a full-size vocabulary is built quickly.
+    std::vector<std::string> bytesInOrder;
+    for (int b = 33; b < 127; ++b) bytesInOrder.push_back(byteLevelText(std::string(1, char(b))));
+    for (int b = 0; b < 256; ++b) {
+        if (b < 33 || b >= 127) bytesInOrder.push_back(byteLevelText(std::string(1, char(b))));
+    }
+    for (size_t i = 0; next < ordinary && i < t.vocab.size(); ++i) {
+        const std::string left = t.vocab[i].first;
+        if (left.size() > 12) continue;
+        for (size_t b = 0; b < bytesInOrder.size() && next < ordinary; ++b) addMerge(left, bytesInOrder[b]);
     }
     int id = ordinary;
     const auto control = [&](const std::string& text) { t.added.push_back({id++, text, true}); };
