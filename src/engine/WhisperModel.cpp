@@ -229,12 +229,29 @@ public:
         return x;
     }
 
+    // A kernel-3 convolution as a product with the unfolded input. The weight [out][in][3] is
+    // reordered to [out][3][in] so that unfolding copies whole input rows.
     Dense conv(const std::string& prefix, int out, int in) {
         Dense x;
         x.out = out;
         x.in = in * 3;
-        // [out][in][3] is [out][in * 3] row-major: the product with the unfolded input.
-        x.w = packed(prefix + ".weight", {out, in, 3}, out, in * 3);
+        const TensorView& t = tensor(prefix + ".weight", {out, in, 3});
+        std::vector<float> src(size_t(t.elementCount()));
+        toF32(t, 0, src.size(), src.data());
+        std::vector<float>& reordered = w_.ownedF32.emplace_back(src.size());
+        for (int o = 0; o < out; ++o) {
+            for (int c = 0; c < in; ++c) {
+                for (int k = 0; k < 3; ++k) {
+                    reordered[(size_t(o) * 3 + size_t(k)) * in + size_t(c)] = src[(size_t(o) * in + size_t(c)) * 3 + size_t(k)];
+                }
+            }
+        }
+        x.w = gemm::PackedWeights::pack(reordered.data(), out, in * 3);
+        if (x.w.packed) {
+            reordered.clear();
+            reordered.shrink_to_fit();
+        }
+        f_.file()->release(t.data, t.bytes);
         x.b = f32(prefix + ".bias", {out});
         return x;
     }
@@ -369,37 +386,27 @@ void WhisperModel::encode(const float* mel, float* out) {
         pool_.run((rows + chunk - 1) / chunk, [&](int c) { fn(c * chunk, std::min(rows, (c + 1) * chunk)); });
     };
 
-    // conv1 (stride 1, padding 1) as one product: col[t][c * 3 + k] = mel[t + k - 1][c].
-    {
-        float* col = s.col.data();
-        for (int t = 0; t < T0; ++t) {
-            float* row = col + size_t(t) * 3 * nm;
-            for (int c = 0; c < nm; ++c) {
+    // Each convolution is one product with the unfolded input: row t holds the input rows
+    // t*stride - 1, t*stride, t*stride + 1 side by side (zeros outside).
+    const auto unfold = [&](const float* in, int rowsIn, int channels, int rowsOut, int stride, float* col) {
+        parallelRows(rowsOut, [&](int a, int b) {
+            for (int t = a; t < b; ++t) {
                 for (int k = 0; k < 3; ++k) {
-                    const int src = t + k - 1;
-                    row[c * 3 + k] = (src >= 0 && src < T0) ? mel[size_t(src) * nm + c] : 0.0f;
+                    const int src = t * stride + k - 1;
+                    float* dst = col + (size_t(t) * 3 + size_t(k)) * channels;
+                    if (src >= 0 && src < rowsIn) std::memcpy(dst, in + size_t(src) * channels, size_t(channels) * 4);
+                    else std::memset(dst, 0, size_t(channels) * 4);
                 }
             }
-        }
-        linear(w.conv1, col, T0, s.conv.data(), false, pool_, true);
-    }
-    // conv2 (stride 2, padding 1): col[t][c * 3 + k] = conv[2t + k - 1][c].
-    {
-        float* col = s.col.data();
-        for (int t = 0; t < T; ++t) {
-            float* row = col + size_t(t) * 3 * d;
-            for (int c = 0; c < d; ++c) {
-                for (int k = 0; k < 3; ++k) {
-                    const int src = 2 * t + k - 1;
-                    row[c * 3 + k] = (src >= 0 && src < T0) ? s.conv[size_t(src) * d + c] : 0.0f;
-                }
-            }
-        }
-        linear(w.conv2, col, T, s.x.data(), false, pool_, true);
-        parallelRows(T, [&](int a, int b) {
-            kernels::add(s.x.data() + size_t(a) * d, w.encPos + size_t(a) * d, size_t(b - a) * d);
         });
-    }
+    };
+    unfold(mel, T0, nm, T0, 1, s.col.data());
+    linear(w.conv1, s.col.data(), T0, s.conv.data(), false, pool_, true);
+    unfold(s.conv.data(), T0, d, T, 2, s.col.data());
+    linear(w.conv2, s.col.data(), T, s.x.data(), false, pool_, true);
+    parallelRows(T, [&](int a, int b) {
+        kernels::add(s.x.data() + size_t(a) * d, w.encPos + size_t(a) * d, size_t(b - a) * d);
+    });
 
     const float scale = 1.0f / std::sqrt(float(dh));
     for (const EncLayer& l : w.enc) {
