@@ -172,12 +172,16 @@ DecodingResult TextDecoder::decodeWithFallback(const DecodingPrompt& prompt, con
     // usePrefillCache. Fallback attempts keep it and start again after it.
     promptLogits_.assign(size_t(vocab), 0.0f);
     auto t0 = Clock::now();
-    if (options.usePrefillCache) {
-        model_.decode(prompt.tokens, 0, promptLogits_);
-    } else {
-        for (size_t i = 0; i < prompt.tokens.size(); ++i) {
-            model_.decode(std::span<const int>(&prompt.tokens[i], 1), int(i), promptLogits_);
+    try {
+        if (options.usePrefillCache) {
+            model_.decode(prompt.tokens, 0, promptLogits_);
+        } else {
+            for (size_t i = 0; i < prompt.tokens.size(); ++i) {
+                model_.decode(std::span<const int>(&prompt.tokens[i], 1), int(i), promptLogits_);
+            }
         }
+    } catch (const WhisperError& e) {
+        throw WhisperError(std::string("Unable to prefill cache: ") + e.what());
     }
     timings.prefill += since(t0);
     timings.totalKVUpdateRuns += 1;
