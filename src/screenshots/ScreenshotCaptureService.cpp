@@ -47,10 +47,12 @@ DurationProbe readDuration(const QString& path) {
     return result;
 }
 
+}  // namespace
+
 // Phase 1. The generator decodes on its own thread and hands frames over
 // through a short queue; this thread runs the frame tests and the decisions.
-QList<double> scanVideo(const QString& path, double duration, ScanParameters parameters,
-                        const std::function<void(int sampled, int total)>& progress) {
+QList<double> ScreenshotCaptureService::scanVideo(const QString& path, double duration, ScanParameters parameters,
+                                                  const std::function<void(int sampled, int total)>& progress) {
     const QList<double> times = scanSampleTimes(duration);
     struct Item {
         double t;
@@ -101,7 +103,7 @@ QList<double> scanVideo(const QString& path, double duration, ScanParameters par
             const bool textSlide = TextRectangleDetector::isTextSlide(TextRectangleDetector::detect(frame));
             scanner.add(item.t, greyThumbnail(frame, kScanThumbnailSize), textSlide, frame);
         }
-        progress(scanner.framesSampled(), int(times.size()));
+        if (progress) progress(scanner.framesSampled(), int(times.size()));
     }
     producer.join();
 
@@ -109,6 +111,8 @@ QList<double> scanVideo(const QString& path, double duration, ScanParameters par
     if (const std::optional<QString> warning = scanner.warningLine()) logLine(*warning);
     return scanner.selectedTimes();
 }
+
+namespace {
 
 struct CaptureResult {
     int index = 0;

@@ -69,6 +69,11 @@ public:
     // frame within 0.1 s after the time). Throws Error when there is none.
     QCoro::Task<CapturedScreenshot> captureFrame(QString videoPath, double seconds);
 
+    // The scan alone, on the calling thread: the selected times of a video of
+    // the given duration (the capture runs it on a worker).
+    static QList<double> scanVideo(const QString& path, double duration, ScanParameters parameters,
+                                   const std::function<void(int sampled, int total)>& progress = {});
+
     // Codec preparation (see H264Transcoder).
     QCoro::Task<QString> transcodeToH264IfNeeded(QString source, std::function<void(const QString&)> onProgress);
     QCoro::Task<QString> ensurePlayableFile(QString source, std::function<void(const QString&)> onStatus = {});
