@@ -15,4 +15,9 @@ void logLine(const QString& line);
 using LogSink = std::function<void(const QString&)>;
 void setLogSink(LogSink sink);
 
+// Replaces standard output as the place the lines go (a terminal front end that
+// redraws progress bars prints them itself, in step with its own output); none
+// restores standard output. The sink above is still called.
+void setLogOutput(LogSink output);
+
 }  // namespace lumenote
