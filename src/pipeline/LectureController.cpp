@@ -166,22 +166,25 @@ QCoro::Task<QList<TranscriptSegment>> LectureController::transcribeAndStore(QStr
     // Live text and positions can still arrive after the engine returned; they
     // must not overwrite what the run shows afterwards.
     auto live = std::make_shared<bool>(true);
-    const Transcript segments = co_await services_.transcription->transcribe(
-        video, modelID,
-        [state](const QString& line) {
-            if (state) state->addMessage(line);
-        },
-        [state, live](const QString& text) {
-            if (state && *live) state->setLiveText(text);
-        },
-        [self, live, player](double t) {
-            if (!self || !*live || t - self->lastScrubTime_ < 3.0) return;
-            self->lastScrubTime_ = t;
-            player->seek(t, 0.5, 0.5);
-        },
-        [state, live](double fraction) {
-            if (state && *live) state->setTranscriptionProgress(fraction);
-        });
+    // The callbacks and the task are named before awaiting: GCC 12 destroys
+    // temporaries inside a co_await expression twice.
+    TranscriptionService::StatusCallback onStatus = [state](const QString& line) {
+        if (state) state->addMessage(line);
+    };
+    TranscriptionService::TextCallback onLiveText = [state, live](const QString& text) {
+        if (state && *live) state->setLiveText(text);
+    };
+    TranscriptionService::ValueCallback onPosition = [self, live, player](double t) {
+        if (!self || !*live || t - self->lastScrubTime_ < 3.0) return;
+        self->lastScrubTime_ = t;
+        player->seek(t, 0.5, 0.5);
+    };
+    TranscriptionService::ValueCallback onProgress = [state, live](double fraction) {
+        if (state && *live) state->setTranscriptionProgress(fraction);
+    };
+    QCoro::Task<Transcript> transcribing =
+        services_.transcription->transcribe(video, modelID, std::move(onStatus), std::move(onLiveText), std::move(onPosition), std::move(onProgress));
+    const Transcript segments = co_await std::move(transcribing);
     *live = false;
     if (!self) co_return segments;
     state_->setLiveText(QString());
@@ -204,13 +207,16 @@ QCoro::Task<QList<TranscriptSegment>> LectureController::transcribeAndStore(QStr
 QCoro::Task<QString> LectureController::exportWith(QList<TranscriptSegment> segments, QList<CapturedScreenshot> screenshots,
                                                     std::optional<QString> notes) {
     QPointer<ProcessingState> state = state_;
-    const QString folder = co_await services_.exports->exportLecture(
-        videoPath(), lecture_, segments, screenshots, notes, folderName(), [state](double fraction, const QString& line) {
-            if (!state) return;
-            state->setScreenshotProgress(fraction);
-            state->setExportStatus(line);
-            if (fraction == 1.0) state->addMessage(line);
-        });
+    // Named before awaiting: GCC 12 destroys temporaries inside a co_await expression twice.
+    ExportProgress progress = [state](double fraction, const QString& line) {
+        if (!state) return;
+        state->setScreenshotProgress(fraction);
+        state->setExportStatus(line);
+        if (fraction == 1.0) state->addMessage(line);
+    };
+    QCoro::Task<QString> exporting =
+        services_.exports->exportLecture(videoPath(), lecture_, segments, screenshots, notes, folderName(), std::move(progress));
+    const QString folder = co_await std::move(exporting);
     lastExportFolder_ = folder;
     co_return folder;
 }
@@ -255,11 +261,11 @@ QCoro::Task<> LectureController::beginProcessing() {
     ConsolidationService* consolidation = services_.consolidation;
     auto consolidate = [consolidation, state, cancel](QList<TranscriptSegment> segments, QString title) -> QCoro::Task<std::optional<QString>> {
         try {
-            co_return co_await consolidation->consolidate(
-                segments, title, [state](const QString& line) {
-                    if (state) state->addMessage(line);
-                },
-                cancel);
+            ConsolidationService::StatusCallback onStatus = [state](const QString& line) {
+                if (state) state->addMessage(line);
+            };
+            QCoro::Task<QString> notes = consolidation->consolidate(segments, title, std::move(onStatus), cancel);
+            co_return co_await std::move(notes);
         } catch (const std::exception& e) {
             if (state && !cancel.isCancelled()) state->addMessage(QStringLiteral("Consolidation skipped: ") + describe(e));
             co_return std::nullopt;
@@ -283,8 +289,9 @@ QCoro::Task<> LectureController::beginProcessing() {
         storeScreenshotTimes(screenshots);
         ScreenshotCaptureService* shots = services_.screenshots;
         const QUuid id = lecture_->id();
-        const auto [saved, saveError] =
-            co_await offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
+        QCoro::Task<std::pair<std::optional<QStringList>, QString>> saving =
+            offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
+        const auto [saved, saveError] = co_await std::move(saving);
         if (!self) co_return;
         if (!saved) throw Error(saveError);
         makeKeyframeIfMissing(*lecture_, screenshots);
@@ -364,7 +371,9 @@ QCoro::Task<> LectureController::retranscribe() {
 QCoro::Task<QList<CapturedScreenshot>> LectureController::loadStoredScreenshots() {
     ScreenshotCaptureService* shots = services_.screenshots;
     const QUuid id = lecture_->id();
-    const auto [loaded, error] = co_await offMainThread<QList<CapturedScreenshot>>([shots, id] { return shots->loadScreenshots(id); });
+    QCoro::Task<std::pair<std::optional<QList<CapturedScreenshot>>, QString>> loading =
+        offMainThread<QList<CapturedScreenshot>>([shots, id] { return shots->loadScreenshots(id); });
+    const auto [loaded, error] = co_await std::move(loading);
     co_return loaded.value_or(QList<CapturedScreenshot>{});
 }
 
@@ -395,8 +404,9 @@ QCoro::Task<> LectureController::reExportWithNotes(std::optional<QString> notes)
         storeScreenshotTimes(screenshots);
         ScreenshotCaptureService* shots = services_.screenshots;
         const QUuid id = lecture_->id();
-        const auto [saved, saveError] =
-            co_await offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
+        QCoro::Task<std::pair<std::optional<QStringList>, QString>> saving =
+            offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
+        const auto [saved, saveError] = co_await std::move(saving);
         if (!self) co_return;
         if (!saved) throw Error(saveError);
         state_->setIsModifiedSinceExport(false);
@@ -453,11 +463,11 @@ QCoro::Task<> LectureController::runConsolidationNow() {
     consolidationCancel_ = CancellationToken();
     QPointer<ProcessingState> state = state_;
     try {
-        const QString notes = co_await services_.consolidation->consolidate(
-            segments, lecture_->title(), [state](const QString& line) {
-                if (state) state->addMessage(line);
-            },
-            consolidationCancel_);
+        ConsolidationService::StatusCallback onStatus = [state](const QString& line) {
+            if (state) state->addMessage(line);
+        };
+        QCoro::Task<QString> consolidating = services_.consolidation->consolidate(segments, lecture_->title(), std::move(onStatus), consolidationCancel_);
+        const QString notes = co_await std::move(consolidating);
         if (!self) co_return;
         storeNotes(notes);
         setStatus(LectureStatus::GeneratingPage);
@@ -497,8 +507,9 @@ QCoro::Task<> LectureController::captureCurrentFrame() {
         storeScreenshotTimes(screenshots);
         ScreenshotCaptureService* shots = services_.screenshots;
         const QUuid id = lecture_->id();
-        const auto [saved, saveError] =
-            co_await offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
+        QCoro::Task<std::pair<std::optional<QStringList>, QString>> saving =
+            offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
+        const auto [saved, saveError] = co_await std::move(saving);
         if (!self) co_return;
         if (!saved) throw Error(saveError);
         state_->setIsModifiedSinceExport(true);
@@ -564,7 +575,7 @@ QCoro::Task<std::optional<QString>> LectureController::exportMarkdown() {
         written = co_await MarkdownExportManager::exportMarkdownAsync(MarkdownExportManager::LectureInfo::from(*lecture_), segments,
                                                                       times, notes, *folder);
         if (!self) co_return written;
-        ExportManager::revealInFileManager(*written);
+        if (revealsWrittenFiles_) ExportManager::revealInFileManager(*written);
     } catch (const std::exception& e) {
         if (!self) co_return std::nullopt;
         state_->addMessage(QStringLiteral("Markdown export failed: ") + describe(e));

@@ -104,6 +104,9 @@ public:
     bool isRunning() const { return running_ > 0; }
     // The export folder written by the last successful export of this controller.
     std::optional<QString> lastExportFolder() const { return lastExportFolder_; }
+    // Whether a written Markdown file is shown in the file manager (the desktop
+    // does; the command line prints the path instead).
+    void setRevealsWrittenFiles(bool reveal) { revealsWrittenFiles_ = reveal; }
 
     // Texts shared with the command line and tests.
     static QString transcriptDoneMessage(int segments, qint64 words);
@@ -156,6 +159,7 @@ private:
     bool isExportingMarkdown_ = false;
     int running_ = 0;
     std::optional<QString> lastExportFolder_;
+    bool revealsWrittenFiles_ = true;
     CancellationToken consolidationCancel_;
 };
 
