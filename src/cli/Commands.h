@@ -1,0 +1,45 @@
+#pragma once
+
+// The commands of lumenote-cli. Each returns its exit status; a usage problem
+// found late throws UsageError, a failure to report throws CommandFailure.
+
+#include <QCoroTask>
+#include <QString>
+
+namespace lumenote::cli {
+
+class Console;
+class Session;
+}  // namespace lumenote::cli
+
+namespace lumenote {
+class LectureController;
+class ProcessingState;
+}  // namespace lumenote
+
+namespace lumenote::cli {
+
+QCoro::Task<int> runProcess(Session& session);
+// reexport, retranscribe, consolidate, markdown
+QCoro::Task<int> runLectureAction(Session& session);
+QCoro::Task<int> runLibrary(Session& session);
+QCoro::Task<int> runModels(Session& session);
+QCoro::Task<int> runTools(Session& session);
+QCoro::Task<int> runCache(Session& session);
+QCoro::Task<int> runSettings(Session& session);
+
+// Downloads a Whisper model into the Hugging Face cache with a progress bar;
+// returns whether it succeeded (the reason is printed otherwise).
+QCoro::Task<bool> downloadModel(Console& console, QString id);
+
+// The end of a lecture action: the study page (and Markdown file) on success,
+// else the error on standard error. Returns the exit status.
+int reportRun(Session& session, const LectureController& controller);
+QString studyPagePath(const QString& exportFolder);
+
+// "1:02:03" or "2:03".
+QString durationText(double seconds);
+// "1.4 GB", "230 MB", "12 KB", "512 B".
+QString sizeText(qint64 bytes);
+
+}  // namespace lumenote::cli

@@ -1,0 +1,152 @@
+// process <video-file-or-address>: import, then the whole pipeline.
+
+#include "cli/Commands.h"
+#include "cli/Console.h"
+#include "cli/LectureLookup.h"
+#include "cli/Session.h"
+#include "cli/StageDisplay.h"
+#include "consolidation/ConsolidationService.h"
+#include "core/LibraryModel.h"
+#include "core/LibraryStore.h"
+#include "core/ProcessingState.h"
+#include "core/Settings.h"
+#include "export/ExportManager.h"
+#include "media/ImportController.h"
+#include "media/URLDownloadService.h"
+#include "pipeline/LectureController.h"
+#include "pipeline/PlayerControl.h"
+#include "transcription/WhisperModelManager.h"
+
+#include <QFileInfo>
+#include <QMetaObject>
+
+namespace lumenote::cli {
+
+namespace {
+
+QCoro::Task<DuplicateAction> answer(DuplicateAction action) { co_return action; }
+
+// A source already in the library, not to be processed again: its page when it has one.
+int reportExisting(Session& session, const Lecture& lecture) {
+    const QString status = statusRawValue(lecture.status());
+    session.console.print(QStringLiteral("Already in the library: %1, status %2.").arg(describeLecture(lecture), status));
+    if (lecture.status() == LectureStatus::Complete) {
+        if (const auto folder = ExportManager::shared().existingLectureFolder(lecture, session.folderName(lecture))) {
+            session.console.print(QStringLiteral("Study page: %1").arg(studyPagePath(*folder)));
+            return kExitDone;
+        }
+    }
+    throw CommandFailure(QStringLiteral("%1 is %2 and was not processed again; add --reprocess to process it").arg(describeLecture(lecture), status));
+}
+
+// The run itself, for a lecture in the library.
+QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown) {
+    ProcessingState state;
+    HeadlessPlayer player;
+    LectureController controller(session.store(), lecture, state, player);
+    controller.setRevealsWrittenFiles(false);
+    ExportManager::shared().setMarkdownForced(markdown);
+
+    const LectureController::ModelChoice model = controller.chooseModel();
+    // A model that is not on disk yet comes first; when that fails the run
+    // reports the missing model as it always does.
+    if (!model.present) {
+        const bool downloaded = co_await downloadModel(session.console, model.id);
+        Q_UNUSED(downloaded);
+    }
+    StageDisplay display(session.console, state, lecture, &ConsolidationService::shared());
+    co_await controller.videoShown();
+    co_await controller.beginProcessing();
+    display.finish();
+    session.commit();
+    co_return reportRun(session, controller);
+}
+
+}  // namespace
+
+QCoro::Task<int> runProcess(Session& session) {
+    const Invocation& inv = session.invocation;
+    Console& console = session.console;
+    const QString command = inv.command->name;
+    const QString source = inv.arguments.value(0);
+
+    // Everything the options ask for is checked before anything changes.
+    const std::optional<QString> modelID = inv.value(QStringLiteral("model"));
+    if (modelID && !WhisperModelManager::model(*modelID)) {
+        QStringList ids;
+        for (const WhisperModelManager::Model& m : WhisperModelManager::models()) ids << m.id;
+        throw UsageError(QStringLiteral("unknown model '%1' (one of %2)").arg(*modelID, ids.join(QStringLiteral(", "))), command);
+    }
+    std::optional<ConsolidationMode> mode;
+    if (const auto raw = inv.value(QStringLiteral("consolidate"))) mode = parseMode(*raw);
+    std::optional<QString> folderName = inv.value(QStringLiteral("folder"));
+    if (folderName) {
+        *folderName = folderName->trimmed();
+        if (folderName->isEmpty()) throw UsageError(QStringLiteral("the folder name is empty"), command);
+    }
+    const bool reprocess = inv.has(QStringLiteral("reprocess"));
+    if (source.trimmed().isEmpty()) throw UsageError(QStringLiteral("the video file or address is empty"), command);
+
+    LibraryStore& store = session.store();
+    URLDownloadService& downloader = URLDownloadService::shared();
+
+    LecturePtr lecture;
+    ImportController::Handlers handlers;
+    handlers.onImport = [&lecture](const LecturePtr& l) { lecture = l; };
+    handlers.onReprocess = [&lecture](const LecturePtr& l) { lecture = l; };
+    handlers.resolveDuplicate = [reprocess](DuplicatePrompt prompt) {
+        if (!reprocess) return answer(DuplicateAction::OpenExisting);
+        return answer(prompt.isAddressDuplicate ? DuplicateAction::RedownloadAndReprocess : DuplicateAction::Reprocess);
+    };
+    ImportController importer(store, downloader, handlers);
+
+    const QMetaObject::Connection downloadProgress =
+        QObject::connect(&downloader, &URLDownloadService::downloadStateChanged, &downloader, [&console, &downloader] {
+            if (downloader.phase() == URLDownloadService::Phase::Downloading)
+                console.setBar(QStringLiteral("download"), QStringLiteral("Download"), downloader.progress(), downloader.statusText(), 10);
+            else
+                console.removeBar(QStringLiteral("download"));
+        });
+    ImportOutcome outcome;
+    importer.setUrlText(source);
+    if (importer.isValidURL()) {
+        if (!importer.checkYtDlpInstalled())
+            throw CommandFailure(QStringLiteral("yt-dlp is not installed, so web addresses cannot be downloaded (install it with "
+                                                "scripts/install-deps.sh or 'lumenote-cli tools update')"));
+        console.print(QStringLiteral("Downloading %1…").arg(source));
+        outcome = co_await importer.importURL();
+    } else {
+        const QFileInfo file(source);
+        if (!file.exists()) throw CommandFailure(QStringLiteral("no such file: %1").arg(source));
+        if (!file.isFile()) throw CommandFailure(QStringLiteral("not a video file: %1").arg(source));
+        outcome = co_await importer.importFile(file.absoluteFilePath());
+    }
+    QObject::disconnect(downloadProgress);
+    console.removeBar(QStringLiteral("download"));
+
+    if (outcome.kind == ImportOutcome::Kind::OpenedExisting) co_return reportExisting(session, *lecture);
+    if (outcome.kind == ImportOutcome::Kind::Failed)
+        throw CommandFailure(outcome.errorMessage.isEmpty() ? QStringLiteral("Download failed.") : outcome.errorMessage);
+    if (outcome.kind != ImportOutcome::Kind::Imported && outcome.kind != ImportOutcome::Kind::Reprocessing)
+        throw CommandFailure(QStringLiteral("nothing was imported"));
+    if (outcome.kind == ImportOutcome::Kind::Imported)
+        console.print(QStringLiteral("Imported %1.").arg(describeLecture(*lecture)));
+    else
+        console.print(QStringLiteral("Already in the library: %1 — processing it again.").arg(describeLecture(*lecture)));
+
+    if (modelID) lecture->setDesiredModelID(*modelID);
+    if (mode) {
+        // The lecture's own choice, as its mode picker stores it; the provider is global.
+        lecture->setConsolidationOverride(*mode != ConsolidationMode::Off);
+        if (*mode != ConsolidationMode::Off)
+            Settings::shared().setConsolidationProvider(*mode == ConsolidationMode::Ollama ? ConsolidationProvider::Ollama : ConsolidationProvider::Claude);
+    }
+    if (folderName) {
+        session.library().moveLecture(lecture, session.folder(*folderName, true));
+    }
+    session.commit();
+
+    co_return co_await runPipeline(session, lecture, inv.has(QStringLiteral("markdown")));
+}
+
+}  // namespace lumenote::cli
