@@ -18,7 +18,6 @@ using avx512::MR;
 using avx512::NR;
 constexpr int KC = 256;       // depth of one packed block: a 32-column B panel is 32 KiB
 constexpr int MC = 8 * MR;    // rows of A per tile, packed once per depth block
-constexpr int NC = 8 * NR;    // columns per tile
 
 bool decideOwnKernel() {
     if (kernels::bestIsa() != kernels::Isa::avx512) return false;
@@ -34,18 +33,23 @@ float* scratch(size_t floats, int slot) {
     return b.data();
 }
 
-// Runs the tiles of C over the pool. `bPanel(jc, pc, kc, cols, scratchBp)` returns the packed
-// B panel for columns [jc, jc + cols) and depth block pc, and its k stride.
+// Runs the tiles of C over the pool. Tiles are wide (up to 1024 columns) when there are enough
+// row blocks to share out, so blocks of A are packed few times; `bPanel(j, pc)` gives the packed
+// weights for columns [j, j + 32) at depth block pc.
 template <typename BPanel>
 void tiled(int m, int n, int k, const float* a, int lda, float* c, int ldc, float alpha, float beta,
-           ThreadPool& pool, BPanel&& bPanel, const float* bias = nullptr, bool gelu = false) {
+           ThreadPool& pool, BPanel&& bPanel, const float* bias, bool gelu) {
     const int tilesM = (m + MC - 1) / MC;
-    const int tilesN = (n + NC - 1) / NC;
+    const int wanted = 4 * pool.size();  // enough tiles that a slow thread does not hold the rest up
+    const int splitN = std::clamp((wanted + tilesM - 1) / tilesM, 1, (n + NR - 1) / NR);
+    // At most 1024 columns, so a depth block of B (1 MiB) stays in L2 while the rows go by.
+    const int nc = std::min(1024, ((n + splitN - 1) / splitN + NR - 1) / NR * NR);
+    const int tilesN = (n + nc - 1) / nc;
     pool.run(tilesM * tilesN, [&](int t) {
         const int ic = (t % tilesM) * MC;
-        const int jc = (t / tilesM) * NC;
+        const int jc = (t / tilesM) * nc;
         const int mc = std::min(MC, m - ic);
-        const int nc = std::min(NC, n - jc);
+        const int ncols = std::min(nc, n - jc);
         float* ap = scratch(size_t(MC) * KC, 0);
         for (int pc = 0; pc < k; pc += KC) {
             const int kc = std::min(KC, k - pc);
@@ -54,12 +58,11 @@ void tiled(int m, int n, int k, const float* a, int lda, float* c, int ldc, floa
             }
             const float b0 = pc == 0 ? beta : 1.0f;
             const bool last = pc + KC >= k;  // the bias and GELU go on the finished sums
-            for (int jr = 0; jr < nc; jr += NR) {
-                int stride = NR;
-                const float* bp = bPanel(jc + jr, pc, kc, std::min(NR, nc - jr), stride);
+            for (int jr = 0; jr < ncols; jr += NR) {
+                const float* bp = bPanel(jc + jr, pc);
                 for (int ir = 0; ir < mc; ir += MR) {
-                    avx512::kernel(kc, ap + size_t(ir) * kc, bp, stride, c + size_t(ic + ir) * ldc + jc + jr, ldc, alpha,
-                                   b0, std::min(MR, mc - ir), std::min(NR, nc - jr),
+                    avx512::kernel(kc, ap + size_t(ir) * kc, bp, NR, c + size_t(ic + ir) * ldc + jc + jr, ldc, alpha,
+                                   b0, std::min(MR, mc - ir), std::min(NR, ncols - jr),
                                    last && bias ? bias + jc + jr : nullptr, last && gelu);
                 }
             }
@@ -111,27 +114,7 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
     }
     tiled(
         m, w.n, w.k, a, lda, c, ldc, alpha, beta, pool,
-        [&](int j, int pc, int, int, int& stride) {
-            stride = NR;
-            return w.data.data() + size_t(j / NR) * w.k * NR + size_t(pc) * NR;
-        },
-        bias, gelu);
-}
-
-void multiply(int m, int n, int k, const float* a, int lda, const float* b, int ldb, bool bRowsAreN, float* c,
-              int ldc, float alpha, float beta, ThreadPool& pool) {
-    if (!ownKernel()) {
-        cblas_sgemm(CblasRowMajor, CblasNoTrans, bRowsAreN ? CblasTrans : CblasNoTrans, m, n, k, alpha, a, lda, b, ldb,
-                    beta, c, ldc);
-        return;
-    }
-    tiled(m, n, k, a, lda, c, ldc, alpha, beta, pool, [&](int j, int pc, int kc, int cols, int& stride) {
-        float* bp = scratch(size_t(KC) * NR, 1);
-        if (bRowsAreN) avx512::packBRowsAreN(b + size_t(j) * ldb + pc, ldb, cols, kc, bp);
-        else avx512::packBRowsAreK(b + size_t(pc) * ldb + j, ldb, cols, kc, bp);
-        stride = NR;
-        return static_cast<const float*>(bp);
-    });
+        [&](int j, int pc) { return w.data.data() + size_t(j / NR) * w.k * NR + size_t(pc) * NR; }, bias, gelu);
 }
 
 void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,

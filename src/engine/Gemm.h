@@ -31,11 +31,6 @@ struct PackedWeights {
 void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, float* c, int ldc, float alpha,
                        float beta, ThreadPool& pool, const float* bias = nullptr, bool gelu = false);
 
-// C[m][n] = alpha * sum_k A[m][k] B(k, n) + beta * C[m][n], with B(k, n) = b[n * ldb + k] when
-// bRowsAreN, else b[k * ldb + n].
-void multiply(int m, int n, int k, const float* a, int lda, const float* b, int ldb, bool bRowsAreN, float* c,
-              int ldc, float alpha, float beta, ThreadPool& pool);
-
 // Self-attention over T positions with `heads` heads: out[t][h*dh + i] = sum_s softmax_s(scale *
 // q_t . k_s) v_s[i] per head, q/k/v/out being [T][d] row-major. Fused on AVX-512: the T x T
 // scores are never stored whole.
@@ -52,9 +47,8 @@ void packA(const float* a, int lda, int rows, int kc, float* ap);
 void packAColumns(const float* a, int lda, int rows, int kc, float* ap);
 // Softmax down each of the 32 columns of s[rows][32].
 void softmaxColumns32(float* s, int rows);
-// Bp[k][NR] from B(k, n) for `cols` columns starting at the pointer; the rest zero.
+// Bp[k][NR] from B(k, n) = b[n * ldb + k] for `cols` columns; the rest zero.
 void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp);
-void packBRowsAreK(const float* b, int ldb, int cols, int kc, float* bp);
 // C tile (rows x cols, at most MR x NR) = alpha * Ap * Bp (+ beta * C) (+ bias[col]), then
 // GELU when asked. bpStride is the distance between consecutive k in Bp.
 void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, int ldc, float alpha, float beta,

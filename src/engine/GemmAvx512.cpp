@@ -89,17 +89,6 @@ void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp) {
     }
 }
 
-void packBRowsAreK(const float* b, int ldb, int cols, int kc, float* bp) {
-    const int c0 = cols < 16 ? cols : 16;
-    const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
-    const __mmask16 m0 = __mmask16((1u << c0) - 1u), m1 = __mmask16((1u << c1) - 1u);
-    for (int k = 0; k < kc; ++k) {
-        const float* row = b + size_t(k) * size_t(ldb);
-        _mm512_storeu_ps(bp + size_t(k) * NR, _mm512_maskz_loadu_ps(m0, row));
-        _mm512_storeu_ps(bp + size_t(k) * NR + 16, _mm512_maskz_loadu_ps(m1, row + 16));
-    }
-}
-
 namespace {
 // x * Phi(x) with erf by Abramowitz & Stegun 7.1.26, as the elementwise kernel does.
 inline __m512 geluPs(__m512 x) {
