@@ -31,10 +31,16 @@ QString hubCacheDirectory() {
     return userCacheRoot() + QStringLiteral("/huggingface/hub");
 }
 
-QStringList hubCacheSearchDirectories() {
+QStringList environmentHubCacheDirectories() {
     QStringList dirs;
     if (const QString hub = envPath("HF_HUB_CACHE"); !hub.isEmpty()) dirs << hub;
     if (const QString home = envPath("HF_HOME"); !home.isEmpty()) dirs << home + QStringLiteral("/hub");
+    dirs.removeDuplicates();
+    return dirs;
+}
+
+QStringList hubCacheSearchDirectories() {
+    QStringList dirs = environmentHubCacheDirectories();
     for (const QString& root : flatLayoutRoots()) dirs << root + QStringLiteral("/huggingface/hub");
     dirs.removeDuplicates();
     return dirs;

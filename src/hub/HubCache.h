@@ -32,6 +32,9 @@ QString hubCacheDirectory();
 // data folders. Duplicates removed.
 QStringList hubCacheSearchDirectories();
 
+// HF_HUB_CACHE and $HF_HOME/hub, those that are set.
+QStringList environmentHubCacheDirectories();
+
 // Roots of the flat layout <root>/huggingface/models/<owner>/<name>: the
 // user's cache folder, then the data folder.
 QStringList flatLayoutRoots();

@@ -186,7 +186,8 @@ QCoro::Task<RepoInfo> HubClient::repoInfo(QString repo) {
     const QUrl url(base + QStringLiteral("/api/models/") + repo);
     QNetworkReply* reply = nam().get(request(url, apiTimeout_, false));
     ReplyGuard guard(reply);
-    co_await waitFinished(reply, {});
+    const CancelFlag never;
+    co_await waitFinished(reply, never);
 
     const int status = statusOf(reply);
     if (status == 0) throw transportError(reply, url, repo);

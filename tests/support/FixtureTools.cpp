@@ -1,5 +1,7 @@
 #include "FixtureTools.h"
 
+#include "TestEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -134,6 +136,14 @@ bool writeZipArchive(const QString& path, const QList<QPair<QString, QByteArray>
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     return f.write(out) == out.size();
+}
+
+bool makeTestModel(const QString& folder, const QStringList& args) {
+    const QString tool = QString::fromStdString(binaryDir()) + QStringLiteral("/tools/make-test-model");
+    QString err;
+    const int rc = runProgram(tool, QStringList{"--out", folder} + args, 120000, &err);
+    if (rc != 0) ADD_FAILURE() << "make-test-model failed (" << rc << "): " << err.toStdString();
+    return rc == 0;
 }
 
 }  // namespace lumenote::test

@@ -30,4 +30,8 @@ bool writeExecutableScript(const QString& path, const QString& body);
 // compression, each with Unix mode 0755 (readable by unzip and every archiver).
 bool writeZipArchive(const QString& path, const QList<QPair<QString, QByteArray>>& entries);
 
+// A random-weight Whisper model folder in the Hugging Face layout, written by
+// the project's tools/make-test-model (default: the miniature shape).
+bool makeTestModel(const QString& folder, const QStringList& args = {"--shape", "mini"});
+
 }  // namespace lumenote::test

@@ -1,0 +1,39 @@
+#pragma once
+
+// Audio extraction with the FFmpeg libraries: every audio stream of a media
+// file decoded, mixed down to mono, resampled to 16 kHz and written as a
+// 16-bit little-endian PCM WAV file, which is what the speech engine reads.
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+
+namespace lumenote {
+
+inline constexpr int kExtractSampleRate = 16000;
+
+struct ExtractedAudio {
+    QString wavPath;
+    double duration = 0;        // the source's duration in seconds; 0 when unknown
+    qint64 sampleCount = 0;     // samples written
+};
+
+// Writes `wavPath` from `sourcePath`, blocking the calling thread. Throws
+// DomainError: "TranscriptionService" code 1 when the file has no audio stream
+// (nothing is written then), codes 2 to 4 where FFmpeg or the file system
+// give no reason of their own, and domain "FFmpeg" or "QFileDevice" with their
+// own code and reason otherwise (a file that is not media, a damaged or
+// truncated file, a full disk). `cancel`, when set during the run, stops it
+// with ExtractionCancelled.
+ExtractedAudio extractAudioToWav(const QString& sourcePath, const QString& wavPath,
+                                 const std::atomic<bool>* cancel = nullptr);
+
+struct ExtractionCancelled {};
+
+// The 44-byte header of a PCM WAV file (mono, 16 kHz, 16-bit) holding
+// `dataBytes` bytes of samples.
+QByteArray wavHeader(quint32 dataBytes, int sampleRate = kExtractSampleRate, int channels = 1);
+
+}  // namespace lumenote
