@@ -22,7 +22,7 @@ PACKAGES=(
   libopenblas-dev zlib1g-dev nlohmann-json3-dev
   # tests
   libgtest-dev libgmock-dev
-  espeak-ng sox
+  espeak-ng sox fonts-dejavu-core fontconfig
   chromium chromium-driver qt6-websockets-dev
   yt-dlp unzip
   dbus dbus-daemon gnome-keyring libsecret-tools

@@ -162,7 +162,6 @@ std::optional<QString> LectureController::storedNotesText() const {
 QCoro::Task<QList<TranscriptSegment>> LectureController::transcribeAndStore(QString video, QString modelID) {
     QPointer<LectureController> self(this);
     QPointer<ProcessingState> state = state_;
-    PlayerControl* player = &player_;
     // Live text and positions can still arrive after the engine returned; they
     // must not overwrite what the run shows afterwards.
     auto live = std::make_shared<bool>(true);
@@ -174,10 +173,8 @@ QCoro::Task<QList<TranscriptSegment>> LectureController::transcribeAndStore(QStr
     TranscriptionService::TextCallback onLiveText = [state, live](const QString& text) {
         if (state && *live) state->setLiveText(text);
     };
-    TranscriptionService::ValueCallback onPosition = [self, live, player](double t) {
-        if (!self || !*live || t - self->lastScrubTime_ < 3.0) return;
-        self->lastScrubTime_ = t;
-        player->seek(t, 0.5, 0.5);
+    TranscriptionService::ValueCallback onPosition = [self, live](double t) {
+        if (self && *live) self->onTranscriptionPosition(t);
     };
     TranscriptionService::ValueCallback onProgress = [state, live](double fraction) {
         if (state && *live) state->setTranscriptionProgress(fraction);
@@ -202,6 +199,12 @@ QCoro::Task<QList<TranscriptSegment>> LectureController::transcribeAndStore(QStr
     lecture_->setTranscriptData(*bytes);
     writeFileAtomically(transcriptSideFilePath(lecture_->id()), *bytes);
     co_return segments;
+}
+
+void LectureController::onTranscriptionPosition(double seconds) {
+    if (seconds - lastScrubTime_ < 3.0) return;
+    lastScrubTime_ = seconds;
+    player_.seek(seconds, 0.5, 0.5);
 }
 
 QCoro::Task<QString> LectureController::exportWith(QList<TranscriptSegment> segments, QList<CapturedScreenshot> screenshots,

@@ -78,6 +78,10 @@ public:
     // Returns the written file, or none (nothing to do, or a failure reported as a message).
     QCoro::Task<std::optional<QString>> exportMarkdown();
 
+    // A position report from the transcription: the player follows it in steps
+    // of at least three seconds (the first report of a run always seeks).
+    void onTranscriptionPosition(double seconds);
+
     // Reads the video's duration into the record and notes whether the file exists;
     // then starts a pending reprocess.
     QCoro::Task<> videoShown();

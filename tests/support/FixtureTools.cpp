@@ -146,4 +146,44 @@ bool makeTestModel(const QString& folder, const QStringList& args) {
     return rc == 0;
 }
 
+bool makeLectureVideo(const QString& path, const QList<FixtureSlide>& slides, const QString& narration, int width, int height) {
+    const QString work = path + QStringLiteral(".parts");
+    QDir().mkpath(work);
+    double total = 0;
+    QStringList filters;
+    int n = 0;
+    // Texts go through files so that no character needs filter-graph escaping.
+    auto addText = [&](const QString& text, int size, int x, int y, double from, double to) {
+        const QString file = QStringLiteral("%1/text%2.txt").arg(work).arg(n++);
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly)) return;
+        f.write(text.toUtf8());
+        f.close();
+        filters << QStringLiteral("drawtext=textfile=%1:fontsize=%2:fontcolor=black:x=%3:y=%4:enable='between(t,%5,%6)'")
+                       .arg(file).arg(size).arg(x).arg(y).arg(from, 0, 'f', 3).arg(to - 0.001, 0, 'f', 3);
+    };
+    for (const FixtureSlide& slide : slides) {
+        const double from = total, to = total + slide.seconds;
+        addText(slide.title, height / 10, width / 16, height / 9, from, to);
+        for (int i = 0; i < slide.lines.size(); ++i)
+            addText(QStringLiteral("- ") + slide.lines[i], height / 16, width / 10, height / 3 + i * height / 10, from, to);
+        total = to;
+    }
+    const QString duration = QString::number(total, 'f', 3);
+    QStringList args{"-f", "lavfi", "-i", QStringLiteral("color=c=white:s=%1x%2:r=10:d=%3").arg(width).arg(height).arg(duration)};
+    if (narration.isEmpty()) {
+        args << "-f" << "lavfi" << "-i" << QStringLiteral("anullsrc=r=22050:cl=mono:d=%1").arg(duration);
+    } else {
+        const QString speech = work + QStringLiteral("/narration.wav");
+        if (!makeSpeechWav(speech, narration)) return false;
+        args << "-i" << speech;
+    }
+    args << "-filter_complex" << QStringLiteral("[0:v]%1[v];[1:a]apad[a]").arg(filters.isEmpty() ? QStringLiteral("null") : filters.join(','))
+         << "-map" << "[v]" << "-map" << "[a]" << "-t" << duration << "-c:v" << "libx264" << "-preset" << "ultrafast"
+         << "-pix_fmt" << "yuv420p" << "-c:a" << "aac" << "-b:a" << "64k" << path;
+    const bool ok = ffmpeg(args, 300000);
+    QDir(work).removeRecursively();
+    return ok;
+}
+
 }  // namespace lumenote::test

@@ -34,4 +34,18 @@ bool writeZipArchive(const QString& path, const QList<QPair<QString, QByteArray>
 // the project's tools/make-test-model (default: the miniature shape).
 bool makeTestModel(const QString& folder, const QStringList& args = {"--shape", "mini"});
 
+// One slide of a fixture lecture: dark text on white, shown for `seconds`.
+struct FixtureSlide {
+    QString title;
+    QStringList lines;
+    double seconds = 5;
+};
+
+// A lecture video (H.264 + AAC in MP4, 10 frames/s): the slides one after
+// another, rendered with ffmpeg's drawtext, and `narration` spoken by
+// espeak-ng, padded with silence or cut to the slides' total length. An empty
+// narration gives a silent audio track.
+bool makeLectureVideo(const QString& path, const QList<FixtureSlide>& slides, const QString& narration, int width = 640,
+                      int height = 360);
+
 }  // namespace lumenote::test

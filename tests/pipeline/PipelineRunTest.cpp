@@ -1,0 +1,173 @@
+#include "PipelineFixture.h"
+
+#include "core/LectureFiles.h"
+#include "core/Settings.h"
+#include "core/TranscriptModel.h"
+#include "screenshots/ScreenshotCaptureService.h"
+#include "FixtureTools.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+using namespace lumenote;
+using namespace lumenote::test;
+
+namespace {
+
+QStringList filesUnder(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) out << QDir(root).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+qint64 wordsBySpaces(const Transcript& t) {
+    qint64 n = 0;
+    for (const auto& s : t) n += LectureController::countWordsSplitAtSpaces(s.text);
+    return n;
+}
+
+}  // namespace
+
+TEST_F(PipelineTest, CompleteRunWithNotesAndMarkdown) {
+    Settings::shared().setConsolidationEnabled(true);
+    Settings::shared().setMarkdownExportEnabled(true);
+    serveNotes();
+    const LecturePtr lecture = addLecture(lectureVideo);
+    LectureController& c = controllerFor(lecture);
+
+    // Transcription and capture run side by side: each starts before the other ends.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 transcriptionStart = -1, transcriptionEnd = -1, captureStart = -1, captureEnd = -1;
+    QObject::connect(&state, &ProcessingState::messageAdded, [&](const ProcessingMessage& m) {
+        if (m.text.startsWith("Extracting audio") && transcriptionStart < 0) transcriptionStart = clock.nsecsElapsed();
+        if (m.text.startsWith("Transcription done")) transcriptionEnd = clock.nsecsElapsed();
+    });
+    QObject::connect(&state, &ProcessingState::screenshotProgressChanged, [&] {
+        if (captureStart < 0 && state.screenshotProgress() > 0) captureStart = clock.nsecsElapsed();
+    });
+    QObject::connect(&state, &ProcessingState::screenshotsChanged, [&] { captureEnd = clock.nsecsElapsed(); });
+    bool mutedWhileTranscribing = false;
+    QObject::connect(&state, &ProcessingState::liveTextChanged, [&] { mutedWhileTranscribing |= player.isMuted(); });
+
+    const QStringList statuses = runRecordingStatuses([&] { return c.beginProcessing(); });
+    EXPECT_EQ(statuses, (QStringList{"pending", "transcribing", "consolidating", "generating_page", "complete"}));
+    EXPECT_FALSE(c.pipelineError()) << c.pipelineErrorText().toStdString();
+
+    const Transcript segments = state.transcriptSegments();
+    ASSERT_FALSE(segments.isEmpty());
+    const QStringList m = messages();
+    ASSERT_GE(m.size(), 6) << m.join("\n").toStdString();
+    EXPECT_EQ(m.first(), "Starting transcription and screenshot capture…");
+    EXPECT_TRUE(m.contains("Extracting audio and loading Whisper Tiny model…")) << m.join("\n").toStdString();
+    const QString done = LectureController::transcriptDoneMessage(int(segments.size()), wordsBySpaces(segments));
+    EXPECT_TRUE(m.contains(done)) << done.toStdString();
+    EXPECT_TRUE(m.contains("Consolidation: starting with Claude API…")) << m.join("\n").toStdString();
+    EXPECT_TRUE(m.last().startsWith("Export saved to ~/LumenoteLibrary/")) << m.last().toStdString();
+    EXPECT_LT(m.indexOf("Starting transcription and screenshot capture…"), m.indexOf(done));
+
+    ASSERT_GE(transcriptionStart, 0);
+    ASSERT_GE(captureStart, 0);
+    EXPECT_LT(captureStart, transcriptionEnd) << "capture started only after the transcript was done";
+    EXPECT_LT(transcriptionStart, captureEnd) << "transcription started only after capture was done";
+    EXPECT_TRUE(mutedWhileTranscribing);
+    EXPECT_FALSE(player.isMuted());
+    ASSERT_FALSE(player.seeks().isEmpty());
+
+    // The record and its side files.
+    EXPECT_EQ(lecture->status(), LectureStatus::Complete);
+    EXPECT_EQ(decodeTranscript(*lecture->transcriptData()), segments);
+    EXPECT_EQ(readFileBytes(transcriptSideFilePath(lecture->id())), lecture->transcriptData());
+    EXPECT_EQ(lecture->transcribedWithModelID(), kTinyModel);
+    EXPECT_EQ(lecture->desiredModelID(), kTinyModel);
+    EXPECT_EQ(lecture->consolidatedData(), kNotes.toUtf8());
+    EXPECT_EQ(readFileBytes(consolidatedSideFilePath(lecture->id())), kNotes.toUtf8());
+    EXPECT_EQ(lecture->consolidatedWithModelID(), "claude/claude-sonnet-4-5");
+    ASSERT_TRUE(lecture->keyframeData());
+    EXPECT_EQ(readFileBytes(keyframeSideFilePath(lecture->id())), lecture->keyframeData());
+    const QList<CapturedScreenshot> shots = state.screenshots();
+    ASSERT_GE(shots.size(), 2);
+    EXPECT_EQ(storedScreenshotTimestamps(*lecture).size(), shots.size());
+    EXPECT_EQ(ScreenshotCaptureService::shared().loadScreenshots(lecture->id()).size(), shots.size());
+
+    // The export folder.
+    ASSERT_TRUE(c.lastExportFolder());
+    const QString folder = *c.lastExportFolder();
+    EXPECT_TRUE(QFileInfo(folder).fileName().endsWith(" Entropy 101")) << folder.toStdString();
+    const QStringList files = filesUnder(folder);
+    EXPECT_TRUE(files.contains("index.html")) << files.join(", ").toStdString();
+    EXPECT_TRUE(files.contains("styles.css"));
+    EXPECT_TRUE(files.contains("audio.m4a"));
+    EXPECT_TRUE(files.contains("Entropy 101.md")) << files.join(", ").toStdString();
+    EXPECT_EQ(files.filter(QRegularExpression("^images/\\d{4}_\\d{3}\\.\\d{2}\\.jpg$")).size(), shots.size());
+    const QString page = QString::fromUtf8(*readFileBytes(folder + "/index.html"));
+    EXPECT_TRUE(page.contains("Heat flows from hot to cold"));
+}
+
+TEST_F(PipelineTest, MissingModelFailsBeforeAnythingRuns) {
+    const LecturePtr lecture = addLecture(lectureVideo);
+    lecture->setDesiredModelID(QStringLiteral("openai_whisper-base"));
+    LectureController& c = controllerFor(lecture);
+    await(c.beginProcessing());
+    EXPECT_EQ(c.pipelineError(), "Whisper Base model is not downloaded. Open ⚙ Settings and tap Download.");
+    EXPECT_EQ(messages(), QStringList{"No model on disk — open ⚙ Settings to download Whisper Base first."});
+    EXPECT_EQ(lecture->status(), LectureStatus::Failed);
+    EXPECT_FALSE(lecture->transcriptData());
+    EXPECT_FALSE(player.isMuted());
+}
+
+TEST_F(PipelineTest, FailedConsolidationOnlyDropsTheNotes) {
+    Settings::shared().setConsolidationEnabled(true);
+    serveAuthenticationError();
+    const LecturePtr lecture = addLecture(lectureVideo);
+    LectureController& c = controllerFor(lecture);
+    const QStringList statuses = runRecordingStatuses([&] { return c.beginProcessing(); });
+    EXPECT_EQ(statuses.last(), "complete");
+    EXPECT_TRUE(statuses.contains("consolidating"));
+    EXPECT_TRUE(messages().contains("Consolidation skipped: Claude API returned 401: "
+                                    R"({"type":"error","error":{"type":"authentication_error","message":"invalid x-api-key"}})"))
+        << messages().join("\n").toStdString();
+    EXPECT_FALSE(lecture->consolidatedData());
+    EXPECT_FALSE(lecture->consolidatedWithModelID());
+    EXPECT_FALSE(c.pipelineError());
+}
+
+TEST_F(PipelineTest, FailedExportFailsTheRunAndKeepsWhatWasStored) {
+    blockExportRoot();
+    const LecturePtr lecture = addLecture(lectureVideo);
+    LectureController& c = controllerFor(lecture);
+    const QStringList statuses = runRecordingStatuses([&] { return c.beginProcessing(); });
+    EXPECT_EQ(statuses.last(), "failed");
+    ASSERT_TRUE(c.pipelineError());
+    EXPECT_EQ(messages().last(), "Error: " + *c.pipelineError());
+    EXPECT_TRUE(lecture->transcriptData());
+    EXPECT_TRUE(lecture->screenshotTimestamps());
+    EXPECT_FALSE(state.isParallelCapturing());
+    EXPECT_EQ(state.liveText(), "");
+    EXPECT_FALSE(player.isMuted());
+}
+
+TEST_F(PipelineTest, PlayerFollowsTranscriptionInThreeSecondSteps) {
+    const LecturePtr lecture = addLecture(lectureVideo);
+    LectureController& c = controllerFor(lecture);
+    for (double t : {1.0, 2.5, 4.2, 7.0, 7.3}) c.onTranscriptionPosition(t);
+    EXPECT_EQ(player.seeks(), (QList<double>{1.0, 4.2, 7.3}));
+}
+
+TEST(PipelineTexts, MessagesCountAndTimes) {
+    EXPECT_EQ(LectureController::transcriptDoneMessage(1, 2), "Transcription done — 1 segment, ~2 words.");
+    EXPECT_EQ(LectureController::transcriptDoneMessage(12, 1500), "Transcription done — 12 segments, ~1500 words.");
+    EXPECT_EQ(LectureController::countWordsSplitAtSpaces("two  words"), 2);
+    EXPECT_EQ(LectureController::countWordsSplitAtSpaces("two\nwords"), 1);
+    EXPECT_EQ(LectureController::countWordsSplitAtSpaces("tab\tand space"), 2);
+    EXPECT_EQ(LectureController::countWordsSplitAtSpaces(" "), 0);
+    EXPECT_EQ(LectureController::frameTimeText(5.9), "0:05");
+    EXPECT_EQ(LectureController::frameTimeText(754), "12:34");
+    EXPECT_EQ(LectureController::frameTimeText(3725), "1:02:05");
+    EXPECT_EQ(LectureController::frameTimeText(std::nan("")), "—");
+}
