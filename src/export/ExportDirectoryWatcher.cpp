@@ -18,7 +18,7 @@ namespace lumenote {
 namespace {
 
 constexpr uint32_t kTreeMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF
-                               | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+                               | IN_MOVE_SELF | IN_ONLYDIR;
 constexpr uint32_t kParentMask = IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 }  // namespace

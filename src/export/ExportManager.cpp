@@ -207,6 +207,7 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     auto report = [progress](double fraction, const QString& line) {
         if (progress) progress(fraction, line);
     };
+    if (!lecture) throw Error(QStringLiteral("There is no lecture to export."));
     if (notes && notes->trimmed().isEmpty()) notes.reset();
 
     // 1. Folders.

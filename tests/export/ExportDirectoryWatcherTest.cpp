@@ -77,6 +77,16 @@ TEST_F(WatcherTest, NewFoldersAreWatchedAsTheyAppear) {
     EXPECT_TRUE(spinUntil([&] { return notifications_ == 3; }, 4000));
 }
 
+TEST_F(WatcherTest, ARootThatIsALinkIsFollowed) {
+    // ~/LumenoteLibrary may be a link into a sync client's folder.
+    QDir().mkpath(dir_.path() + "/synced/Exports");
+    ASSERT_TRUE(QFile::link(dir_.path() + "/synced/Exports", dir_.path() + "/Library"));
+    watcher_.setDebounceInterval(200);
+    watcher_.watch(dir_.path() + "/Library");
+    change(dir_.path() + "/synced/Exports/index.html");
+    EXPECT_TRUE(spinUntil([&] { return notifications_ == 1; }, 4000));
+}
+
 TEST_F(WatcherTest, WatchingTheSamePathAgainChangesNothingAndANewPathReplacesTheOld) {
     const QString first = dir_.path() + "/first", second = dir_.path() + "/second";
     QDir().mkpath(first);
