@@ -60,7 +60,7 @@ TEST_F(WatcherTest, ABurstOfChangesGivesOneNotificationAfterTheLast) {
     ASSERT_TRUE(spinUntil([&] { return notifications_ > 0; }, 4000));
     EXPECT_GE(sinceLastChange_, ExportDirectoryWatcher::kDebounceMs - 50);
     EXPECT_LE(sinceLastChange_, ExportDirectoryWatcher::kDebounceMs + 700);
-    spinFor(2000);
+    spinFor(1000);
     EXPECT_EQ(notifications_, 1);
     EXPECT_TRUE(log_.contains(QStringLiteral("[ExportWatcher] Change detected — posting notification")));
 }
