@@ -29,8 +29,8 @@ QCoro::Task<int> runCache(Session& session);
 QCoro::Task<int> runSettings(Session& session);
 
 // Downloads a Whisper model into the Hugging Face cache with a progress bar;
-// returns whether it succeeded (the reason is printed otherwise).
-QCoro::Task<bool> downloadModel(Console& console, QString id);
+// returns whether it succeeded, else why not in *why.
+QCoro::Task<bool> downloadModel(Console& console, QString id, QString* why);
 
 // The end of a lecture action: the study page (and Markdown file) on success,
 // else the error on standard error. Returns the exit status.

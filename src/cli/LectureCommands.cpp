@@ -83,8 +83,9 @@ QCoro::Task<int> runLectureAction(Session& session) {
             throw CommandFailure(QStringLiteral("the video of %1 is missing (%2)").arg(describeLecture(*lecture), video.isEmpty() ? QStringLiteral("no file") : video));
         const LectureController::ModelChoice model = controller.chooseModel();
         if (!model.present) {
-            const bool downloaded = co_await downloadModel(console, model.id);
-            if (!downloaded) co_return kExitFailed;
+            QString why;
+            const bool downloaded = co_await downloadModel(console, model.id, &why);
+            if (!downloaded) throw CommandFailure(why);
         }
         co_await controller.retranscribe();
         status = reportRun(session, controller);

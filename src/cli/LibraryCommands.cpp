@@ -222,7 +222,7 @@ QCoro::Task<int> reconcile(Session& session) {
     session.console.showDiagnostics(QStringLiteral("[Reconcile]"), &changes);
     co_await library.reconcileExports();
     session.console.showDiagnostics({}, nullptr);
-    if (changes == 0) session.console.print(QStringLiteral("The library and the exports on disk agree."));
+    if (changes == 0) session.console.print(QStringLiteral("Nothing to reconcile."));
     co_return kExitDone;
 }
 

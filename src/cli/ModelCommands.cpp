@@ -10,24 +10,23 @@
 
 namespace lumenote::cli {
 
-QCoro::Task<bool> downloadModel(Console& console, QString id) {
+QCoro::Task<bool> downloadModel(Console& console, QString id, QString* why) {
     WhisperModelManager& models = WhisperModelManager::shared();
-    const QString label = QStringLiteral("Downloading Whisper %1").arg(WhisperModelManager::displayName(id));
+    const QString name = WhisperModelManager::displayName(id);
     const QString size = WhisperModelManager::model(id) ? WhisperModelManager::model(id)->size : QString();
-    console.print(label + (size.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(size)) + QStringLiteral("…"));
+    console.print(QStringLiteral("Downloading Whisper %1 model%2…").arg(name, size.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(size)));
     const QMetaObject::Connection progress = QObject::connect(&models, &WhisperModelManager::downloadProgressChanged, &models, [&console, &models] {
-        console.setBar(QStringLiteral("model"), QStringLiteral("Model"), models.downloadProgress(), {}, 10);
+        console.setBar(QStringLiteral("model"), QStringLiteral("Model download"), models.downloadProgress(), {}, 10);
     });
-    console.setBar(QStringLiteral("model"), QStringLiteral("Model"), 0, {}, 10);
+    console.setBar(QStringLiteral("model"), QStringLiteral("Model download"), 0, {}, 10);
     const bool ok = co_await models.download(id);
     QObject::disconnect(progress);
     console.removeBar(QStringLiteral("model"));
     if (!ok) {
-        console.error(QStringLiteral("the Whisper %1 model could not be downloaded: %2")
-                          .arg(WhisperModelManager::displayName(id), models.lastError().isEmpty() ? QStringLiteral("unknown error") : models.lastError()));
+        if (why) *why = QStringLiteral("the Whisper %1 model could not be downloaded: %2").arg(name, models.lastError().isEmpty() ? QStringLiteral("unknown error") : models.lastError());
         co_return false;
     }
-    console.print(QStringLiteral("Whisper %1 model ready: %2").arg(WhisperModelManager::displayName(id), models.downloadedFolder(id).value_or(QString())));
+    console.print(QStringLiteral("Whisper %1 model ready: %2").arg(name, models.downloadedFolder(id).value_or(QString())));
     co_return true;
 }
 
@@ -86,8 +85,10 @@ QCoro::Task<int> runModels(Session& session) {
         const QString id = session.invocation.arguments.isEmpty()
                                ? models.selectedModelID()
                                : requireKnownModel(session.invocation.arguments.value(0), session.invocation.command->name);
-        const bool downloaded = co_await downloadModel(console, id);
-        co_return downloaded ? kExitDone : kExitFailed;
+        QString why;
+        const bool downloaded = co_await downloadModel(console, id, &why);
+        if (!downloaded) throw CommandFailure(why);
+        co_return kExitDone;
     }
     // check
     bool anyOnDisk = false;

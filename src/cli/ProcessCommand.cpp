@@ -51,8 +51,9 @@ QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown
     // A model that is not on disk yet comes first; when that fails the run
     // reports the missing model as it always does.
     if (!model.present) {
-        const bool downloaded = co_await downloadModel(session.console, model.id);
-        Q_UNUSED(downloaded);
+        QString why;
+        const bool downloaded = co_await downloadModel(session.console, model.id, &why);
+        if (!downloaded) session.console.print(why.left(1).toUpper() + why.mid(1) + QLatin1Char('.'));
     }
     StageDisplay display(session.console, state, lecture, &ConsolidationService::shared());
     co_await controller.videoShown();
