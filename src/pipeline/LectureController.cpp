@@ -290,13 +290,9 @@ QCoro::Task<> LectureController::beginProcessing() {
         state_->setScreenshots(screenshots);
 
         storeScreenshotTimes(screenshots);
-        ScreenshotCaptureService* shots = services_.screenshots;
-        const QUuid id = lecture_->id();
-        QCoro::Task<std::pair<std::optional<QStringList>, QString>> saving =
-            offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
-        const auto [saved, saveError] = co_await std::move(saving);
+        QCoro::Task<> saving = saveScreenshots(screenshots);
+        co_await std::move(saving);
         if (!self) co_return;
-        if (!saved) throw Error(saveError);
         makeKeyframeIfMissing(*lecture_, screenshots);
 
         std::optional<QString> notes;
@@ -332,15 +328,11 @@ QCoro::Task<> LectureController::retranscribe() {
         co_return;
     }
     QPointer<LectureController> self(this);
-    QList<CapturedScreenshot> screenshots = state_->screenshots();
+    const QList<CapturedScreenshot> screenshots = co_await shownOrStoredScreenshots();
+    if (!self) co_return;
     if (screenshots.isEmpty()) {
-        screenshots = co_await loadStoredScreenshots();
-        if (!self) co_return;
-        if (screenshots.isEmpty()) {
-            co_await beginProcessing();
-            co_return;
-        }
-        state_->setScreenshots(screenshots);
+        co_await beginProcessing();
+        co_return;
     }
     setPipelineError(std::nullopt);
     lastScrubTime_ = -999;
@@ -374,10 +366,27 @@ QCoro::Task<> LectureController::retranscribe() {
 QCoro::Task<QList<CapturedScreenshot>> LectureController::loadStoredScreenshots() {
     ScreenshotCaptureService* shots = services_.screenshots;
     const QUuid id = lecture_->id();
-    QCoro::Task<std::pair<std::optional<QList<CapturedScreenshot>>, QString>> loading =
-        offMainThread<QList<CapturedScreenshot>>([shots, id] { return shots->loadScreenshots(id); });
+    auto load = [shots, id] { return shots->loadScreenshots(id); };
+    QCoro::Task<std::pair<std::optional<QList<CapturedScreenshot>>, QString>> loading = offMainThread<QList<CapturedScreenshot>>(load);
     const auto [loaded, error] = co_await std::move(loading);
     co_return loaded.value_or(QList<CapturedScreenshot>{});
+}
+
+QCoro::Task<QList<CapturedScreenshot>> LectureController::shownOrStoredScreenshots() {
+    if (!state_->screenshots().isEmpty()) co_return state_->screenshots();
+    QPointer<LectureController> self(this);
+    const QList<CapturedScreenshot> loaded = co_await loadStoredScreenshots();
+    if (self && !loaded.isEmpty()) state_->setScreenshots(loaded);
+    co_return loaded;
+}
+
+QCoro::Task<> LectureController::saveScreenshots(QList<CapturedScreenshot> screenshots) {
+    ScreenshotCaptureService* shots = services_.screenshots;
+    const QUuid id = lecture_->id();
+    auto save = [shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); };
+    QCoro::Task<std::pair<std::optional<QStringList>, QString>> saving = offMainThread<QStringList>(save);
+    const auto [saved, error] = co_await std::move(saving);
+    if (!saved) throw Error(error);
 }
 
 QList<TranscriptSegment> LectureController::segmentsForExport() {
@@ -390,13 +399,8 @@ QList<TranscriptSegment> LectureController::segmentsForExport() {
 QCoro::Task<> LectureController::reExportWithNotes(std::optional<QString> notes) {
     QPointer<LectureController> self(this);
     const QList<TranscriptSegment> segments = segmentsForExport();
-    QList<CapturedScreenshot> screenshots = state_->screenshots();
-    if (screenshots.isEmpty()) {
-        screenshots = co_await loadStoredScreenshots();
-        if (!self) co_return;
-        if (screenshots.isEmpty()) co_return;
-        state_->setScreenshots(screenshots);
-    }
+    const QList<CapturedScreenshot> screenshots = co_await shownOrStoredScreenshots();
+    if (!self || screenshots.isEmpty()) co_return;
     setPipelineError(std::nullopt);
     state_->setScreenshotProgress(0);
     setStatus(LectureStatus::GeneratingPage);
@@ -405,13 +409,9 @@ QCoro::Task<> LectureController::reExportWithNotes(std::optional<QString> notes)
         co_await exportWith(segments, screenshots, notes);
         if (!self) co_return;
         storeScreenshotTimes(screenshots);
-        ScreenshotCaptureService* shots = services_.screenshots;
-        const QUuid id = lecture_->id();
-        QCoro::Task<std::pair<std::optional<QStringList>, QString>> saving =
-            offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
-        const auto [saved, saveError] = co_await std::move(saving);
+        QCoro::Task<> saving = saveScreenshots(screenshots);
+        co_await std::move(saving);
         if (!self) co_return;
-        if (!saved) throw Error(saveError);
         state_->setIsModifiedSinceExport(false);
         setStatus(LectureStatus::Complete);
     } catch (const std::exception& e) {
@@ -453,13 +453,8 @@ QCoro::Task<> LectureController::runConsolidationNow() {
     const QList<TranscriptSegment> segments = storedTranscript(*lecture_).value_or(Transcript{});
     if (segments.isEmpty()) co_return;
     QPointer<LectureController> self(this);
-    QList<CapturedScreenshot> screenshots = state_->screenshots();
-    if (screenshots.isEmpty()) {
-        screenshots = co_await loadStoredScreenshots();
-        if (!self) co_return;
-        if (screenshots.isEmpty()) co_return;
-        state_->setScreenshots(screenshots);
-    }
+    const QList<CapturedScreenshot> screenshots = co_await shownOrStoredScreenshots();
+    if (!self || screenshots.isEmpty()) co_return;
     setPipelineError(std::nullopt);
     setStatus(LectureStatus::Consolidating);
     beginTask();
@@ -508,13 +503,9 @@ QCoro::Task<> LectureController::captureCurrentFrame() {
                          [](const CapturedScreenshot& a, const CapturedScreenshot& b) { return a.timestamp < b.timestamp; });
         state_->setScreenshots(screenshots);
         storeScreenshotTimes(screenshots);
-        ScreenshotCaptureService* shots = services_.screenshots;
-        const QUuid id = lecture_->id();
-        QCoro::Task<std::pair<std::optional<QStringList>, QString>> saving =
-            offMainThread<QStringList>([shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); });
-        const auto [saved, saveError] = co_await std::move(saving);
+        QCoro::Task<> saving = saveScreenshots(screenshots);
+        co_await std::move(saving);
         if (!self) co_return;
-        if (!saved) throw Error(saveError);
         state_->setIsModifiedSinceExport(true);
         state_->addMessage(QStringLiteral("Frame captured at %1 — added to transcript.").arg(frameTimeText(shot.timestamp)));
     } catch (const std::exception& e) {

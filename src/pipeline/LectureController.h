@@ -137,6 +137,10 @@ private:
     void storeScreenshotTimes(const QList<CapturedScreenshot>& screenshots);
     QList<TranscriptSegment> segmentsForExport();
     QCoro::Task<QList<CapturedScreenshot>> loadStoredScreenshots();
+    // The screenshots shown, else the stored ones (then shown).
+    QCoro::Task<QList<CapturedScreenshot>> shownOrStoredScreenshots();
+    // Saves them as the lecture's screenshot files off the main thread; throws Error.
+    QCoro::Task<> saveScreenshots(QList<CapturedScreenshot> screenshots);
     QCoro::Task<> reExportWithNotes(std::optional<QString> notes);
     std::optional<QString> storedNotesText() const;
     void beginTask();
