@@ -68,9 +68,12 @@ void convertBf16ToF32(const uint16_t* src, float* dst, size_t n);
 // rows x ceil(cols / kI8Block) floats.
 void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales);
 
-// The dispatch table each implementation fills in.
+// The dispatch table each implementation fills in. int8 products take their vectors already
+// quantised to int16 (xq, one scale per vector in xs): integer multiply-adds then do the work.
 struct KernelTable {
     void (*gemvRows)(const Matrix&, const float*, int, size_t, float*, size_t, int, int, const float*);
+    void (*gemvRowsI8)(const Matrix&, const int16_t* xq, const float* xs, int n, size_t ldq, float*, size_t, int, int,
+                       const float*);
     void (*attentionScores)(const void*, WeightType, int, int, size_t, const float*, float, float*);
     void (*attentionSum)(const void*, WeightType, int, int, size_t, const float*, float*);
     void (*softmax)(float*, int);

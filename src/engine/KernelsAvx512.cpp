@@ -50,6 +50,11 @@ inline vf vloadBf16(const uint16_t* p) {
 inline vf vloadI8(const int8_t* p) {
     return _mm512_cvtepi32_ps(_mm512_cvtepi8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
 }
+inline vf vdotI8(const int8_t* w, const int16_t* x) {
+    const __m512i w16 = _mm512_cvtepi8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(w)));
+    const __m512i x16 = _mm512_loadu_si512(x);
+    return _mm512_cvtepi32_ps(_mm512_madd_epi16(w16, x16));
+}
 }  // namespace
 
 #include "KernelsSimd.inc"
