@@ -68,6 +68,13 @@ QCoro::Task<int> runLectureAction(Session& session) {
     LectureController controller(store, lecture, state, player);
     controller.setRevealsWrittenFiles(false);
     StageDisplay display(console, state, lecture, &ConsolidationService::shared());
+    // An action broken off leaves the lecture failed, as a failed run would
+    // (a broken-off re-export keeps it complete).
+    const bool keepsComplete = action == QLatin1String("reexport") || action == QLatin1String("markdown") ||
+                               (action == QLatin1String("consolidate") && inv.has(QStringLiteral("remove")));
+    session.onInterrupt = [lecture, keepsComplete] {
+        if (lecture->isProcessing()) lecture->setStatus(keepsComplete ? LectureStatus::Complete : LectureStatus::Failed);
+    };
     // As when the lecture is selected in the window: its stored products come first.
     co_await loadLectureIntoState(state, lecture, ScreenshotCaptureService::shared());
 
@@ -120,6 +127,7 @@ QCoro::Task<int> runLectureAction(Session& session) {
         }
     }
     display.finish();
+    session.onInterrupt = {};
     session.commit();
     co_return status;
 }

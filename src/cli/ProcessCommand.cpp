@@ -56,9 +56,14 @@ QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown
         if (!downloaded) session.console.print(why.left(1).toUpper() + why.mid(1) + QLatin1Char('.'));
     }
     StageDisplay display(session.console, state, lecture, &ConsolidationService::shared());
+    // A run broken off is a failed run; what it stored so far stays.
+    session.onInterrupt = [lecture] {
+        if (lecture->isProcessing()) lecture->setStatus(LectureStatus::Failed);
+    };
     co_await controller.videoShown();
     co_await controller.beginProcessing();
     display.finish();
+    session.onInterrupt = {};
     session.commit();
     co_return reportRun(session, controller);
 }

@@ -10,6 +10,9 @@
 
 #include <QStringList>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace lumenote::cli {
 
 Session::Session(Console& c, const Invocation& inv) : console(c), invocation(inv) {}
@@ -70,6 +73,19 @@ void Session::commit() {
     if (!store_) return;
     QString why;
     if (!store_->commit(&why)) throw CommandFailure(QStringLiteral("the library could not be saved: ") + why);
+}
+
+void Session::interrupt() {
+    console.removeAllBars();
+    if (onInterrupt) onInterrupt();
+    if (store_) {
+        QString why;
+        if (store_->hasChanges() && !store_->commit(&why)) console.error(QStringLiteral("the library could not be saved: ") + why);
+    }
+    console.error(QStringLiteral("interrupted"));
+    // Workers may still be busy; nothing else needs to run.
+    std::fflush(stdout);
+    std::_Exit(130);
 }
 
 QString describeLecture(const Lecture& lecture) { return QStringLiteral("'%1' (%2)").arg(lecture.title(), shortID(lecture)); }

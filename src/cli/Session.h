@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <memory>
 #include <stdexcept>
 
@@ -53,6 +55,11 @@ public:
     std::optional<QString> folderName(const Lecture& lecture);
     // Writes pending library changes; throws CommandFailure when that fails.
     void commit();
+
+    // Ctrl-C or a termination request: runs `onInterrupt` (a running lecture
+    // action marks its lecture), saves the library and ends the program.
+    std::function<void()> onInterrupt;
+    [[noreturn]] void interrupt();
 
 private:
     std::unique_ptr<LibraryStore> store_;

@@ -11,16 +11,39 @@
 #include "core/Log.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <QCoroTask>
 
 #include <cstdio>
+#include <memory>
 
 using namespace lumenote;
 using namespace lumenote::cli;
 
 namespace {
+
+// Signals reach the event loop through a pipe.
+int interruptPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(interruptPipe[1], &byte, 1);
+}
+
+void catchInterrupts() {
+    if (pipe2(interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
 
 bool needsLibrary(const Invocation& inv) {
     const QString group = inv.command->group();
@@ -101,6 +124,12 @@ int main(int argc, char** argv) {
     int exitCode = kExitFailed;
     {
         Session session(console, invocation);
+        catchInterrupts();
+        std::unique_ptr<QSocketNotifier> interrupts;
+        if (interruptPipe[0] >= 0) {
+            interrupts = std::make_unique<QSocketNotifier>(interruptPipe[0], QSocketNotifier::Read);
+            QObject::connect(interrupts.get(), &QSocketNotifier::activated, &app, [&session] { session.interrupt(); });
+        }
         QTimer::singleShot(0, &app, [&] { run(session, status); });
         exitCode = app.exec();
     }
