@@ -157,7 +157,7 @@ public:
         }
         mix(writer, true);
         if (writer.samples() == 0 && decodeErrors_ > 0) throw serviceError(3);
-        if (endsEarly()) throw serviceError(3);
+        if (format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE && endsEarly()) throw serviceError(3);
         writer.finish();
 
         ExtractedAudio out;
@@ -183,7 +183,8 @@ private:
     }
 
     // A file cut off part-way still has an index that announces the whole
-    // stream; reading simply stops short of it.
+    // stream; reading simply stops short of it. (Durations guessed from the
+    // bit rate, as for raw AAC or MP3, prove nothing either way.)
     bool endsEarly() const {
         for (const auto& d : decoders_) {
             const AVStream* st = d->stream;

@@ -83,6 +83,9 @@ protected:
         ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=10", "-t", "2", "-c:v", "libx264", "-preset", "ultrafast",
                 dir + "/silent-video.mp4"});
         ffmpeg({"-f", "lavfi", "-i", "sine=f=300:sample_rate=16000", "-t", "1.5", "-c:a", "pcm_s16le", dir + "/plain.wav"});
+        // Raw AAC: the duration is guessed from the first frames' bit rate (here far too long).
+        ffmpeg({"-f", "lavfi", "-i", "anullsrc=r=16000:cl=mono:d=8", "-f", "lavfi", "-i", "anoisesrc=c=white:a=0.5:r=16000",
+                "-filter_complex", "[0:a][1:a]concat=n=2:v=0:a=1,atrim=0:20", "-c:a", "aac", dir + "/guessed.aac"});
         QFile text(dir + "/notes.mp4");
         text.open(QIODevice::WriteOnly);
         text.write("this is not a video at all\n");
@@ -138,6 +141,12 @@ TEST_F(AudioExtractionTest, PcmAtTheTargetFormatPassesUnchanged) {
     const Wav w = readWav(out("plain"));
     ASSERT_EQ(w.samples.size(), in.samples.size());
     EXPECT_EQ(w.samples, in.samples);
+}
+
+TEST_F(AudioExtractionTest, AGuessedDurationIsNoSignOfTruncation) {
+    const ExtractedAudio a = extractAudioToWav(dir + "/guessed.aac", out("guessed"));
+    EXPECT_GT(a.duration, 100.0);
+    EXPECT_NEAR(double(a.sampleCount), 20.0 * 16000, 0.2 * 16000);  // raw AAC keeps its encoder delay
 }
 
 TEST_F(AudioExtractionTest, VideoWithoutAudioFailsWithCodeOneAndWritesNothing) {
@@ -210,15 +219,4 @@ TEST_F(AudioExtractionTest, ServiceWritesANewUuidFileInTheTemporaryFolder) {
     }
     EXPECT_EQ(QDir(tmp).entryList({"*.wav"}, QDir::Files).size(), 2);
     qunsetenv("TMPDIR");
-}
-
-TEST(WavHeader, Layout) {
-    const QByteArray h = wavHeader(32000);
-    ASSERT_EQ(h.size(), 44);
-    const uchar* p = reinterpret_cast<const uchar*>(h.constData());
-    EXPECT_EQ(h.left(4), "RIFF");
-    EXPECT_EQ(qFromLittleEndian<quint32>(p + 4), 36u + 32000u);
-    EXPECT_EQ(qFromLittleEndian<quint32>(p + 28), 32000u);  // bytes per second
-    EXPECT_EQ(qFromLittleEndian<quint16>(p + 32), 2);       // block align
-    EXPECT_EQ(qFromLittleEndian<quint32>(p + 40), 32000u);
 }

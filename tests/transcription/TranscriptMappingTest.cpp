@@ -94,17 +94,3 @@ TEST(TranscriptMapping, UpdateHandlerOwnsWhatItUses) {
     noDuration("<|0.00|>", 30);
     EXPECT_EQ(*seen, (QStringList{"text:so the entropy", "position:750", "progress:1", "text:", "position:30"}));
 }
-
-TEST(TranscriptMapping, DecodingOptionsTurnOnWordTimestampsOnly) {
-    const engine::DecodingOptions o = transcriptionDecodingOptions();
-    EXPECT_TRUE(o.wordTimestamps);
-    EXPECT_FALSE(o.language.has_value());
-    EXPECT_FALSE(o.detectLanguage.has_value());
-    EXPECT_FALSE(o.effectiveDetectLanguage());
-    EXPECT_EQ(o.sampleLength, 224);
-    EXPECT_EQ(o.topK, 5);
-    EXPECT_EQ(o.temperatureFallbackCount, 5);
-    EXPECT_EQ(o.concurrentWorkerCount, 16);
-    EXPECT_EQ(o.firstTokenLogProbThreshold, -1.5f);
-    EXPECT_FALSE(o.chunkingStrategy.has_value());
-}
