@@ -106,12 +106,17 @@ QCoro::Task<int> runProcess(Session& session) {
     };
     ImportController importer(store, downloader, handlers);
 
+    bool downloading = false;
     const QMetaObject::Connection downloadProgress =
-        QObject::connect(&downloader, &URLDownloadService::downloadStateChanged, &downloader, [&console, &downloader] {
-            if (downloader.phase() == URLDownloadService::Phase::Downloading)
-                console.setBar(QStringLiteral("download"), QStringLiteral("Download"), downloader.progress(), downloader.statusText(), 10);
-            else
+        QObject::connect(&downloader, &URLDownloadService::downloadStateChanged, &downloader, [&console, &downloader, &downloading, source] {
+            if (downloader.phase() != URLDownloadService::Phase::Downloading) {
+                downloading = false;
                 console.removeBar(QStringLiteral("download"));
+                return;
+            }
+            if (!downloading) console.print(QStringLiteral("Downloading %1…").arg(source));
+            downloading = true;
+            console.setBar(QStringLiteral("download"), QStringLiteral("Download"), downloader.progress(), downloader.statusText(), 10);
         });
     ImportOutcome outcome;
     importer.setUrlText(source);
@@ -119,7 +124,6 @@ QCoro::Task<int> runProcess(Session& session) {
         if (!importer.checkYtDlpInstalled())
             throw CommandFailure(QStringLiteral("yt-dlp is not installed, so web addresses cannot be downloaded (install it with "
                                                 "scripts/install-deps.sh or 'lumenote-cli tools update')"));
-        console.print(QStringLiteral("Downloading %1…").arg(source));
         outcome = co_await importer.importURL();
     } else {
         const QFileInfo file(source);

@@ -530,3 +530,45 @@ TEST_F(CliTest, CacheListsAndCleansDownloadedVideos) {
     EXPECT_EQ(cli->run({"library", "delete", "Lecture 1"}).code, 0);
     EXPECT_FALSE(QFile::exists(used));
 }
+
+TEST_F(CliTest, ProcessesAWebAddressThroughYtDlp) {
+    placeModel();
+    // A stand-in yt-dlp in the private tool place: the uploader query, then a
+    // "download" that copies the sample lecture under the address's last part.
+    const QString tool = home + "/.local/share/io.corvana.Lumenote/yt-dlp";
+    QDir().mkpath(QFileInfo(tool).path());
+    ASSERT_TRUE(writeExecutableScript(tool, "#!/bin/sh\n"
+                                            "if [ \"$1\" = \"--version\" ]; then echo 2025.01.15; exit 0; fi\n"
+                                            "if [ \"$1\" = \"--skip-download\" ]; then echo 'Prof. Ada'; exit 0; fi\n"
+                                            "for last; do :; done\n"
+                                            "out=\"$2\"; dir=\"${out%/*}\"; name=\"${last##*/}\"\n"
+                                            "echo \"[download] Destination: $dir/$name.mp4\"\n"
+                                            "echo \"[download]  50.0% of 1.00MiB at 1.00MiB/s ETA 00:01\"\n"
+                                            "cp '" + video() + "' \"$dir/$name.mp4\"\n"
+                                            "echo \"[download] 100% of 1.00MiB in 00:00:01\"\n"));
+    const QString address = "https://video.example.org/water-cycle";
+    Result r = cli->run({"process", address});
+    ASSERT_EQ(r.code, 0) << r;
+    EXPECT_EQ(r.lines().first(), "Downloading " + address + "…");
+    EXPECT_TRUE(r.lines().contains("Imported 'water-cycle' (" + cli->lecture("water-cycle")["id"].toString().left(8) + ").")) << r;
+    EXPECT_TRUE(r.last().startsWith("Study page: ")) << r;
+    const QJsonObject lecture = cli->lecture("water-cycle");
+    EXPECT_EQ(lecture["sourceURL"].toString(), address);
+    EXPECT_EQ(lecture["localFilePath"].toString(), cli->downloads() + "/water-cycle.mp4");
+    EXPECT_EQ(lecture["status"].toString(), "complete");
+
+    // The same address: reported; with --reprocess downloaded again and processed.
+    r = cli->run({"process", address});
+    EXPECT_EQ(r.code, 0) << r;
+    EXPECT_TRUE(r.lines().value(0).startsWith("Already in the library: 'water-cycle'")) << r;
+    QFile::remove(cli->downloads() + "/water-cycle.mp4");
+    r = cli->run({"process", address, "--reprocess"});
+    EXPECT_EQ(r.code, 0) << r;
+    EXPECT_TRUE(r.out.contains("— processing it again.")) << r;
+    EXPECT_TRUE(QFile::exists(cli->downloads() + "/water-cycle.mp4"));
+
+    // A download that fails changes nothing.
+    ASSERT_TRUE(writeExecutableScript(tool, "#!/bin/sh\nif [ \"$1\" = \"--skip-download\" ]; then exit 1; fi\necho 'ERROR: Unsupported URL' >&2\nexit 1\n"));
+    expectOneErrorLine(cli->run({"process", "https://video.example.org/broken"}), 1, "ERROR: Unsupported URL");
+    EXPECT_EQ(QJsonDocument::fromJson(cli->run({"library", "list", "--json"}).out.toUtf8()).array().size(), 1);
+}
