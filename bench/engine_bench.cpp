@@ -36,6 +36,10 @@ namespace {
 
 double seconds(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
+// OpenBLAS's worker threads keep spinning for a while after each call (about 2^28 cycles);
+// waiting that out keeps them from competing with the next measurement of ours.
+void letOpenBlasIdle() { usleep(300000); }
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
@@ -204,6 +208,7 @@ int main(int argc, char** argv) {
     SgemmReference reference(config);
     model->encode(mel.data(), enc.data());  // warm-up: page in the weights
     reference.run();
+    letOpenBlasIdle();
     std::vector<double> encT, refT;
     for (int r = 0; r < reps; ++r) {
         t0 = Clock::now();
@@ -213,6 +218,7 @@ int main(int argc, char** argv) {
         t0 = Clock::now();
         reference.run();
         refT.push_back(seconds(t0));
+        letOpenBlasIdle();
     }
 
     // Decoder: a 100-token context, then the step at position 100 again and again, alternating
@@ -231,6 +237,7 @@ int main(int argc, char** argv) {
             decT.push_back(seconds(t0));
         }
         streamT.push_back(stream.measure());
+        letOpenBlasIdle();
     }
 
     struct rusage ru {};

@@ -1,6 +1,10 @@
 #include "engine/Gemm.h"
 
 #include <cblas.h>
+#include <cpuid.h>
+#include <immintrin.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,10 +23,33 @@ using avx512::NR;
 constexpr int KC = 256;       // depth of one packed block: a 32-column B panel is 32 KiB
 constexpr int MC = 8 * MR;    // rows of A per tile, packed once per depth block
 
+std::string_view gemmChoice() {
+    const char* env = std::getenv("LUMENOTE_ENGINE_GEMM");
+    return env ? std::string_view(env) : std::string_view();
+}
+
 bool decideOwnKernel() {
     if (kernels::bestIsa() != kernels::Isa::avx512) return false;
-    const char* env = std::getenv("LUMENOTE_ENGINE_GEMM");
-    return !(env && std::string_view(env) == "openblas");
+    return gemmChoice() != "openblas";
+}
+
+__attribute__((target("xsave"))) bool osKeepsTileState() {
+    return (_xgetbv(0) & (3ull << 17)) == (3ull << 17);
+}
+
+bool decideAmx() {
+    if (!decideOwnKernel() || gemmChoice() == "avx512") return false;
+    unsigned a, b, c, d;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    const bool tiles = (d & (1u << 24)) && (d & (1u << 22));  // AMX-TILE, AMX-BF16
+    if (!__get_cpuid_count(7, 1, &a, &b, &c, &d)) return false;
+    const bool avx512bf16 = (a & (1u << 5)) != 0;
+    if (!tiles || !avx512bf16) return false;
+    unsigned xa = 0, xb = 0, xc = 0, xd = 0;
+    __get_cpuid(1, &xa, &xb, &xc, &xd);
+    if (!(xc & bit_OSXSAVE) || !osKeepsTileState()) return false;
+    // Linux hands out tile state per process on request (ARCH_REQ_XCOMP_PERM, XTILEDATA).
+    return syscall(SYS_arch_prctl, 0x1023, 18) == 0;
 }
 
 // Per-thread packing space, grown on demand.
@@ -70,11 +97,63 @@ void tiled(int m, int n, int k, const float* a, int lda, float* c, int ldc, floa
     });
 }
 
+// A split once into bfloat16 halves (rows padded to 16 with zeros), then blocks of 64 rows x
+// 256 columns over the pool, each 16 x 32 piece through the tiles and the fused epilogue.
+void multiplyAmx(int m, const float* a, int lda, const PackedWeights& w, float* c, int ldc, float alpha, float beta,
+                 ThreadPool& pool, const float* bias, bool gelu) {
+    const int k = w.k, n = w.n;
+    const int mPad = (m + 15) / 16 * 16;
+    thread_local std::vector<uint16_t> aHi, aLo;
+    aHi.resize(size_t(mPad) * k);
+    aLo.resize(size_t(mPad) * k);
+    // The padding rows share tiles with the last real ones: clear that whole row block first.
+    const size_t lastBlock = size_t(m / 16) * 16 * size_t(k);
+    std::fill(aHi.begin() + ptrdiff_t(lastBlock), aHi.end(), uint16_t(0));
+    std::fill(aLo.begin() + ptrdiff_t(lastBlock), aLo.end(), uint16_t(0));
+    uint16_t* hi = aHi.data();
+    uint16_t* lo = aLo.data();
+    pool.run((m + 63) / 64, [&](int t) {
+        const int r0 = t * 64, rows = std::min(64, m - r0);
+        amx::splitRows(a + size_t(r0) * lda, lda, rows, k, hi + size_t(r0) * k, lo + size_t(r0) * k);
+    });
+    // One job per 32 columns: that slice of W (for 256 of k) stays in L1 while every row block
+    // passes by; the partial sums wait in a per-thread buffer between depth slices.
+    const int rowBlocks = mPad / 16;
+    const int kBlocks = k / 32;
+    constexpr int sliceBlocks = 8;
+    const size_t colBlockStride = size_t(kBlocks) * 512;  // one 16-column block of W's tiles
+    pool.run(n / 32, [&](int t) {
+        const int j = t * 32;
+        float* acc = scratch(size_t(rowBlocks) * 16 * 32, 0);
+        const uint16_t* bHi = w.amxHi.data() + size_t(j / 16) * colBlockStride;
+        const uint16_t* bLo = w.amxLo.data() + size_t(j / 16) * colBlockStride;
+        amx::configure();
+        for (int kb = 0; kb < kBlocks; kb += sliceBlocks) {
+            const int kbEnd = std::min(kBlocks, kb + sliceBlocks);
+            for (int rb = 0; rb < rowBlocks; ++rb) {
+                amx::kernel16x32(hi + size_t(rb) * 16 * k, lo + size_t(rb) * 16 * k, k, kb, kbEnd, bHi, bLo,
+                                 acc + size_t(rb) * 512, kb == 0);
+            }
+        }
+        amx::release();
+        for (int rb = 0; rb < rowBlocks; ++rb) {
+            const int i = rb * 16;
+            avx512::epilogue(acc + size_t(rb) * 512, c + size_t(i) * ldc + j, ldc, alpha, beta, std::min(16, m - i), 32,
+                             bias ? bias + j : nullptr, gelu);
+        }
+    });
+}
+
 }  // namespace
 
 bool ownKernel() {
     static const bool own = decideOwnKernel();
     return own;
+}
+
+bool amxKernel() {
+    static const bool amx = decideAmx();
+    return amx;
 }
 
 PackedWeights PackedWeights::pack(const float* w, int n, int k) {
@@ -83,6 +162,13 @@ PackedWeights PackedWeights::pack(const float* w, int n, int k) {
     p.k = k;
     if (!ownKernel()) {
         p.raw = w;
+        return p;
+    }
+    if (amxKernel() && n % 32 == 0 && k % 32 == 0) {
+        p.amxHi.resize(size_t(n) * size_t(k));
+        p.amxLo.resize(size_t(n) * size_t(k));
+        amx::packWeights(w, n, k, p.amxHi.data(), p.amxLo.data());
+        p.packed = true;
         return p;
     }
     const int panels = (n + NR - 1) / NR;
@@ -110,6 +196,10 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
                 }
             });
         }
+        return;
+    }
+    if (!w.amxHi.empty()) {
+        multiplyAmx(m, a, lda, w, c, ldc, alpha, beta, pool, bias, gelu);
         return;
     }
     tiled(

@@ -5,6 +5,7 @@
 // with LUMENOTE_ENGINE_GEMM=openblas, OpenBLAS sgemm does the work.
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace lumenote::engine {
@@ -23,6 +24,8 @@ struct PackedWeights {
     const float* raw = nullptr;  // W itself when not packed (must outlive this)
     int n = 0, k = 0;
     bool packed = false;
+    // With AMX (and n, k multiples of 32): W split into bfloat16 halves in tile layout instead.
+    std::vector<uint16_t> amxHi, amxLo;
 
     static PackedWeights pack(const float* w, int n, int k);
 };
@@ -37,6 +40,24 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
 void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
                ThreadPool& pool);
 
+// Whether the AMX path is in use (AMX-BF16 present, the OS grants tile state, not disabled
+// with LUMENOTE_ENGINE_GEMM=avx512 or openblas).
+bool amxKernel();
+
+// The AMX pieces (GemmAmx.cpp).
+namespace amx {
+void configure();
+void release();
+// A's rows as bfloat16 halves in tile layout, [rows / 16][k / 32][16][32] each (k a multiple of
+// 32, rows starting at a multiple of 16).
+void splitRows(const float* a, int lda, int rows, int k, uint16_t* hi, uint16_t* lo);
+void packWeights(const float* w, int n, int k, uint16_t* hi, uint16_t* lo);
+// acc[16][32] (+)= A(16 rows) * W(32 columns)^T over k blocks [kb0, kb1) of 32; A's tiles for
+// those rows at aHi/aLo, W's at bHi/bLo; `first` starts from zero instead of acc.
+void kernel16x32(const uint16_t* aHi, const uint16_t* aLo, int k, int kb0, int kb1, const uint16_t* bHi,
+                 const uint16_t* bLo, float* acc, bool first);
+}  // namespace amx
+
 // The AVX-512 pieces (GemmAvx512.cpp), on raw pointers only.
 namespace avx512 {
 constexpr int MR = 14;
@@ -47,6 +68,9 @@ void packA(const float* a, int lda, int rows, int kc, float* ap);
 void packAColumns(const float* a, int lda, int rows, int kc, float* ap);
 // Softmax down each of the 32 columns of s[rows][32].
 void softmaxColumns32(float* s, int rows);
+// C rows (at most 16 x 32) = alpha * t + beta * C + bias, then GELU when asked; t is [16][32].
+void epilogue(const float* t, float* c, int ldc, float alpha, float beta, int rows, int cols, const float* bias,
+              bool gelu);
 // Bp[k][NR] from B(k, n) = b[n * ldb + k] for `cols` columns; the rest zero.
 void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp);
 // C tile (rows x cols, at most MR x NR) = alpha * Ap * Bp (+ beta * C) (+ bias[col]), then

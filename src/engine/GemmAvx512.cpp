@@ -153,6 +153,31 @@ void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, in
     }
 }
 
+void epilogue(const float* t, float* c, int ldc, float alpha, float beta, int rows, int cols, const float* bias,
+              bool gelu) {
+    const int c0 = cols < 16 ? cols : 16;
+    const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
+    const __mmask16 m0 = __mmask16((1u << c0) - 1u), m1 = __mmask16((1u << c1) - 1u);
+    const __m512 va = _mm512_set1_ps(alpha), vb = _mm512_set1_ps(beta);
+    const __m512 bias0 = bias ? _mm512_maskz_loadu_ps(m0, bias) : _mm512_setzero_ps();
+    const __m512 bias1 = bias ? _mm512_maskz_loadu_ps(m1, bias + 16) : _mm512_setzero_ps();
+    for (int i = 0; i < rows; ++i) {
+        float* row = c + size_t(i) * size_t(ldc);
+        __m512 r0 = _mm512_fmadd_ps(_mm512_loadu_ps(t + i * 32), va, bias0);
+        __m512 r1 = _mm512_fmadd_ps(_mm512_loadu_ps(t + i * 32 + 16), va, bias1);
+        if (beta != 0.0f) {
+            r0 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m0, row), vb, r0);
+            r1 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m1, row + 16), vb, r1);
+        }
+        if (gelu) {
+            r0 = geluPs(r0);
+            r1 = geluPs(r1);
+        }
+        _mm512_mask_storeu_ps(row, m0, r0);
+        _mm512_mask_storeu_ps(row + 16, m1, r1);
+    }
+}
+
 }  // namespace lumenote::engine::gemm::avx512
 
 #pragma GCC pop_options

@@ -112,30 +112,42 @@ size_t weightTypeSize(WeightType t) {
     return 4;
 }
 
+void quantizeVectorsI16(const float* x, int n, size_t ldx, int cols, int16_t* xq, float* xs) {
+    // Relative error about 3e-5 of the largest element, far below the weights' own int8 error.
+    for (int j = 0; j < n; ++j) {
+        const float* v = x + size_t(j) * ldx;
+        int16_t* q = xq + size_t(j) * size_t(cols);
+        float m = 0;
+        for (int c = 0; c < cols; ++c) m = std::max(m, std::fabs(v[c]));
+        const float scale = m > 0 ? m / 32767.0f : 1.0f;
+        const float inv = 1.0f / scale;
+        xs[j] = scale;
+        for (int c = 0; c < cols; ++c) {
+            const float t = v[c] * inv;
+            q[c] = int16_t(t >= 0 ? t + 0.5f : t - 0.5f);
+        }
+    }
+}
+
+void gemvRowsI8(const Matrix& w, const int16_t* xq, const float* xs, int n, size_t ldq, float* y, size_t ldy, int r0,
+                int r1, const float* bias) {
+    active().gemvRowsI8(w, xq, xs, n, ldq, y, ldy, r0, r1, bias);
+}
+
 void gemvRows(const Matrix& w, const float* x, int n, size_t ldx, float* y, size_t ldy, int r0, int r1,
               const float* bias) {
     if (w.type != WeightType::i8) {
         active().gemvRows(w, x, n, ldx, y, ldy, r0, r1, bias);
         return;
     }
-    // Vectors to int16 with one scale each (relative error about 3e-5 of the largest element,
-    // far below the weights' own int8 error).
     thread_local std::vector<int16_t> xq;
     thread_local std::vector<float> xs;
-    const size_t ldq = size_t(w.cols);
-    xq.resize(size_t(n) * ldq);
+    xq.resize(size_t(n) * size_t(w.cols));
     xs.resize(size_t(n));
-    for (int j = 0; j < n; ++j) {
-        const float* v = x + size_t(j) * ldx;
-        float m = 0;
-        for (int c = 0; c < w.cols; ++c) m = std::max(m, std::fabs(v[c]));
-        const float scale = m > 0 ? m / 32767.0f : 1.0f;
-        const float inv = 1.0f / scale;
-        xs[size_t(j)] = scale;
-        for (int c = 0; c < w.cols; ++c) xq[size_t(j) * ldq + size_t(c)] = int16_t(std::lrint(v[c] * inv));
-    }
-    active().gemvRowsI8(w, xq.data(), xs.data(), n, ldq, y, ldy, r0, r1, bias);
+    quantizeVectorsI16(x, n, ldx, w.cols, xq.data(), xs.data());
+    active().gemvRowsI8(w, xq.data(), xs.data(), n, size_t(w.cols), y, ldy, r0, r1, bias);
 }
+
 void attentionScores(const void* kT, WeightType type, int dim, int count, size_t ld, const float* q,
                      float scale, float* scores) {
     active().attentionScores(kT, type, dim, count, ld, q, scale, scores);

@@ -45,6 +45,12 @@ struct Matrix {
 void gemvRows(const Matrix& w, const float* x, int n, size_t ldx, float* y, size_t ldy, int r0,
               int r1, const float* bias);
 
+// int8 matrices work on vectors quantised to int16 with one scale per vector: quantise once per
+// product, then run the row chunks on it.
+void quantizeVectorsI16(const float* x, int n, size_t ldx, int cols, int16_t* xq, float* xs);
+void gemvRowsI8(const Matrix& w, const int16_t* xq, const float* xs, int n, size_t ldq, float* y, size_t ldy, int r0,
+                int r1, const float* bias);
+
 // scores[f] = scale * sum_i q[i] * kT[i * ld + f], for f < count (keys stored transposed).
 void attentionScores(const void* kT, WeightType type, int dim, int count, size_t ld, const float* q,
                      float scale, float* scores);

@@ -77,6 +77,8 @@ struct WhisperModel::Scratch {
     std::vector<float> col, conv, x, h, q, k, v, o, ff, scores;
     // Decoder, per call (rows = tokens in the call).
     std::vector<float> dx, dh, dq, dk, dv, da, dt, dff;
+    std::vector<int16_t> xq;  // int8 weights: the inputs quantised
+    std::vector<float> xs;
     std::vector<float> threadScores;  // [threads][max(1500, maxPos)]
     std::vector<float> logitsAll;
 };
@@ -553,15 +555,40 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
         const float* x;
         float* y;
     };
-    // Row-chunked matrix-vector products over the pool, several matrices in one job.
+    // Row-chunked matrix-vector products over the pool, several matrices in one job. int8
+    // weights take their input quantised once here, not once per chunk.
+    const bool quantized = decoderType_ == WeightType::i8;
     const auto gemv = [&](std::initializer_list<Task> tasks, int rowsIn) {
         Task list[3];
         int firstChunk[4] = {0, 0, 0, 0};
+        const float* quantizedFrom[3] = {nullptr, nullptr, nullptr};
+        size_t quantizedAt[3] = {0, 0, 0};
         int k = 0;
+        size_t qSize = 0;
         for (const Task& t : tasks) {
             list[k] = t;
             firstChunk[k + 1] = firstChunk[k] + (t.lin->w.rows + kChunkRows - 1) / kChunkRows;
+            if (quantized) {
+                quantizedAt[k] = qSize;
+                for (int p = 0; p < k; ++p) {
+                    if (quantizedFrom[p] == t.x) quantizedAt[k] = quantizedAt[p];
+                }
+                if (quantizedAt[k] == qSize) {
+                    quantizedFrom[k] = t.x;
+                    qSize += size_t(rowsIn) * size_t(t.lin->w.cols);
+                }
+            }
             ++k;
+        }
+        if (quantized) {
+            s.xq.resize(qSize);
+            s.xs.resize(size_t(3) * size_t(rowsIn));
+            for (int i = 0; i < k; ++i) {
+                if (quantizedFrom[i]) {
+                    kernels::quantizeVectorsI16(list[i].x, rowsIn, size_t(list[i].lin->w.cols), list[i].lin->w.cols,
+                                                s.xq.data() + quantizedAt[i], s.xs.data() + size_t(i) * rowsIn);
+                }
+            }
         }
         pool_.run(firstChunk[k], [&](int c) {
             int i = 0;
@@ -569,8 +596,17 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
             const Task& t = list[i];
             const int r0 = (c - firstChunk[i]) * kChunkRows;
             const int r1 = std::min(t.lin->w.rows, r0 + kChunkRows);
-            kernels::gemvRows(t.lin->w, t.x, rowsIn, size_t(t.lin->w.cols), t.y, size_t(t.lin->w.rows), r0, r1,
-                              t.lin->b);
+            if (quantized) {
+                int owner = i;
+                for (int p = 0; p < i; ++p) {
+                    if (quantizedFrom[p] == t.x) owner = p;
+                }
+                kernels::gemvRowsI8(t.lin->w, s.xq.data() + quantizedAt[i], s.xs.data() + size_t(owner) * rowsIn, rowsIn,
+                                    size_t(t.lin->w.cols), t.y, size_t(t.lin->w.rows), r0, r1, t.lin->b);
+            } else {
+                kernels::gemvRows(t.lin->w, t.x, rowsIn, size_t(t.lin->w.cols), t.y, size_t(t.lin->w.rows), r0, r1,
+                                  t.lin->b);
+            }
         });
     };
     const auto norm = [&](const Norm& nm) {
@@ -669,9 +705,18 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
                            kLayerNormEps);
     }
     const Lin out{w.embed, nullptr};
+    if (quantized) {
+        s.xq.resize(size_t(rows) * d);
+        s.xs.resize(size_t(rows));
+        kernels::quantizeVectorsI16(s.dh.data(), rows, size_t(d), d, s.xq.data(), s.xs.data());
+    }
     pool_.run((V + kChunkRows - 1) / kChunkRows, [&](int c) {
         const int r0 = c * kChunkRows, r1 = std::min(V, r0 + kChunkRows);
-        kernels::gemvRows(out.w, s.dh.data(), rows, size_t(d), logits, size_t(V), r0, r1, nullptr);
+        if (quantized) {
+            kernels::gemvRowsI8(out.w, s.xq.data(), s.xs.data(), rows, size_t(d), logits, size_t(V), r0, r1, nullptr);
+        } else {
+            kernels::gemvRows(out.w, s.dh.data(), rows, size_t(d), logits, size_t(V), r0, r1, nullptr);
+        }
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -197,7 +198,8 @@ void writeTokenizer(const std::string& folder, const SyntheticTokenizer& t, Toke
     }
 }
 
-std::vector<std::byte> makeWeights(const WhisperModelConfig& c, DType decoderDtype, DType otherDtype, uint64_t seed) {
+std::vector<std::byte> makeWeights(const WhisperModelConfig& c, DType decoderDtype, DType otherDtype, uint64_t seed,
+                                   std::optional<int64_t> muteEndToken) {
     const int64_t d = c.dModel, nm = c.numMelBins, fe = c.encoderFfnDim, fd = c.decoderFfnDim;
     const float sd = 1.0f / std::sqrt(float(d));
     std::vector<Plan> plans;
@@ -294,6 +296,28 @@ std::vector<std::byte> makeWeights(const WhisperModelConfig& c, DType decoderDty
             store(dst, p.dtype, k, p.init == Init::gamma ? 1.0f + u : u);
         }
     }
+    if (muteEndToken) {
+        // The decoder's last norm ignores its input and always yields the vector v;
+        // the end token's embedding points along v, so its logit dwarfs all others.
+        const auto find = [&](const std::string& name) {
+            for (size_t i = 0; i < plans.size(); ++i)
+                if (plans[i].name == name) return i;
+            throw WhisperError("no tensor " + name);
+        };
+        const size_t gamma = find("model.decoder.layer_norm.weight"), beta = find("model.decoder.layer_norm.bias"),
+                     embed = find("model.decoder.embed_tokens.weight");
+        double norm2 = 0;
+        for (int64_t k = 0; k < d; ++k) {
+            const float v = 0.1f * float(int(k % 7) - 3) + 0.05f;
+            norm2 += double(v) * v;
+            store(data + offsets[gamma], plans[gamma].dtype, size_t(k), 0.0f);
+            store(data + offsets[beta], plans[beta].dtype, size_t(k), v);
+        }
+        for (int64_t k = 0; k < d; ++k) {
+            const float v = 0.1f * float(int(k % 7) - 3) + 0.05f;
+            store(data + offsets[embed], plans[embed].dtype, size_t(*muteEndToken * d + k), float(v * 40.0 / norm2));
+        }
+    }
     return out;
 }
 
@@ -318,7 +342,13 @@ void writeModelFolder(const std::string& folder, const TestModelSpec& spec) {
     writeText(fs::path(folder) / "config.json", cfg.dump(2));
     writeText(fs::path(folder) / "generation_config.json", config.toGenerationConfigJson().dump(2));
     writeTokenizer(folder, tok, spec.tokenizerFormat);
-    const std::vector<std::byte> weights = makeWeights(config, spec.dtype, spec.dtype, spec.seed);
+    std::optional<int64_t> endToken;
+    if (spec.mute) {
+        for (const AddedToken& a : tok.added)
+            if (a.content == "<|endoftext|>") endToken = a.id;
+        if (!endToken) throw WhisperError("the synthetic tokenizer has no <|endoftext|>");
+    }
+    const std::vector<std::byte> weights = makeWeights(config, spec.dtype, spec.dtype, spec.seed, endToken);
     std::ofstream out(fs::path(folder) / "model.safetensors", std::ios::binary | std::ios::trunc);
     if (!out) throw WhisperError(folder + "/model.safetensors: cannot create file");
     out.write(reinterpret_cast<const char*>(weights.data()), std::streamsize(weights.size()));

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,9 +44,10 @@ SyntheticTokenizer makeTokenizer(int vocabSize, const std::vector<std::string>& 
 void writeTokenizer(const std::string& folder, const SyntheticTokenizer& tokenizer, TokenizerFormat format);
 
 // Random weights, deterministic in `seed`. Matrices the decoder streams per token (and the
-// token embedding) get `decoderDtype`, everything else `otherDtype`.
+// token embedding) get `decoderDtype`, everything else `otherDtype`. With `muteEndToken`, the
+// decoder always predicts that token (see TestModelSpec::mute).
 std::vector<std::byte> makeWeights(const WhisperModelConfig& config, DType decoderDtype, DType otherDtype,
-                                   uint64_t seed);
+                                   uint64_t seed, std::optional<int64_t> muteEndToken = std::nullopt);
 
 struct TestModelSpec {
     WhisperModelConfig config = miniatureConfig();
@@ -54,6 +56,9 @@ struct TestModelSpec {
     TokenizerFormat tokenizerFormat = TokenizerFormat::tokenizerJson;
     bool listTimestampTokens = true;
     std::vector<std::string> languages = {"en", "de", "fr", "es", "it", "ja"};
+    // A model that hears nothing: every window decodes to a timestamp and the end
+    // token, so transcripts come out empty.
+    bool mute = false;
 };
 
 // Creates `folder` if needed and writes every file. Throws WhisperError on failure.
