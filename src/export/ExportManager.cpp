@@ -1,5 +1,7 @@
 #include "export/ExportManager.h"
 
+#include "core/Text.h"
+
 #include "consolidation/ModelCatalogue.h"
 #include "core/Annotations.h"
 #include "core/AppPaths.h"
@@ -37,14 +39,6 @@ namespace lumenote {
 namespace {
 
 constexpr qsizetype kMaxNameLength = 60;
-
-QString trimSpacesAndTabs(const QString& s) {
-    qsizetype begin = 0, end = s.size();
-    auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    while (begin < end && blank(s[begin])) ++begin;
-    while (end > begin && blank(s[end - 1])) --end;
-    return s.mid(begin, end - begin);
-}
 
 // Drops the forbidden characters and control characters, collapses spaces and
 // cuts to 60 characters (whole characters, never half a surrogate pair or an

@@ -1,5 +1,7 @@
 #include "export/MarkdownExportManager.h"
 
+#include "core/Text.h"
+
 #include "consolidation/ModelCatalogue.h"
 #include "core/Error.h"
 #include "core/Lecture.h"
@@ -21,14 +23,6 @@
 namespace lumenote {
 
 namespace {
-
-QString trimSpacesAndTabs(const QString& s) {
-    qsizetype begin = 0, end = s.size();
-    auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    while (begin < end && blank(s[begin])) ++begin;
-    while (end > begin && blank(s[end - 1])) --end;
-    return s.mid(begin, end - begin);
-}
 
 long long wholeSeconds(double t) { return std::isfinite(t) && t > 0 ? static_cast<long long>(t) : 0; }
 

@@ -1,19 +1,13 @@
 #include "export/PassageGrouping.h"
 
+#include "core/Text.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
 namespace lumenote {
 
 namespace {
-
-QString trimSpacesAndTabs(const QString& s) {
-    qsizetype begin = 0, end = s.size();
-    auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    while (begin < end && blank(s[begin])) ++begin;
-    while (end > begin && blank(s[end - 1])) --end;
-    return s.mid(begin, end - begin);
-}
 
 bool endsSentence(const QStringList& pieces) {
     // The last non-whitespace character of the pieces joined by one space.
