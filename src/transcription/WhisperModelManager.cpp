@@ -193,11 +193,13 @@ QCoro::Task<std::vector<engine::TranscriptionResult>> WhisperModelManager::trans
         QString error;
         bool failed = false;
     };
+    engine::DecodingOptions options = transcriptionDecodingOptions();
+    if (decodingAdjuster_) decodingAdjuster_(options);
     const QFuture<Outcome> running =
-        QtConcurrent::run(&engineThreads_, [kit, path = audioPath.toStdString(), callback] {
+        QtConcurrent::run(&engineThreads_, [kit, path = audioPath.toStdString(), callback, options] {
             Outcome out;
             try {
-                out.results = kit->transcribe(path, transcriptionDecodingOptions(), callback);
+                out.results = kit->transcribe(path, options, callback);
             } catch (const std::exception& e) {
                 out.failed = true;
                 out.error = QString::fromUtf8(e.what());

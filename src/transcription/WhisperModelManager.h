@@ -140,6 +140,9 @@ public:
     // Creates engines (default: the real engine). Tests wrap it to count.
     using EngineFactory = std::function<std::shared_ptr<engine::WhisperEngine>(const engine::WhisperEngineConfig&)>;
     void setEngineFactory(EngineFactory factory);
+    // Adjusts the decoding options of every run after the application's own
+    // (benchmarks cap the tokens sampled per window).
+    void setDecodingOptionsAdjuster(std::function<void(engine::DecodingOptions&)> adjust) { decodingAdjuster_ = std::move(adjust); }
 
 signals:
     void selectedModelIDChanged();
@@ -174,6 +177,7 @@ private:
     bool isCheckingForUpdates_ = false;
     QMap<QString, UpdateStatus> updateStatuses_;
     EngineFactory engineFactory_;
+    std::function<void(engine::DecodingOptions&)> decodingAdjuster_;
     QMap<QString, QFuture<LoadOutcome>> pendingLoads_;  // a second request for a loading model joins it
     std::shared_ptr<std::atomic<bool>> downloadCancel_;
     QThreadPool downloadThreads_;
