@@ -2,7 +2,7 @@
 //
 //   make-test-model --out DIR [--shape mini|tiny|base|small|medium|large-v3-turbo]
 //                   [--dtype f32|f16|bf16] [--seed N] [--tokenizer json|vocab]
-//                   [--unlisted-timestamps]
+//                   [--unlisted-timestamps] [--mute]
 //
 // The weights are random, so transcripts are gibberish; the folder exercises loading, the
 // tokenizer (special tokens at unusual ids), decoding and timing end to end.
@@ -21,7 +21,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: make-test-model --out DIR [--shape mini|tiny|base|small|medium|large-v3-turbo]\n"
                  "                       [--dtype f32|f16|bf16] [--seed N] [--tokenizer json|vocab]\n"
-                 "                       [--unlisted-timestamps]\n");
+                 "                       [--unlisted-timestamps] [--mute]\n");
     return 2;
 }
 
@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
                 if (s == "json") spec.tokenizerFormat = testmodel::TokenizerFormat::tokenizerJson;
                 else if (s == "vocab") spec.tokenizerFormat = testmodel::TokenizerFormat::vocabAndMerges;
                 else throw WhisperError("unknown tokenizer format " + s);
+            } else if (a == "--mute") {
+                spec.mute = true;
             } else if (a == "--unlisted-timestamps") {
                 spec.listTimestampTokens = false;
             } else {

@@ -23,6 +23,8 @@
 namespace lumenote::test {
 
 inline const QString kTinyModel = QStringLiteral("openai_whisper-tiny");
+// A model that hears nothing (every transcript comes out empty).
+inline const QString kMuteModel = QStringLiteral("openai_whisper-base");
 inline const QString kNotes = QStringLiteral("## Entropy\n\n- Heat flows from hot to cold\n- Entropy grows");
 
 class PipelineTest : public ::testing::Test {

@@ -111,14 +111,31 @@ TEST_F(PipelineTest, CompleteRunWithNotesAndMarkdown) {
 
 TEST_F(PipelineTest, MissingModelFailsBeforeAnythingRuns) {
     const LecturePtr lecture = addLecture(lectureVideo);
-    lecture->setDesiredModelID(QStringLiteral("openai_whisper-base"));
+    lecture->setDesiredModelID(QStringLiteral("openai_whisper-small"));
     LectureController& c = controllerFor(lecture);
     await(c.beginProcessing());
-    EXPECT_EQ(c.pipelineError(), "Whisper Base model is not downloaded. Open ⚙ Settings and tap Download.");
-    EXPECT_EQ(messages(), QStringList{"No model on disk — open ⚙ Settings to download Whisper Base first."});
+    EXPECT_EQ(c.pipelineError(), "Whisper Small model is not downloaded. Open ⚙ Settings and tap Download.");
+    EXPECT_EQ(messages(), QStringList{"No model on disk — open ⚙ Settings to download Whisper Small first."});
     EXPECT_EQ(lecture->status(), LectureStatus::Failed);
     EXPECT_FALSE(lecture->transcriptData());
     EXPECT_FALSE(player.isMuted());
+}
+
+TEST_F(PipelineTest, EmptyTranscriptStillCapturesAndExportsButNeverConsolidates) {
+    Settings::shared().setConsolidationEnabled(true);
+    serveNotes();
+    const LecturePtr lecture = addLecture(lectureVideo);
+    lecture->setDesiredModelID(kMuteModel);
+    LectureController& c = controllerFor(lecture);
+    const QStringList statuses = runRecordingStatuses([&] { return c.beginProcessing(); });
+    EXPECT_EQ(statuses, (QStringList{"pending", "transcribing", "generating_page", "complete"}));
+    EXPECT_TRUE(messages().contains("Transcription returned no text — the video may contain no speech.")) << messages().join("\n").toStdString();
+    EXPECT_TRUE(state.transcriptSegments().isEmpty());
+    EXPECT_EQ(lecture->transcriptData(), QByteArray("[]"));
+    EXPECT_FALSE(state.screenshots().isEmpty());
+    EXPECT_TRUE(c.lastExportFolder());
+    EXPECT_EQ(anthropic->requestCount("/v1/messages"), 0);
+    EXPECT_FALSE(lecture->consolidatedData());
 }
 
 TEST_F(PipelineTest, FailedConsolidationOnlyDropsTheNotes) {
