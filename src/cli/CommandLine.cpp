@@ -122,7 +122,7 @@ QList<CommandSpec> buildCommands() {
               QStringLiteral("Store a setting"),
               QStringLiteral("'-' reads the value from standard input. Dictionaries are JSON objects, dates ISO 8601,\n"
                              "booleans true or false. claudeAPIKey is read from standard input only (never from the\n"
-                             "command line) and is never printed."),
+                             "command line) and is never printed. 'lumenote-cli settings get' lists every key with its value."),
               {},
               1, 2});
     c.append({QStringLiteral("settings unset"), QStringLiteral("<key>"), QStringLiteral("Remove a stored setting (back to its default)"), {}, {},
