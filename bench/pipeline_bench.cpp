@@ -26,6 +26,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 #include <cstdlib>
 
@@ -63,7 +64,14 @@ bool makeLecture(const QString& path) {
         const QString file = QStringLiteral("%1/slide%2.txt").arg(kCache).arg(i);
         QFile f(file);
         f.open(QIODevice::WriteOnly);
-        f.write(QStringLiteral("Slide %1: thermodynamics, part %2\n\n- point %3 about heat\n- point %4 about work").arg(i + 1).arg(i / 5 + 1).arg(i * 2).arg(i * 2 + 1).toUtf8());
+        static const char* topics[] = {"Entropy", "Enthalpy", "Carnot cycle", "Heat engines", "Refrigerators", "Free energy",
+                                       "Phase changes", "Ideal gases", "Kinetic theory", "Statistical weights"};
+        static const char* points[] = {"reversible paths", "heat reservoirs", "state functions", "work done by gas",
+                                       "efficiency limits", "equilibrium", "microstates", "temperature scales",
+                                       "latent heat", "pressure and volume", "isothermal expansion", "adiabatic walls"};
+        f.write(QStringLiteral("%1 (%2)\n\n- %3\n- %4\n- %5")
+                    .arg(topics[i % 10]).arg(i + 1).arg(points[i % 12]).arg(points[(i * 5 + 3) % 12]).arg(points[(i * 7 + 1) % 12])
+                    .toUtf8());
         f.close();
         filters << QStringLiteral("drawtext=textfile=%1:fontsize=40:fontcolor=black:x=80:y=80:enable='between(t,%2,%3)'")
                        .arg(file).arg(i * kSlideSeconds).arg((i + 1) * kSlideSeconds - 0.01);
@@ -129,15 +137,16 @@ int main(int argc, char** argv) {
     });
 
     bool done = false;
-    QTimer::singleShot(0, [&] {
+    // A named closure: the coroutine reads its captures long after it first suspends.
+    auto whole = [&]() -> QCoro::Task<> {
         clock.start();
-        [&]() -> QCoro::Task<> {
-            co_await controller.beginProcessing();
-            finished = clock.nsecsElapsed() / 1e9;
-            done = true;
-            app.quit();
-        }();
-    });
+        co_await controller.beginProcessing();
+        finished = clock.nsecsElapsed() / 1e9;
+        done = true;
+        app.quit();
+    };
+    std::optional<QCoro::Task<>> running;
+    QTimer::singleShot(0, [&] { running.emplace(whole()); });
     app.exec();
     if (!done || lecture->status() != LectureStatus::Complete) {
         std::fprintf(stderr, "run did not complete: %s\n", qPrintable(controller.pipelineErrorText()));

@@ -50,6 +50,23 @@ QCoro::Task<std::pair<std::optional<T>, QString>> offMainThread(Fn fn) {
     co_return co_await future;
 }
 
+// The notes of a run. Everything lives in its own frame (no lambda captures),
+// since a failed run leaves it to finish on its own after the run has ended.
+QCoro::Task<std::optional<QString>> consolidateForRun(ConsolidationService* consolidation, QPointer<ProcessingState> state,
+                                                      CancellationToken cancel, QList<TranscriptSegment> segments, QString title) {
+    try {
+        ConsolidationService::StatusCallback onStatus = [state](const QString& line) {
+            if (state) state->addMessage(line);
+        };
+        QCoro::Task<QString> notes = consolidation->consolidate(segments, title, std::move(onStatus), cancel);
+        QString text = co_await std::move(notes);
+        co_return text;
+    } catch (const std::exception& e) {
+        if (state && !cancel.isCancelled()) state->addMessage(QStringLiteral("Consolidation skipped: ") + describe(e));
+    }
+    co_return std::nullopt;
+}
+
 }  // namespace
 
 PipelineServices PipelineServices::shared() {
@@ -261,26 +278,12 @@ QCoro::Task<> LectureController::beginProcessing() {
         interval, 0.2);
 
     std::optional<QCoro::Task<std::optional<QString>>> notesTask;
-    ConsolidationService* consolidation = services_.consolidation;
-    auto consolidate = [consolidation, state, cancel](QList<TranscriptSegment> segments, QString title) -> QCoro::Task<std::optional<QString>> {
-        try {
-            ConsolidationService::StatusCallback onStatus = [state](const QString& line) {
-                if (state) state->addMessage(line);
-            };
-            QCoro::Task<QString> notes = consolidation->consolidate(segments, title, std::move(onStatus), cancel);
-            co_return co_await std::move(notes);
-        } catch (const std::exception& e) {
-            if (state && !cancel.isCancelled()) state->addMessage(QStringLiteral("Consolidation skipped: ") + describe(e));
-            co_return std::nullopt;
-        }
-    };
-
     try {
         const QList<TranscriptSegment> segments = co_await transcribeAndStore(video, model.id);
         if (!self) co_return;
         if (!segments.isEmpty() && lecture_->consolidationMode() != ConsolidationMode::Off) {
             setStatus(LectureStatus::Consolidating);
-            notesTask.emplace(consolidate(segments, lecture_->title()));
+            notesTask.emplace(consolidateForRun(services_.consolidation, state, cancel, segments, lecture_->title()));
         }
 
         QList<CapturedScreenshot> screenshots = co_await std::move(capture);
