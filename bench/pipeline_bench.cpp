@@ -129,8 +129,10 @@ int main(int argc, char** argv) {
     QObject::connect(&state, &ProcessingState::messageAdded, [&](const ProcessingMessage& m) {
         if (m.text.startsWith("Transcription done") || m.text.startsWith("Transcription returned no text")) transcribed = clock.nsecsElapsed() / 1e9;
     });
-    QObject::connect(&state, &ProcessingState::screenshotsChanged, [&] {
-        if (captured < 0) captured = clock.nsecsElapsed() / 1e9;
+    // Capture reports a fraction of exactly 1 when it is done (the export reuses
+    // the same progress value later, from 0 again).
+    QObject::connect(&state, &ProcessingState::screenshotProgressChanged, [&] {
+        if (state.screenshotProgress() == 1.0 && captured < 0) captured = clock.nsecsElapsed() / 1e9;
     });
     QObject::connect(&state, &ProcessingState::exportStatusChanged, [&] {
         if (exportStart < 0) exportStart = clock.nsecsElapsed() / 1e9;
