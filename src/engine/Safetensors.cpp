@@ -295,7 +295,7 @@ std::string buildHeader(const std::map<std::string, std::string>& metadata,
 
 }  // namespace
 
-std::vector<std::byte> SafetensorsWriter::serialize() const {
+std::string SafetensorsWriter::header(std::vector<uint64_t>& offsets, uint64_t& total) const {
     std::vector<std::string> names;
     std::vector<DType> dtypes;
     std::vector<std::vector<int64_t>> shapes;
@@ -306,9 +306,13 @@ std::vector<std::byte> SafetensorsWriter::serialize() const {
         shapes.push_back(e.shape);
         sizes.push_back(e.data.size());
     }
+    return buildHeader(metadata_, names, dtypes, shapes, sizes, offsets, total);
+}
+
+std::vector<std::byte> SafetensorsWriter::serialize() const {
     std::vector<uint64_t> offsets;
     uint64_t total = 0;
-    const std::string text = buildHeader(metadata_, names, dtypes, shapes, sizes, offsets, total);
+    const std::string text = header(offsets, total);
     std::vector<std::byte> out(8 + text.size() + size_t(total));
     const uint64_t len = text.size();
     std::memcpy(out.data(), &len, 8);
@@ -323,19 +327,9 @@ std::vector<std::byte> SafetensorsWriter::serialize() const {
 }
 
 void SafetensorsWriter::write(const std::string& path) const {
-    std::vector<std::string> names;
-    std::vector<DType> dtypes;
-    std::vector<std::vector<int64_t>> shapes;
-    std::vector<size_t> sizes;
-    for (const auto& e : entries_) {
-        names.push_back(e.name);
-        dtypes.push_back(e.dtype);
-        shapes.push_back(e.shape);
-        sizes.push_back(e.data.size());
-    }
     std::vector<uint64_t> offsets;
     uint64_t total = 0;
-    const std::string text = buildHeader(metadata_, names, dtypes, shapes, sizes, offsets, total);
+    const std::string text = header(offsets, total);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw WhisperError(path + ": cannot create file");
     const uint64_t len = text.size();

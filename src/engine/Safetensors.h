@@ -90,6 +90,8 @@ public:
     void write(const std::string& path) const;  // throws WhisperError on I/O failure
 
 private:
+    // The JSON header with the data offsets of every entry and the data's total size.
+    std::string header(std::vector<uint64_t>& offsets, uint64_t& total) const;
     struct Entry {
         std::string name;
         DType dtype;
