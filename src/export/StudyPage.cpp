@@ -345,15 +345,26 @@ QString shotGroupHTML(const QList<ExportEntry>& run, bool seekable, bool solo, b
         + QStringLiteral(" shot-row--") + QString::number(run.size()) + QStringLiteral("\">\n") + figures.join(kNewline) + QStringLiteral("\n      </div>");
 }
 
-QString inlineMarkdown(const QString& text) {
+namespace {
+// The inline emphasis the notes use, shared by rendering and stripping.
+struct InlinePatterns {
     using RE = QRegularExpression;
-    static const auto opts = RE::UseUnicodePropertiesOption;
-    static const RE strongEm(QStringLiteral("\\*\\*\\*(.+?)\\*\\*\\*"), opts);
-    static const RE strong(QStringLiteral("\\*\\*(.+?)\\*\\*"), opts);
-    static const RE strongUnderscore(QStringLiteral("__(.+?)__"), opts);
-    static const RE em(QStringLiteral("\\*(.+?)\\*"), opts);
-    static const RE emUnderscore(QStringLiteral("(?<![_\\w])_([^_]+)_(?![_\\w])"), opts);
-    static const RE code(QStringLiteral("`([^`]+)`"), opts);
+    static constexpr auto opts = RE::UseUnicodePropertiesOption;
+    const RE strongEm{QStringLiteral("\\*\\*\\*(.+?)\\*\\*\\*"), opts};
+    const RE strong{QStringLiteral("\\*\\*(.+?)\\*\\*"), opts};
+    const RE strongUnderscore{QStringLiteral("__(.+?)__"), opts};
+    const RE em{QStringLiteral("\\*(.+?)\\*"), opts};
+    const RE emUnderscore{QStringLiteral("(?<![_\\w])_([^_]+)_(?![_\\w])"), opts};
+    const RE code{QStringLiteral("`([^`]+)`"), opts};
+    static const InlinePatterns& get() {
+        static const InlinePatterns patterns;
+        return patterns;
+    }
+};
+}  // namespace
+
+QString inlineMarkdown(const QString& text) {
+    const auto& [strongEm, strong, strongUnderscore, em, emUnderscore, code] = InlinePatterns::get();
     QString html = escapeHTML(text);
     if (html.contains(QLatin1Char('*'))) {
         html.replace(strongEm, QStringLiteral("<strong><em>\\1</em></strong>"));
@@ -372,12 +383,7 @@ QString stripMarkdown(const QString& text) {
     static const RE numbered(QStringLiteral("(?m)^\\d+\\.\\s+"), opts);
     static const RE bullet(QStringLiteral("(?m)^[•\\-\\*]\\s+"), opts);
     static const RE heading(QStringLiteral("(?m)^#{1,6}\\s+"), opts);
-    static const RE strongEm(QStringLiteral("\\*\\*\\*(.+?)\\*\\*\\*"), opts);
-    static const RE strong(QStringLiteral("\\*\\*(.+?)\\*\\*"), opts);
-    static const RE strongUnderscore(QStringLiteral("__(.+?)__"), opts);
-    static const RE em(QStringLiteral("\\*(.+?)\\*"), opts);
-    static const RE emUnderscore(QStringLiteral("(?<![_\\w])_([^_]+)_(?![_\\w])"), opts);
-    static const RE code(QStringLiteral("`([^`]+)`"), opts);
+    const auto& [strongEm, strong, strongUnderscore, em, emUnderscore, code] = InlinePatterns::get();
     QString s = text;
     s.remove(numbered);
     s.remove(bullet);
