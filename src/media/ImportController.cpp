@@ -44,6 +44,13 @@ ImportOutcome ImportController::failed(const QString& message) {
     return ImportOutcome{ImportOutcome::Kind::Failed, nullptr, message};
 }
 
+bool ImportController::endDownload(bool succeeded, const QString& failure) {
+    busy_ = false;
+    if (!succeeded) errorMessage_ = failure.isEmpty() ? u"Download failed."_s : failure;
+    emit stateChanged();
+    return succeeded;
+}
+
 void ImportController::setUrlText(const QString& text) {
     urlText_ = text;
     isValidURL_ = isDownloadableURL(text);
@@ -123,13 +130,7 @@ QCoro::Task<ImportOutcome> ImportController::importURL() {
     const std::optional<QString> uploader = co_await std::move(uploaderQuery);
     if (!self) co_return ImportOutcome{};
 
-    busy_ = false;
-    if (!result) {
-        errorMessage_ = failure.isEmpty() ? u"Download failed."_s : failure;
-        emit stateChanged();
-        co_return failed(errorMessage_);
-    }
-    emit stateChanged();
+    if (!endDownload(result.has_value(), failure)) co_return failed(errorMessage_);
 
     // The same video reached through another address ends in the same file.
     if (LecturePtr existing = findByLocalFilePath(store_, result->path)) co_return co_await resolveDuplicate(existing);
@@ -176,14 +177,8 @@ QCoro::Task<ImportOutcome> ImportController::resolveDuplicate(LecturePtr existin
         failure = e.description();
     }
     if (!self) co_return ImportOutcome{};
-    busy_ = false;
-    if (!result) {
-        // The existing lecture stays as it was.
-        errorMessage_ = failure.isEmpty() ? u"Download failed."_s : failure;
-        emit stateChanged();
-        co_return failed(errorMessage_);
-    }
-    emit stateChanged();
+    // A failed download leaves the existing lecture as it was.
+    if (!endDownload(result.has_value(), failure)) co_return failed(errorMessage_);
     if (existing->isDeleted()) co_return failed(u"The lecture was removed from the library during the download."_s);
     existing->setLocalFilePath(result->path);
     if (handlers_.onReprocess) handlers_.onReprocess(existing);

@@ -122,6 +122,8 @@ private:
     QCoro::Task<ImportOutcome> resolveDuplicate(LecturePtr existing);
     void setDuplicate(LecturePtr lecture);
     static ImportOutcome failed(const QString& message);
+    // Clears the busy flag; a failure's text (or a generic one) becomes the error message.
+    bool endDownload(bool succeeded, const QString& failure);
 
     LibraryStore& store_;
     URLDownloadService& downloader_;
