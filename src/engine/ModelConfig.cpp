@@ -9,8 +9,6 @@
 
 namespace lumenote::engine {
 
-namespace {
-
 nlohmann::json readJsonFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw WhisperError(path + ": cannot open");
@@ -20,6 +18,8 @@ nlohmann::json readJsonFile(const std::string& path) {
         throw WhisperError(path + ": not valid JSON (" + e.what() + ")");
     }
 }
+
+namespace {
 
 int requireInt(const nlohmann::json& j, const char* key, const std::string& file, int lo, int hi) {
     const auto it = j.find(key);

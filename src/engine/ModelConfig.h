@@ -46,4 +46,7 @@ struct WhisperModelConfig {
     nlohmann::json toGenerationConfigJson() const;
 };
 
+// Reads one of the model folder's JSON files; a missing or malformed file is a WhisperError naming it.
+nlohmann::json readJsonFile(const std::string& path);
+
 }  // namespace lumenote::engine

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "engine/ModelConfig.h"
 #include "engine/WhisperError.h"
 
 namespace lumenote::engine {
@@ -222,16 +223,6 @@ std::vector<std::string> preTokenize(std::string_view text) {
     return out;
 }
 
-nlohmann::json readJson(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw WhisperError(path + ": cannot open");
-    try {
-        return nlohmann::json::parse(in);
-    } catch (const std::exception& e) {
-        throw WhisperError(path + ": not valid JSON (" + e.what() + ")");
-    }
-}
-
 std::vector<std::pair<std::string, int>> vocabFromJson(const nlohmann::json& j, const std::string& file) {
     if (!j.is_object()) throw WhisperError(file + ": the vocabulary is not a JSON object");
     std::vector<std::pair<std::string, int>> vocab;
@@ -266,7 +257,7 @@ WhisperTokenizer WhisperTokenizer::load(const std::string& folder, int modelVoca
 
     if (fs::exists(dir / "tokenizer.json")) {
         source = (dir / "tokenizer.json").string();
-        const nlohmann::json j = readJson(source);
+        const nlohmann::json j = readJsonFile(source);
         if (!j.is_object() || !j.contains("model") || !j["model"].is_object()) {
             throw WhisperError(source + ": no \"model\" object");
         }
@@ -298,7 +289,7 @@ WhisperTokenizer WhisperTokenizer::load(const std::string& folder, int modelVoca
         }
     } else if (fs::exists(dir / "vocab.json")) {
         source = (dir / "vocab.json").string();
-        vocab = vocabFromJson(readJson(source), source);
+        vocab = vocabFromJson(readJsonFile(source), source);
         const std::string mergesPath = (dir / "merges.txt").string();
         std::ifstream in(mergesPath, std::ios::binary);
         if (!in) throw WhisperError(mergesPath + ": cannot open (vocab.json needs merges.txt)");
@@ -316,7 +307,7 @@ WhisperTokenizer WhisperTokenizer::load(const std::string& folder, int modelVoca
         }
         const fs::path addedPath = dir / "added_tokens.json";
         if (fs::exists(addedPath)) {
-            for (const auto& [content, id] : vocabFromJson(readJson(addedPath.string()), addedPath.string())) {
+            for (const auto& [content, id] : vocabFromJson(readJsonFile(addedPath.string()), addedPath.string())) {
                 added.push_back({id, content, true});
             }
         }
