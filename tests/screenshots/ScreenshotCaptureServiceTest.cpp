@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMutex>
-#include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -52,17 +51,6 @@ const SlideSpec kReworded = slide(QStringLiteral("Entropy, Second Law"),
                                    QStringLiteral("Boltzmann counted microstates"), QStringLiteral("Gibbs mixing paradox again"),
                                    QStringLiteral("Shannon borrowed the formula")});
 const SlideSpec kSummary = slide(QStringLiteral("Summary"), {QStringLiteral("Questions?")}, true);
-
-QImage lowerThird(QImage frame) {
-    QPainter p(&frame);
-    p.fillRect(QRect(0, 290, 640, 56), QColor(16, 16, 16));
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(22);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(24, 326, QStringLiteral("Prof. Ada Lovelace, Analytical Engines"));
-    return frame;
-}
 
 struct CaptureRun {
     QList<CapturedScreenshot> shots;
@@ -141,7 +129,7 @@ TEST_F(CaptureTest, LectureDeckYieldsOneShotPerSlideAndScene) {
     ASSERT_TRUE(writeLectureVideo(video,
                                   {VideoPart::makeSlide(kIntro, 5), VideoPart::makeSlide(kEntropy, 4), VideoPart::makeSlide(kReworded, 3),
                                    VideoPart::makeFootage(cameraLikeSources(10)[0], 10), VideoPart::makeBlack(2),
-                                   VideoPart::makeSlide(kSummary, 10), VideoPart::makeImage(lowerThird(footage[0]), 6)},
+                                   VideoPart::makeSlide(kSummary, 10), VideoPart::makeImage(withLowerThirdCaption(footage[0]), 6)},
                                   options));
     const CaptureRun run = capture(video);
     ASSERT_FALSE(run.threw) << run.error.toStdString();

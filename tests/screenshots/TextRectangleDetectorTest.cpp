@@ -142,16 +142,8 @@ TEST(TextRectangleDetector, SlidesAndFootageAfterVideoCompression) {
 TEST(TextRectangleDetector, LowerThirdCaptionOverFootageIsNoSlide) {
     const QList<QImage> frames = greyFrames(cameraLikeSources()[1], kFrame, 3, true, 2);
     ASSERT_EQ(frames.size(), 3);
-    for (QImage frame : frames) {
-        QPainter p(&frame);
-        p.fillRect(QRect(0, 290, 640, 56), QColor(16, 16, 16));
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(22);
-        p.setFont(font);
-        p.setPen(Qt::white);
-        p.drawText(24, 326, QStringLiteral("Prof. Ada Lovelace, Analytical Engines"));
-        p.end();
-        const QList<TextRectangle> rects = TextRectangleDetector::detect(frame);
+    for (const QImage& frame : frames) {
+        const QList<TextRectangle> rects = TextRectangleDetector::detect(withLowerThirdCaption(frame));
         SCOPED_TRACE(describe(rects));
         EXPECT_TRUE(TextRectangleDetector::showsText(rects));
         EXPECT_FALSE(TextRectangleDetector::isTextSlide(rects));

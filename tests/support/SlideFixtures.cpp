@@ -13,6 +13,17 @@
 
 namespace lumenote::test {
 
+QImage withLowerThirdCaption(QImage frame) {
+    QPainter p(&frame);
+    p.fillRect(QRect(0, 290, 640, 56), QColor(16, 16, 16));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(22);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(24, 326, QStringLiteral("Prof. Ada Lovelace, Analytical Engines"));
+    return frame;
+}
+
 QImage renderSlide(const SlideSpec& slide, QSize size) {
     QImage img(size, QImage::Format_RGB32);
     const QColor background = slide.dark ? QColor(22, 38, 84) : QColor(250, 249, 244);

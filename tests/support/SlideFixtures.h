@@ -24,6 +24,9 @@ struct SlideSpec {
 // A slide at the given size: a title near the top and the bullets below it.
 QImage renderSlide(const SlideSpec& slide, QSize size = QSize(1920, 1080));
 
+// A 640 x 360 frame with a presenter's name caption in its lower third.
+QImage withLowerThirdCaption(QImage frame);
+
 // One stretch of a generated lecture video.
 struct VideoPart {
     enum class Kind { Slide, Footage, Black };
