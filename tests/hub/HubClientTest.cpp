@@ -154,8 +154,12 @@ TEST_F(HubClientTest, InterruptedDownloadLeavesNoSnapshotAndResumes) {
 
     const Snapshot s = download(client);
     EXPECT_EQ(readAll(s.folder + "/model.safetensors"), files["model.safetensors"]);
-    EXPECT_EQ(hub.rangesRequested("model.safetensors"),
-              (QList<QByteArray>{"", "bytes=" + QByteArray::number(partial) + "-"}));
+    // The resume asks for the rest only. (Qt may quietly resend the reset
+    // request once on a fresh connection, so whole-file requests can precede it.)
+    const QList<QByteArray> ranges = hub.rangesRequested("model.safetensors");
+    ASSERT_GE(ranges.size(), 2);
+    EXPECT_EQ(ranges.last(), "bytes=" + QByteArray::number(partial) + "-");
+    EXPECT_EQ(ranges.count(""), ranges.size() - 1);
     EXPECT_FALSE(QFile::exists(partialModel()));
 }
 

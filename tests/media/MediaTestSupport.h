@@ -115,20 +115,18 @@ public:
     QString root() const { return dir_.path(); }
     QString bin() const { return dir_.path() + "/bin"; }
     QString path(const QString& name) const { return bin() + "/" + name; }
-    // Where fake yt-dlp scripts record their arguments, one per line.
+    // Where fake yt-dlp scripts record their arguments, one per line. The
+    // uploader query runs beside the download, so it records into a file of its own.
     QString argsFile() const { return dir_.path() + "/args.txt"; }
-    QStringList recordedArgs() const {
-        QFile f(argsFile());
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        QStringList args = QString::fromUtf8(f.readAll()).split('\n');
-        if (!args.isEmpty() && args.last().isEmpty()) args.removeLast();
-        return args;
-    }
+    QString queryArgsFile() const { return dir_.path() + "/query-args.txt"; }
+    QStringList recordedArgs() const { return readArgs(argsFile()); }
+    QStringList recordedQueryArgs() const { return readArgs(queryArgsFile()); }
     // A yt-dlp that records its arguments, knows its output folder as $dir and
     // then runs `body`.
     bool writeYtDlp(const QString& body) const {
-        return writeExecutableScript(path("yt-dlp"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + argsFile() +
-                                                         "'\nout=\"$2\"\ndir=\"${out%/*}\"\n" + body + "\n");
+        return writeExecutableScript(path("yt-dlp"), "#!/bin/sh\nrecord='" + argsFile() + "'\n[ \"$1\" = --skip-download ] && record='" +
+                                                         queryArgsFile() + "'\nprintf '%s\\n' \"$@\" > \"$record\"\nout=\"$2\"\ndir=\"${out%/*}\"\n" +
+                                                         body + "\n");
     }
     bool writeFFmpeg(const QString& version) const {
         return writeExecutableScript(path("ffmpeg"), "#!/bin/sh\necho 'ffmpeg version " + version +
@@ -136,6 +134,14 @@ public:
     }
 
 private:
+    static QStringList readArgs(const QString& file) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        QStringList args = QString::fromUtf8(f.readAll()).split('\n');
+        if (!args.isEmpty() && args.last().isEmpty()) args.removeLast();
+        return args;
+    }
+
     QTemporaryDir dir_;
 };
 

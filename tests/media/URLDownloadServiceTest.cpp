@@ -208,7 +208,7 @@ TEST_F(DownloadTest, RefusesBadAddressesAMissingToolAndAToolThatWillNotStart) {
 TEST_F(DownloadTest, UploaderNameQuery) {
     ASSERT_TRUE(tools.writeYtDlp("echo '  Prof. Ada Lovelace  '"));
     EXPECT_EQ(await(service->fetchUploaderName(kUrl)), "Prof. Ada Lovelace");
-    EXPECT_EQ(tools.recordedArgs(), (QStringList{"--skip-download", "--print", "%(channel,uploader)s", "--no-playlist", kUrl}));
+    EXPECT_EQ(tools.recordedQueryArgs(), (QStringList{"--skip-download", "--print", "%(channel,uploader)s", "--no-playlist", kUrl}));
     EXPECT_TRUE(log.contains("[yt-dlp metadata] channel/uploader: Prof. Ada Lovelace"));
 
     ASSERT_TRUE(tools.writeYtDlp("echo NA"));
