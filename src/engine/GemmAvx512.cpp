@@ -108,6 +108,38 @@ inline __m512 geluPs(__m512 x) {
                                                            _mm512_and_si512(signBit, _mm512_castps_si512(z))));
     return _mm512_mul_ps(_mm512_mul_ps(_mm512_set1_ps(0.5f), x), _mm512_add_ps(_mm512_set1_ps(1.0f), erf));
 }
+
+// Writes one row of up to 32 results: alpha * sum + bias (+ beta * the old row), then GELU when asked.
+struct RowWriter {
+    __m512 va, vb, bias0, bias1;
+    __mmask16 m0, m1;
+    bool accumulate, gelu;
+
+    RowWriter(float alpha, float beta, int cols, const float* bias, bool withGelu)
+        : va(_mm512_set1_ps(alpha)), vb(_mm512_set1_ps(beta)), accumulate(beta != 0.0f), gelu(withGelu) {
+        const int c0 = cols < 16 ? cols : 16;
+        const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
+        m0 = __mmask16((1u << c0) - 1u);
+        m1 = __mmask16((1u << c1) - 1u);
+        bias0 = bias ? _mm512_maskz_loadu_ps(m0, bias) : _mm512_setzero_ps();
+        bias1 = bias ? _mm512_maskz_loadu_ps(m1, bias + 16) : _mm512_setzero_ps();
+    }
+
+    void store(float* row, __m512 sum0, __m512 sum1) const {
+        __m512 r0 = _mm512_fmadd_ps(sum0, va, bias0);
+        __m512 r1 = _mm512_fmadd_ps(sum1, va, bias1);
+        if (accumulate) {
+            r0 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m0, row), vb, r0);
+            r1 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m1, row + 16), vb, r1);
+        }
+        if (gelu) {
+            r0 = geluPs(r0);
+            r1 = geluPs(r1);
+        }
+        _mm512_mask_storeu_ps(row, m0, r0);
+        _mm512_mask_storeu_ps(row + 16, m1, r1);
+    }
+};
 }  // namespace
 
 void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, int ldc, float alpha, float beta,
@@ -127,55 +159,19 @@ void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, in
         ap += MR;
         bp += bpStride;
     }
-    const __m512 va = _mm512_set1_ps(alpha);
-    const __m512 vb = _mm512_set1_ps(beta);
-    const int c0 = cols < 16 ? cols : 16;
-    const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
-    const __mmask16 m0 = __mmask16((1u << c0) - 1u), m1 = __mmask16((1u << c1) - 1u);
-    const __m512 bias0 = bias ? _mm512_maskz_loadu_ps(m0, bias) : _mm512_setzero_ps();
-    const __m512 bias1 = bias ? _mm512_maskz_loadu_ps(m1, bias + 16) : _mm512_setzero_ps();
+    const RowWriter out(alpha, beta, cols, bias, gelu);
 #pragma GCC unroll 14
     for (int i = 0; i < MR; ++i) {
         if (i >= rows) break;
-        float* row = c + size_t(i) * size_t(ldc);
-        __m512 r0 = _mm512_fmadd_ps(acc[i][0], va, bias0);
-        __m512 r1 = _mm512_fmadd_ps(acc[i][1], va, bias1);
-        if (beta != 0.0f) {
-            r0 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m0, row), vb, r0);
-            r1 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m1, row + 16), vb, r1);
-        }
-        if (gelu) {
-            r0 = geluPs(r0);
-            r1 = geluPs(r1);
-        }
-        _mm512_mask_storeu_ps(row, m0, r0);
-        _mm512_mask_storeu_ps(row + 16, m1, r1);
+        out.store(c + size_t(i) * size_t(ldc), acc[i][0], acc[i][1]);
     }
 }
 
 void epilogue(const float* t, float* c, int ldc, float alpha, float beta, int rows, int cols, const float* bias,
               bool gelu) {
-    const int c0 = cols < 16 ? cols : 16;
-    const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
-    const __mmask16 m0 = __mmask16((1u << c0) - 1u), m1 = __mmask16((1u << c1) - 1u);
-    const __m512 va = _mm512_set1_ps(alpha), vb = _mm512_set1_ps(beta);
-    const __m512 bias0 = bias ? _mm512_maskz_loadu_ps(m0, bias) : _mm512_setzero_ps();
-    const __m512 bias1 = bias ? _mm512_maskz_loadu_ps(m1, bias + 16) : _mm512_setzero_ps();
-    for (int i = 0; i < rows; ++i) {
-        float* row = c + size_t(i) * size_t(ldc);
-        __m512 r0 = _mm512_fmadd_ps(_mm512_loadu_ps(t + i * 32), va, bias0);
-        __m512 r1 = _mm512_fmadd_ps(_mm512_loadu_ps(t + i * 32 + 16), va, bias1);
-        if (beta != 0.0f) {
-            r0 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m0, row), vb, r0);
-            r1 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m1, row + 16), vb, r1);
-        }
-        if (gelu) {
-            r0 = geluPs(r0);
-            r1 = geluPs(r1);
-        }
-        _mm512_mask_storeu_ps(row, m0, r0);
-        _mm512_mask_storeu_ps(row + 16, m1, r1);
-    }
+    const RowWriter out(alpha, beta, cols, bias, gelu);
+    for (int i = 0; i < rows; ++i)
+        out.store(c + size_t(i) * size_t(ldc), _mm512_loadu_ps(t + i * 32), _mm512_loadu_ps(t + i * 32 + 16));
 }
 
 }  // namespace lumenote::engine::gemm::avx512
