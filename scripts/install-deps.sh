@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   # Qt 6: core, widgets, network, concurrent, multimedia, translations
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  qt6-multimedia-dev gstreamer1.0-libav gstreamer1.0-plugins-good
+  qt6-multimedia-dev gstreamer1.0-libav gstreamer1.0-plugins-good qt6-svg-dev
   libgl-dev
   # coroutines and the secret store
   qcoro-qt6-dev qtkeychain-qt6-dev
