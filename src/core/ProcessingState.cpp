@@ -52,7 +52,13 @@ void ProcessingState::addMessage(const QString& text) {
     emit messagesChanged();
 }
 
+void ProcessingState::showLecture(const QUuid& lectureID) {
+    reset();
+    lectureID_ = lectureID;
+}
+
 void ProcessingState::reset() {
+    ++generation_;
     messages_.clear();
     emit messagesChanged();
     setTranscriptSegments({});

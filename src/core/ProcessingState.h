@@ -87,6 +87,14 @@ public:
     void setNotesHighlights(const QList<TextHighlight>& v);
     void setPlayerTime(double v);
 
+    // The lecture whose products the state holds (null before the first
+    // load); showing another one empties the state first.
+    const QUuid& lectureID() const { return lectureID_; }
+    void showLecture(const QUuid& lectureID);
+    // Counts the resets: work that started before the latest reset (a load
+    // of an earlier selection) must not write its results any more.
+    quint64 generation() const { return generation_; }
+
     // Appends a message stamped now.
     void addMessage(const QString& text);
     // Empties the log, transcript, screenshots and annotations; zeroes progress
@@ -132,6 +140,8 @@ private:
     QList<MarginNote> notesMarginNotes_;
     QList<TextHighlight> notesHighlights_;
     double playerTime_ = 0;
+    QUuid lectureID_;
+    quint64 generation_ = 0;
 };
 
 }  // namespace lumenote

@@ -19,6 +19,7 @@
 #include "transcription/WhisperModelManager.h"
 
 #include <QCoroFuture>
+#include <QFile>
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -156,11 +157,12 @@ std::optional<QString> LectureController::folderName() const {
 
 QString LectureController::videoPath() const { return lecture_->localFilePath().value_or(QString()); }
 
-void LectureController::storeNotes(const QString& notes) {
+void LectureController::storeNotes(const QString& notes, const std::optional<QString>& modelID) {
     const QByteArray bytes = notes.toUtf8();
     lecture_->setConsolidatedData(bytes);
     writeFileAtomically(consolidatedSideFilePath(lecture_->id()), bytes);  // a side-file failure is not the run's
-    lecture_->setConsolidatedWithModelID(ConsolidationService::currentModelID());
+    // Without a model name (Ollama with none chosen) the earlier name stays.
+    if (modelID) lecture_->setConsolidatedWithModelID(*modelID);
 }
 
 void LectureController::storeScreenshotTimes(const QList<CapturedScreenshot>& screenshots) {
@@ -246,7 +248,7 @@ QCoro::Task<> LectureController::beginProcessing() {
     const ModelChoice model = chooseModel();
     setPipelineError(std::nullopt);
     lastScrubTime_ = -999;
-    state_->reset();
+    state_->showLecture(lecture_->id());
     if (!model.present) {
         setPipelineError(modelMissingError(model.displayName));
         state_->addMessage(QStringLiteral("No model on disk — open ⚙ Settings to download Whisper %1 first.").arg(model.displayName));
@@ -268,6 +270,7 @@ QCoro::Task<> LectureController::beginProcessing() {
 
     const double interval = Settings::shared().screenshotMaxInterval();
     // Both stages start now and run side by side.
+    const CancellationToken captureCancel;
     QCoro::Task<QList<CapturedScreenshot>> capture = services_.screenshots->captureScreenshots(
         video, 20,
         [state](const QString& text, double fraction) {
@@ -275,17 +278,23 @@ QCoro::Task<> LectureController::beginProcessing() {
             state->setScreenshotProgress(fraction);
             if (fraction == 1.0) state->addMessage(text);
         },
-        interval, 0.2);
+        interval, 0.2, captureCancel);
+    bool captureAwaited = false;
 
     std::optional<QCoro::Task<std::optional<QString>>> notesTask;
+    // The model that writes the notes, named when the consolidation starts.
+    std::optional<QString> notesModelID;
+    std::optional<QString> failure;
     try {
         const QList<TranscriptSegment> segments = co_await transcribeAndStore(video, model.id);
         if (!self) co_return;
         if (!segments.isEmpty() && lecture_->consolidationMode() != ConsolidationMode::Off) {
+            notesModelID = ConsolidationService::currentModelID();
             setStatus(LectureStatus::Consolidating);
             notesTask.emplace(consolidateForRun(services_.consolidation, state, cancel, segments, lecture_->title()));
         }
 
+        captureAwaited = true;
         QList<CapturedScreenshot> screenshots = co_await std::move(capture);
         if (!self) co_return;
         state_->setIsParallelCapturing(false);
@@ -303,7 +312,7 @@ QCoro::Task<> LectureController::beginProcessing() {
             notes = co_await std::move(*notesTask);
             notesTask.reset();
             if (!self) co_return;
-            if (notes) storeNotes(*notes);
+            if (notes) storeNotes(*notes, notesModelID);
         }
 
         setStatus(LectureStatus::GeneratingPage);
@@ -313,12 +322,29 @@ QCoro::Task<> LectureController::beginProcessing() {
         lecture_->setDesiredModelID(model.id);
         setStatus(LectureStatus::Complete);
     } catch (const std::exception& e) {
+        failure = describe(e);
+    }
+    if (failure) {
+        // A failed run stops every stage it started and waits for them, so
+        // that nothing reports after the error line.
         cancel.cancel();
+        captureCancel.cancel();
+        if (!captureAwaited) {
+            try {
+                co_await std::move(capture);
+            } catch (const std::exception&) {
+                // The run has already failed; the capture's own failure adds nothing.
+            }
+        }
+        if (notesTask) {
+            co_await std::move(*notesTask);
+            notesTask.reset();
+        }
         if (!self) co_return;
         state_->setIsParallelCapturing(false);
         player_.unmute();
         state_->setLiveText(QString());
-        fail(describe(e));
+        fail(*failure);
     }
     if (self) endTask();
 }
@@ -375,11 +401,15 @@ QCoro::Task<QList<CapturedScreenshot>> LectureController::loadStoredScreenshots(
     co_return loaded.value_or(QList<CapturedScreenshot>{});
 }
 
+bool LectureController::stateShowsThisLecture() const {
+    return state_->lectureID().isNull() || state_->lectureID() == lecture_->id();
+}
+
 QCoro::Task<QList<CapturedScreenshot>> LectureController::shownOrStoredScreenshots() {
-    if (!state_->screenshots().isEmpty()) co_return state_->screenshots();
+    if (stateShowsThisLecture() && !state_->screenshots().isEmpty()) co_return state_->screenshots();
     QPointer<LectureController> self(this);
     const QList<CapturedScreenshot> loaded = co_await loadStoredScreenshots();
-    if (self && !loaded.isEmpty()) state_->setScreenshots(loaded);
+    if (self && !loaded.isEmpty() && stateShowsThisLecture()) state_->setScreenshots(loaded);
     co_return loaded;
 }
 
@@ -393,9 +423,10 @@ QCoro::Task<> LectureController::saveScreenshots(QList<CapturedScreenshot> scree
 }
 
 QList<TranscriptSegment> LectureController::segmentsForExport() {
-    if (!state_->transcriptSegments().isEmpty()) return state_->transcriptSegments();
+    const bool ours = stateShowsThisLecture();
+    if (ours && !state_->transcriptSegments().isEmpty()) return state_->transcriptSegments();
     const QList<TranscriptSegment> segments = storedTranscript(*lecture_).value_or(Transcript{});
-    state_->setTranscriptSegments(segments);
+    if (ours) state_->setTranscriptSegments(segments);
     return segments;
 }
 
@@ -432,6 +463,8 @@ QCoro::Task<> LectureController::reExport() { return reExportWithNotes(storedNot
 QCoro::Task<> LectureController::removeConsolidatedNotes() {
     lecture_->setConsolidatedData(std::nullopt);
     lecture_->setConsolidatedWithModelID(std::nullopt);
+    // Every reader falls back to the side file, so it goes too.
+    QFile::remove(consolidatedSideFilePath(lecture_->id()));
     return reExportWithNotes(std::nullopt);
 }
 
@@ -463,6 +496,7 @@ QCoro::Task<> LectureController::runConsolidationNow() {
     beginTask();
     consolidationCancel_ = CancellationToken();
     QPointer<ProcessingState> state = state_;
+    const std::optional<QString> modelID = ConsolidationService::currentModelID();
     try {
         ConsolidationService::StatusCallback onStatus = [state](const QString& line) {
             if (state) state->addMessage(line);
@@ -470,7 +504,7 @@ QCoro::Task<> LectureController::runConsolidationNow() {
         QCoro::Task<QString> consolidating = services_.consolidation->consolidate(segments, lecture_->title(), std::move(onStatus), consolidationCancel_);
         const QString notes = co_await std::move(consolidating);
         if (!self) co_return;
-        storeNotes(notes);
+        storeNotes(notes, modelID);
         setStatus(LectureStatus::GeneratingPage);
         co_await exportWith(segments, screenshots, notes);
         if (!self) co_return;
@@ -486,7 +520,8 @@ QCoro::Task<> LectureController::runConsolidationNow() {
 }
 
 QCoro::Task<> LectureController::captureCurrentFrame() {
-    if (!lecture_->localFilePath()) co_return;
+    // The frame joins the screenshots shown, which must be this lecture's.
+    if (!lecture_->localFilePath() || !stateShowsThisLecture()) co_return;
     QPointer<LectureController> self(this);
     const double t = player_.currentTime();
     isCapturingFrame_ = true;
@@ -555,7 +590,7 @@ QCoro::Task<> LectureController::redownloadSource() {
 QCoro::Task<std::optional<QString>> LectureController::exportMarkdown() {
     QPointer<LectureController> self(this);
     const QList<TranscriptSegment> segments = storedTranscript(*lecture_).value_or(Transcript{});
-    QList<CapturedScreenshot> screenshots = state_->screenshots();
+    QList<CapturedScreenshot> screenshots = stateShowsThisLecture() ? state_->screenshots() : QList<CapturedScreenshot>{};
     if (screenshots.isEmpty()) {
         screenshots = co_await loadStoredScreenshots();
         if (!self) co_return std::nullopt;

@@ -133,10 +133,13 @@ private:
     // Transcription with the run's callbacks, storing the transcript.
     QCoro::Task<QList<TranscriptSegment>> transcribeAndStore(QString videoPath, QString modelID);
     QCoro::Task<QString> exportWith(QList<TranscriptSegment> segments, QList<CapturedScreenshot> screenshots, std::optional<QString> notes);
-    void storeNotes(const QString& notes);
+    void storeNotes(const QString& notes, const std::optional<QString>& modelID);
     void storeScreenshotTimes(const QList<CapturedScreenshot>& screenshots);
     QList<TranscriptSegment> segmentsForExport();
     QCoro::Task<QList<CapturedScreenshot>> loadStoredScreenshots();
+    // Whether the processing state holds this lecture's products (a state
+    // that never showed a lecture counts as this one's).
+    bool stateShowsThisLecture() const;
     // The screenshots shown, else the stored ones (then shown).
     QCoro::Task<QList<CapturedScreenshot>> shownOrStoredScreenshots();
     // Saves them as the lecture's screenshot files off the main thread; throws Error.

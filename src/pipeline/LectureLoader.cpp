@@ -22,9 +22,15 @@ struct Decoded {
 };
 }  // namespace
 
-QCoro::Task<> loadLectureIntoState(ProcessingState& stateRef, LecturePtr lecture, ScreenshotCaptureService& screenshots) {
+QCoro::Task<> loadLectureIntoState(ProcessingState& state, LecturePtr lecture, ScreenshotCaptureService& screenshots) {
+    ScreenshotCaptureService* shots = &screenshots;
+    return loadLectureIntoState(state, std::move(lecture), [shots](const QUuid& id) { return shots->loadScreenshots(id); });
+}
+
+QCoro::Task<> loadLectureIntoState(ProcessingState& stateRef, LecturePtr lecture, ScreenshotLoader loadScreenshots) {
     QPointer<ProcessingState> state(&stateRef);
-    state->reset();
+    state->showLecture(lecture ? lecture->id() : QUuid());
+    const quint64 generation = state->generation();
     if (!lecture) co_return;
     // The store is read here on the main thread; decoding and file reads happen on a worker.
     const std::optional<QByteArray> transcript = transcriptBytes(*lecture);
@@ -32,12 +38,11 @@ QCoro::Task<> loadLectureIntoState(ProcessingState& stateRef, LecturePtr lecture
                                     highlights = lecture->highlightsData(), notesInline = lecture->notesInlineNotesData(),
                                     notesMargin = lecture->notesMarginNotesData(), notesHighlights = lecture->notesHighlightsData();
     const QUuid id = lecture->id();
-    ScreenshotCaptureService* shots = &screenshots;
     QFuture<Decoded> decoding = QtConcurrent::run([=] {
         Decoded out;
         if (transcript) out.transcript = decodeTranscript(*transcript).value_or(Transcript{});
         try {
-            out.screenshots = shots->loadScreenshots(id);
+            out.screenshots = loadScreenshots(id);
         } catch (const std::exception&) {
             // An unreadable folder shows as no screenshots.
         }
@@ -50,7 +55,8 @@ QCoro::Task<> loadLectureIntoState(ProcessingState& stateRef, LecturePtr lecture
         return out;
     });
     const Decoded d = co_await decoding;
-    if (!state) co_return;
+    // Another lecture was selected (or the state was reset) meanwhile.
+    if (!state || state->generation() != generation) co_return;
     if (!d.transcript.isEmpty()) {
         state->setTranscriptSegments(d.transcript);
         state->addMessage(QStringLiteral("Transcript loaded — %1 segments.").arg(d.transcript.size()));

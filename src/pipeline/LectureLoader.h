@@ -4,15 +4,27 @@
 // selection changes: transcript, screenshots and the six annotation lists,
 // decoded off the main thread.
 
+#include "core/CapturedScreenshot.h"
 #include "core/Lecture.h"
 
 #include <QCoroTask>
+#include <QList>
+#include <QUuid>
+
+#include <functional>
 
 namespace lumenote {
 
 class ProcessingState;
 class ScreenshotCaptureService;
 
+// Reads a lecture's screenshot files; called off the main thread, may throw.
+using ScreenshotLoader = std::function<QList<CapturedScreenshot>(const QUuid& lectureID)>;
+
+// Empties the state and makes it show `lecture` (none: nothing selected). A
+// load that is overtaken by a later selection, or by anything else that
+// resets the state, finishes without touching it.
+QCoro::Task<> loadLectureIntoState(ProcessingState& state, LecturePtr lecture, ScreenshotLoader loadScreenshots);
 QCoro::Task<> loadLectureIntoState(ProcessingState& state, LecturePtr lecture, ScreenshotCaptureService& screenshots);
 
 }  // namespace lumenote

@@ -52,7 +52,8 @@ DurationProbe readDuration(const QString& path) {
 // Phase 1. The generator decodes on its own thread and hands frames over
 // through a short queue; this thread runs the frame tests and the decisions.
 QList<double> ScreenshotCaptureService::scanVideo(const QString& path, double duration, ScanParameters parameters,
-                                                  const std::function<void(int sampled, int total)>& progress) {
+                                                  const std::function<void(int sampled, int total)>& progress,
+                                                  const CancellationToken& cancel) {
     const QList<double> times = scanSampleTimes(duration);
     struct Item {
         double t;
@@ -78,7 +79,7 @@ QList<double> ScreenshotCaptureService::scanVideo(const QString& path, double du
             changed.wait(lock, [&] { return queue.size() < kQueueLimit; });
             queue.push_back({t, std::move(frame)});
             changed.notify_all();
-            return true;
+            return !cancel.isCancelled();
         });
         std::lock_guard lock(mutex);
         closed = true;
@@ -217,7 +218,11 @@ QCoro::Task<QString> ScreenshotCaptureService::ensurePlayableFile(QString source
 
 QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreenshots(QString videoPath, quint8 pixelThreshold,
                                                                                     StatusCallback onStatus, double minimumSpacing,
-                                                                                    double sceneSensitivity) {
+                                                                                    double sceneSensitivity, CancellationToken cancel) {
+    // After a cancel nothing more is reported.
+    if (onStatus) onStatus = [inner = std::move(onStatus), cancel](const QString& text, double fraction) {
+        if (!cancel.isCancelled()) inner(text, fraction);
+    };
     auto report = [onStatus](const QString& text, double fraction) {
         if (onStatus) onStatus(text, fraction);
     };
@@ -228,6 +233,10 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
 
     QFuture<DurationProbe> probing = QtConcurrent::run(&scanPool_, [prepared] { return readDuration(prepared); });
     const DurationProbe probed = co_await probing;
+    if (cancel.isCancelled()) {
+        removeTemporaryCopy(videoPath, prepared);
+        co_return QList<CapturedScreenshot>{};
+    }
     if (!probed.seconds) {
         removeTemporaryCopy(videoPath, prepared);
         throw DomainError(QString::fromLatin1(kErrorDomain), 2,
@@ -253,14 +262,14 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
                 if (latch) fn();
             }, Qt::QueuedConnection);
         };
-        scanPool_.start([prepared, duration, parameters, onMain, onStatus, selected, latch] {
+        scanPool_.start([prepared, duration, parameters, onMain, onStatus, selected, latch, cancel] {
             const QList<double> times = scanVideo(prepared, duration, parameters, [&](int sampled, int total) {
                 const double p = double(sampled) / total;
                 const QString text = QStringLiteral("Scanning\u2026 %1%").arg(int(p * 100));
                 onMain([onStatus, text, p] {
                     if (onStatus) onStatus(text, 0.6 * p);
                 });
-            });
+            }, cancel);
             onMain([selected, times, latch] {
                 *selected = times;
                 latch->arrive();
@@ -270,6 +279,10 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
     auto scanning = scanLatch->wait();
     co_await std::move(scanning);
     const QList<double> times = *selected;
+    if (cancel.isCancelled()) {
+        removeTemporaryCopy(videoPath, prepared);
+        co_return QList<CapturedScreenshot>{};
+    }
 
     const int n = int(times.size());
     report(capturingStatus(n), 0.6);
@@ -285,8 +298,8 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
     for (int i = 0; i < n; ++i) {
         const double t = times[i];
         QPointer<CaptureRunLatch> latch(captureLatch.get());
-        capturePool_.start([latch, onStatus, results, prepared, i, t, duration, n] {
-            CaptureResult r = captureOne(prepared, i, t, duration);
+        capturePool_.start([latch, onStatus, results, prepared, i, t, duration, n, cancel] {
+            CaptureResult r = cancel.isCancelled() ? CaptureResult{i, FrameOutcome::DecodeFailed, {}} : captureOne(prepared, i, t, duration);
             QMetaObject::invokeMethod(latch.data(), [latch, onStatus, results, r, n] {
                 if (!latch) return;
                 results->push_back(r);
@@ -298,6 +311,10 @@ QCoro::Task<QList<CapturedScreenshot>> ScreenshotCaptureService::captureScreensh
     }
     auto capturing = captureLatch->wait();
     co_await std::move(capturing);
+    if (cancel.isCancelled()) {
+        removeTemporaryCopy(videoPath, prepared);
+        co_return QList<CapturedScreenshot>{};
+    }
     std::sort(results->begin(), results->end(), [](const CaptureResult& a, const CaptureResult& b) { return a.index < b.index; });
 
     QList<CapturedScreenshot> kept;

@@ -10,6 +10,7 @@
 // captures at once); the coroutines are awaited on the main thread and status
 // callbacks arrive there.
 
+#include "core/CancellationToken.h"
 #include "core/CapturedScreenshot.h"
 #include "screenshots/H264Transcoder.h"
 #include "screenshots/SceneScanner.h"
@@ -43,9 +44,12 @@ public:
 
     // The screenshots of a video in time order, possibly none. Throws only when
     // the video's duration cannot be read (DomainError with code 2); every other
-    // problem gives fewer screenshots and a log line saying why.
+    // problem gives fewer screenshots and a log line saying why. Cancelling
+    // stops the scan and the captures early: no report follows the cancel and
+    // the result is empty.
     QCoro::Task<QList<CapturedScreenshot>> captureScreenshots(QString videoPath, quint8 pixelThreshold, StatusCallback onStatus,
-                                                              double minimumSpacing, double sceneSensitivity);
+                                                              double minimumSpacing, double sceneSensitivity,
+                                                              CancellationToken cancel = {});
 
     // Writes "<index>_<time>.jpg" files into the lecture's folder (created when
     // missing) and returns their paths in list order. Throws DomainError code 1
@@ -72,7 +76,8 @@ public:
     // The scan alone, on the calling thread: the selected times of a video of
     // the given duration (the capture runs it on a worker).
     static QList<double> scanVideo(const QString& path, double duration, ScanParameters parameters,
-                                   const std::function<void(int sampled, int total)>& progress = {});
+                                   const std::function<void(int sampled, int total)>& progress = {},
+                                   const CancellationToken& cancel = {});
 
     // Codec preparation (see H264Transcoder).
     QCoro::Task<QString> transcodeToH264IfNeeded(QString source, std::function<void(const QString&)> onProgress);

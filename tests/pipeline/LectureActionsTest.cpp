@@ -66,6 +66,12 @@ TEST_F(PipelineTest, ActionsOnAProcessedLecture) {
     EXPECT_FALSE(lecture->consolidatedWithModelID());
     EXPECT_EQ(lecture->status(), LectureStatus::Complete);
     EXPECT_FALSE(pageOf(c).contains("Heat flows from hot to cold"));
+    // Removed notes stay removed: no side file brings them back on the next export or alert.
+    EXPECT_FALSE(consolidatedBytes(*lecture));
+    await(c.reExport());
+    EXPECT_FALSE(pageOf(c).contains("Heat flows from hot to cold"));
+    c.setConsolidationMode(ConsolidationMode::Off);
+    EXPECT_FALSE(c.showConsolidationStripAlert());
 
     // A manual frame joins the screenshots in time order.
     player.setCurrentTime(5.0);

@@ -169,6 +169,57 @@ TEST_F(PipelineTest, FailedExportFailsTheRunAndKeepsWhatWasStored) {
     EXPECT_FALSE(player.isMuted());
 }
 
+TEST_F(PipelineTest, FailedTranscriptionStopsTheCaptureBeforeTheRunEnds) {
+    // No audio track: transcription fails at once while the capture has two minutes of video to scan.
+    const QString silent = dir + QStringLiteral("/silent.mp4");
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=5", "-t", "120", "-an", "-c:v", "libx264", "-preset", "ultrafast",
+                        "-pix_fmt", "yuv420p", silent}));
+    const LecturePtr lecture = addLecture(silent);
+    LectureController& c = controllerFor(lecture);
+    await(c.beginProcessing());
+    ASSERT_EQ(lecture->status(), LectureStatus::Failed);
+    EXPECT_TRUE(messages().last().startsWith("Error: "));
+    EXPECT_FALSE(state.isParallelCapturing());
+
+    QSignalSpy progress(&state, &ProcessingState::screenshotProgressChanged);
+    QSignalSpy added(&state, &ProcessingState::messageAdded);
+    spinUntil([&] { return progress.count() > 0 || added.count() > 0; }, 2500);
+    EXPECT_EQ(progress.count(), 0);
+    EXPECT_EQ(added.count(), 0);
+    EXPECT_TRUE(messages().last().startsWith("Error: "));
+}
+
+TEST_F(PipelineTest, OllamaNotesWithoutAModelNameKeepTheEarlierName) {
+    TestHttpServer ollama;
+    Settings& s = Settings::shared();
+    s.setConsolidationEnabled(true);
+    s.setConsolidationProvider(ConsolidationProvider::Ollama);
+    s.setConsolidationOllamaEndpoint(ollama.urlString());
+    s.setConsolidationOllamaModel(QStringLiteral("llama3.2"));
+    // The model setting is cleared while the notes stream in.
+    ollama.route("POST", "/api/chat", [&](const HttpRequest&) {
+        s.setConsolidationOllamaModel(QString());
+        HttpResponse r(200);
+        r.header("Content-Type", "application/x-ndjson");
+        r.pieces(R"({"message":{"role":"assistant","content":"## Entropy"},"done":false})"
+                 "\n"
+                 R"({"message":{"role":"assistant","content":""},"done":true})"
+                 "\n",
+                 30, 2);
+        return r;
+    });
+    const LecturePtr lecture = addLecture(lectureVideo);
+    lecture->setConsolidatedWithModelID(QStringLiteral("claude/claude-sonnet-4-5"));
+    LectureController& c = controllerFor(lecture);
+    await(c.beginProcessing());
+    ASSERT_EQ(lecture->status(), LectureStatus::Complete) << messages().join("\n").toStdString();
+    EXPECT_EQ(lecture->consolidatedData(), QByteArray("## Entropy"));
+    // The name is the model that wrote the notes, taken when the consolidation started.
+    EXPECT_EQ(lecture->consolidatedWithModelID(), "ollama/llama3.2");
+    s.remove(QLatin1String(settings_keys::consolidationOllamaModel));
+    s.remove(QLatin1String(settings_keys::consolidationOllamaEndpoint));
+}
+
 TEST_F(PipelineTest, PlayerFollowsTranscriptionInThreeSecondSteps) {
     const LecturePtr lecture = addLecture(lectureVideo);
     LectureController& c = controllerFor(lecture);
