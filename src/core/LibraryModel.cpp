@@ -202,8 +202,16 @@ void LibraryModel::deleteUnprocessed() {
 }
 
 QCoro::Task<> LibraryModel::reconcileExports() {
-    QHash<QString, LecturePtr> byName;
-    for (const LecturePtr& l : store_.lectures()) byName.insert(exports_.lectureDirName(*l), l);
+    // Exports name their lecture; older ones are matched by folder name,
+    // earliest-added lecture first when several share it.
+    QHash<QUuid, LecturePtr> byID;
+    QHash<QString, QList<LecturePtr>> byName;
+    std::vector<LecturePtr> lectures = store_.lectures();
+    std::stable_sort(lectures.begin(), lectures.end(), [](const LecturePtr& a, const LecturePtr& b) { return a->dateAdded() < b->dateAdded(); });
+    for (const LecturePtr& l : lectures) {
+        byID.insert(l->id(), l);
+        byName[exports_.lectureDirName(*l)].append(l);
+    }
 
     ExportFolderOperations* exports = &exports_;
     // Named before awaiting: GCC 12 mishandles temporaries inside a co_await expression.
@@ -212,7 +220,16 @@ QCoro::Task<> LibraryModel::reconcileExports() {
 
     QSet<QUuid> found;
     for (const DiskExportEntry& entry : entries) {
-        const LecturePtr l = byName.value(entry.lectureDirName);
+        LecturePtr l;
+        if (entry.lectureID) {
+            l = byID.value(*entry.lectureID);
+        } else {
+            for (const LecturePtr& candidate : byName.value(entry.lectureDirName))
+                if (!found.contains(candidate->id())) {
+                    l = candidate;
+                    break;
+                }
+        }
         if (!l || l->isDeleted()) continue;
         found.insert(l->id());
         if (l->status() == LectureStatus::Missing) {
@@ -240,14 +257,14 @@ QCoro::Task<> LibraryModel::reconcileExports() {
         }
     }
 
-    for (auto it = byName.begin(); it != byName.end(); ++it) {
-        const LecturePtr& l = it.value();
+    for (const LecturePtr& l : lectures) {
         if (l->isDeleted() || l->status() != LectureStatus::Complete || found.contains(l->id())) continue;
+        const QString name = exports_.lectureDirName(*l);
         const auto path = l->localFilePath();
         if (!path || path->isEmpty() || !QFileInfo::exists(*path)) {
-            logLine(QStringLiteral("[Reconcile] Export not yet synced for '%1' — keeping .complete").arg(it.key()));
+            logLine(QStringLiteral("[Reconcile] Export not yet synced for '%1' — keeping .complete").arg(name));
         } else {
-            logLine(QStringLiteral("[Reconcile] Export missing for '%1' → missing").arg(it.key()));
+            logLine(QStringLiteral("[Reconcile] Export missing for '%1' → missing").arg(name));
             l->setStatus(LectureStatus::Missing);
         }
     }

@@ -25,6 +25,9 @@ class LibraryStore;
 struct DiskExportEntry {
     QString lectureDirName;
     std::optional<QString> folderName;
+    // The lecture the export was written for; none for exports written
+    // before folders were stamped.
+    std::optional<QUuid> lectureID;
     bool operator==(const DiskExportEntry&) const = default;
 };
 
@@ -32,7 +35,9 @@ struct DiskExportEntry {
 class ExportFolderOperations {
 public:
     virtual ~ExportFolderOperations() = default;
-    // The name of a lecture's export folder ("yyyy-MM-dd" and the cleaned title).
+    // The name of a lecture's export folder ("yyyy-MM-dd" and the cleaned
+    // title), which lectures of the same date and title share; only exports
+    // without a lecture stamp are matched by it.
     virtual QString lectureDirName(const Lecture& lecture) const = 0;
     virtual void deleteExport(const Lecture& lecture, const std::optional<QString>& folderName) = 0;
     virtual void moveExport(const Lecture& lecture, const std::optional<QString>& fromFolder, const std::optional<QString>& toFolder) = 0;

@@ -9,6 +9,7 @@
 #include "core/LectureFiles.h"
 #include "core/Log.h"
 #include "core/Settings.h"
+#include "core/Uuid.h"
 #include "export/AudioExport.h"
 #include "export/MarkdownExportManager.h"
 #include "export/PassageGrouping.h"
@@ -24,12 +25,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextBoundaryFinder>
 #include <QTimer>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -183,10 +186,47 @@ QString ExportManager::exportRoot() const {
     return AppPaths::exportRoot();
 }
 
+std::optional<QUuid> ExportManager::lectureStamp(const QString& folder) {
+    const std::optional<QByteArray> bytes = readFileBytes(folder + QLatin1Char('/') + QLatin1String(kLectureStampFileName));
+    if (!bytes) return std::nullopt;
+    const QUuid id = QUuid::fromString(QString::fromUtf8(bytes->trimmed()));
+    if (id.isNull()) return std::nullopt;
+    return id;
+}
+
+bool ExportManager::stampLectureFolder(const QString& folder, const QUuid& lectureID) {
+    if (lectureStamp(folder) == lectureID) return true;
+    return writeFileAtomically(folder + QLatin1Char('/') + QLatin1String(kLectureStampFileName), uuidText(lectureID).toUtf8());
+}
+
 QString ExportManager::lectureFolderPath(const Lecture& lecture, const std::optional<QString>& folderName) const {
-    QString path = exportRoot();
-    if (const auto dir = folderDirName(folderName)) path += QLatin1Char('/') + *dir;
-    return path + QLatin1Char('/') + lectureDirName(lecture);
+    QString parent = exportRoot();
+    if (const auto dir = folderDirName(folderName)) parent += QLatin1Char('/') + *dir;
+    const QString base = lectureDirName(lecture);
+    auto candidate = [&](int n) { return parent + QLatin1Char('/') + (n == 1 ? base : base + QStringLiteral(" (%1)").arg(n)); };
+    // The numbered names in use, then the first that is this lecture's, or
+    // unclaimed, or free.
+    QList<int> used;
+    const QRegularExpression numbered(QStringLiteral("^ \\((\\d+)\\)$"));
+    for (const QString& name : visibleEntries(parent, QDir::Dirs)) {
+        if (name == base) {
+            used.append(1);
+        } else if (name.startsWith(base)) {
+            const QRegularExpressionMatch m = numbered.match(name.mid(base.size()));
+            if (m.hasMatch() && m.captured(1).toInt() >= 2) used.append(m.captured(1).toInt());
+        }
+    }
+    std::sort(used.begin(), used.end());
+    std::optional<int> unclaimed;
+    for (int n : used) {
+        const std::optional<QUuid> owner = lectureStamp(candidate(n));
+        if (owner == lecture.id()) return candidate(n);
+        if (!owner && !unclaimed) unclaimed = n;
+    }
+    if (unclaimed) return candidate(*unclaimed);
+    int n = 1;
+    while (used.contains(n)) ++n;
+    return candidate(n);
 }
 
 std::optional<QString> ExportManager::existingLectureFolder(const Lecture& lecture, const std::optional<QString>& folderName) const {
@@ -213,6 +253,7 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     const QString folder = lectureFolderPath(*lecture, folderName);
     const QString imagesDir = folder + QStringLiteral("/images");
     ensureDirectory(imagesDir);
+    stampLectureFolder(folder, lecture->id());
 
     // 2. Audio, text-slide classification and images side by side.
     const QString audioPath = folder + QLatin1Char('/') + QLatin1String(kAudioFileName);
@@ -341,11 +382,12 @@ QList<DiskExportEntry> ExportManager::scanExportRoot() const {
     for (const QString& name : visibleEntries(root, QDir::Dirs)) {
         const QString dir = root + QLatin1Char('/') + name;
         if (QFileInfo::exists(dir + QStringLiteral("/index.html"))) {
-            entries.append({name, std::nullopt});
+            entries.append({name, std::nullopt, lectureStamp(dir)});
             continue;
         }
         for (const QString& inner : visibleEntries(dir, QDir::Dirs)) {
-            if (QFileInfo::exists(dir + QLatin1Char('/') + inner + QStringLiteral("/index.html"))) entries.append({inner, name});
+            const QString lectureDir = dir + QLatin1Char('/') + inner;
+            if (QFileInfo::exists(lectureDir + QStringLiteral("/index.html"))) entries.append({inner, name, lectureStamp(lectureDir)});
         }
     }
     logLine(QStringLiteral("[ExportManager] scanExportRoot: found %1 export(s)").arg(entries.size()));

@@ -67,7 +67,16 @@ public:
 
     // The chosen export folder when it exists, else the default one.
     QString exportRoot() const;
+    // The lecture's own export folder under the library folder's directory:
+    // its dir name, or that name with " (2)", " (3)"... when a lecture of the
+    // same date and title holds it. Every export stamps its folder with the
+    // lecture id; an unstamped folder (written before stamping) is taken by
+    // the first lecture that asks for it.
     QString lectureFolderPath(const Lecture& lecture, const std::optional<QString>& folderName) const;
+    // The stamp file inside an export folder and its content.
+    static constexpr const char* kLectureStampFileName = ".lumenote-lecture";
+    static std::optional<QUuid> lectureStamp(const QString& folder);
+    static bool stampLectureFolder(const QString& folder, const QUuid& lectureID);
     // The lecture's export folder when it exists on disk.
     std::optional<QString> existingLectureFolder(const Lecture& lecture, const std::optional<QString>& folderName) const;
 

@@ -56,6 +56,7 @@ protected:
     QString makeExport(const Lecture& l, const std::optional<QString>& folder = std::nullopt) {
         const QString path = ExportManager::shared().lectureFolderPath(l, folder);
         QDir().mkpath(path);
+        ExportManager::stampLectureFolder(path, l.id());
         QFile f(path + "/index.html");
         f.open(QIODevice::WriteOnly);
         f.write("<html></html>");
@@ -186,6 +187,34 @@ TEST_F(LibraryModelTest, ReconcileMarksMissingRestoresAndCreatesFolders) {
     QDir().rename(ExportManager::shared().lectureFolderPath(*onDisk, QString("Thermo")), ExportManager::shared().lectureFolderPath(*onDisk, std::nullopt));
     await(model->reconcileExports());
     EXPECT_FALSE(onDisk->folderID());
+}
+
+// Two lectures of the same date and title: each has its own export folder and each is checked.
+TEST_F(LibraryModelTest, TwinLecturesKeepTheirOwnExports) {
+    const auto first = add("Thermodynamics", LectureStatus::Complete, videoFile("first.mp4"));
+    const auto second = add("Thermodynamics", LectureStatus::Complete, videoFile("second.mp4"));
+    second->setDateAdded(first->dateAdded());
+    const QString firstExport = makeExport(*first);
+    const QString secondExport = makeExport(*second);
+    ASSERT_NE(firstExport, secondExport);
+    EXPECT_EQ(ExportManager::shared().lectureFolderPath(*first, std::nullopt), firstExport);
+    EXPECT_EQ(QFileInfo(secondExport).fileName(), ExportManager::lectureDirName(*second) + " (2)");
+
+    for (const LecturePtr& gone : {first, second}) {
+        const LecturePtr kept = gone == first ? second : first;
+        QDir(ExportManager::shared().lectureFolderPath(*gone, std::nullopt)).removeRecursively();
+        await(model->reconcileExports());
+        EXPECT_EQ(gone->status(), LectureStatus::Missing);
+        EXPECT_EQ(kept->status(), LectureStatus::Complete);
+        makeExport(*gone);
+        await(model->reconcileExports());
+        EXPECT_EQ(gone->status(), LectureStatus::Complete);
+    }
+    // An export written before folders were stamped still belongs to its lecture.
+    QFile::remove(firstExport + "/" + ExportManager::kLectureStampFileName);
+    await(model->reconcileExports());
+    EXPECT_EQ(first->status(), LectureStatus::Complete);
+    EXPECT_EQ(ExportManager::shared().lectureFolderPath(*first, std::nullopt), firstExport);
 }
 
 TEST_F(LibraryModelTest, ABurstOfExportChangesGivesOneReconcile) {
