@@ -172,6 +172,10 @@ int main(int argc, char** argv) {
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::printf("query_ms: %.2f\n", median(ms));
+    const std::pair<const char*, std::pair<size_t, size_t>> kinds[] = {
+        {"word", {0, 40}}, {"phrase", {40, 70}}, {"prefix", {70, 90}}, {"two_words", {90, 100}}};
+    for (const auto& [name, range] : kinds)
+        std::printf("query_%s_ms: %.2f\n", name, median(std::vector<double>(ms.begin() + long(range.first), ms.begin() + long(range.second))));
     std::printf("query_p90_ms: %.2f\n", percentile(ms, 0.9));
     std::printf("query_hits_mean: %.1f\n", double(hits) / double(queries.size()));
 

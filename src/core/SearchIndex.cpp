@@ -576,6 +576,9 @@ std::unique_ptr<SearchIndex> SearchIndex::open(const QString& path) {
     if (sqlite3_open_v2(file.constData(), &impl->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         throw Error(QStringLiteral("Cannot open the search index in \"%1\": %2").arg(path, QString::fromUtf8(sqlite3_errmsg(impl->db))));
     sqlite3_busy_timeout(impl->db, 5000);
+    // A hit's passage is read from the middle of a stored transcript; mapped
+    // pages make reaching it (through the blob's overflow chain) cheap.
+    sqlite3_exec(impl->db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
     impl->api = fts5Api(impl->db);
     if (!impl->api) throw Error(QStringLiteral("Cannot open the search index: this SQLite has no full-text search (FTS5)"));
     void* userData = nullptr;
@@ -689,8 +692,12 @@ QList<SearchHit> SearchIndex::search(const QString& text, const Options& options
         low = *lkey << kDocBits;
         high = low + kMaxDocs;
     }
-    Sql match(d->db, "SELECT rowid, lumenote_hits(search_fts) FROM search_fts WHERE search_fts MATCH ?1 AND rowid BETWEEN ?2 AND ?3 ORDER BY rank");
-    match.bind(1, query.expression().toUtf8()).bind(2, low).bind(3, high);
+    // Ranking needs every matching document; the match positions only the
+    // best ones, which are read one by one.
+    const QByteArray expression = query.expression().toUtf8();
+    Sql ranked(d->db, "SELECT rowid FROM search_fts WHERE search_fts MATCH ?1 AND rowid BETWEEN ?2 AND ?3 ORDER BY rank");
+    ranked.bind(1, expression).bind(2, low).bind(3, high);
+    Sql positions(d->db, "SELECT lumenote_hits(search_fts) FROM search_fts WHERE search_fts MATCH ?1 AND rowid = ?2");
 
     struct LectureHits {
         QByteArray id;
@@ -703,8 +710,8 @@ QList<SearchHit> SearchIndex::search(const QString& text, const Options& options
     Sql blobRow(d->db, "SELECT rowid FROM lecture_blobs WHERE lecture_id = ? AND field = 'transcriptData'");
     simdjson::dom::parser parser;
 
-    while (match.row()) {
-        const qint64 docid = match.integer(0);
+    while (ranked.row()) {
+        const qint64 docid = ranked.integer(0);
         const qint64 lkey = docid >> kDocBits;
         auto it = byKey.find(lkey);
         if (it == byKey.end()) {
@@ -717,7 +724,9 @@ QList<SearchHit> SearchIndex::search(const QString& text, const Options& options
         LectureHits& entry = lectures[it->second];
         const auto lectureID = parseUuid(QString::fromUtf8(entry.id));
         if (!lectureID) continue;
-        const std::vector<Instance> instances = decodeInstances(match.bytes(1));
+        positions.reset().bind(1, expression).bind(2, docid);
+        if (!positions.row()) continue;
+        const std::vector<Instance> instances = decodeInstances(positions.bytes(0));
 
         if ((docid & kMaxDocs) != 0) {
             docRow.reset().bind(1, docid);
