@@ -53,6 +53,16 @@ QList<CommandSpec> buildCommands() {
               {},
               1, 1});
 
+    c.append({QStringLiteral("search"), QStringLiteral("<query>..."), QStringLiteral("Find words and phrases in every lecture"),
+              QStringLiteral("Searches the transcripts, the study notes, your notes, margin notes and highlights. All words\n"
+                             "must occur; \"quoted words\" must occur as a phrase; word* matches every word that begins so.\n"
+                             "Letter case and accents do not matter. Each hit shows the lecture, the time and the passage with\n"
+                             "the match between ** marks, and a link that opens the study page at that moment.\n"
+                             "\n"
+                             "Exit status: 0 when something was found, 1 when nothing was, 2 for usage errors."),
+              {{QStringLiteral("lecture"), QStringLiteral("LECTURE"), QStringLiteral("Search this lecture only")},
+               {QStringLiteral("json"), {}, QStringLiteral("Print a JSON array of hits instead")}},
+              1, -1});
     c.append({QStringLiteral("library list"), {}, QStringLiteral("List the lectures"),
               QStringLiteral("One line per lecture: short id, status, duration, folder and title."),
               {{QStringLiteral("json"), {}, QStringLiteral("Print a JSON array instead")}},

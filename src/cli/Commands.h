@@ -6,6 +6,8 @@
 #include <QCoroTask>
 #include <QString>
 
+#include <optional>
+
 namespace lumenote::cli {
 
 class Console;
@@ -27,6 +29,7 @@ QCoro::Task<int> runModels(Session& session);
 QCoro::Task<int> runTools(Session& session);
 QCoro::Task<int> runCache(Session& session);
 QCoro::Task<int> runSettings(Session& session);
+QCoro::Task<int> runSearch(Session& session);
 
 // Downloads a Whisper model into the Hugging Face cache with a progress bar;
 // returns whether it succeeded, else why not in *why.
@@ -36,6 +39,8 @@ QCoro::Task<bool> downloadModel(Console& console, QString id, QString* why);
 // else the error on standard error. Returns the exit status.
 int reportRun(Session& session, const LectureController& controller);
 QString studyPagePath(const QString& exportFolder);
+// The study page's address, opening at `time` (whole seconds) when given.
+QString studyPageLink(const QString& exportFolder, std::optional<double> time);
 
 // "1:02:03" or "2:03".
 QString durationText(double seconds);

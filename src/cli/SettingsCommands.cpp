@@ -136,6 +136,8 @@ const QList<SettingKey>& keys() {
             [&s](const QString& v) { s.setMarkdownExportObsidianSyntax(parseBool(QLatin1String(k::markdownExportObsidianSyntax), v)); });
         add(k::markdownExportDirectoryBookmark, QStringLiteral("folder"), [&s] { return optionalText(s.markdownExportDirectoryBookmark()); },
             [&s](const QString& v) { s.setMarkdownExportDirectoryBookmark(parseFolder(QLatin1String(k::markdownExportDirectoryBookmark), v)); });
+        add(k::exportSubtitles, QStringLiteral("boolean"), [&s] { return boolText(s.exportSubtitles()); },
+            [&s](const QString& v) { s.setExportSubtitles(parseBool(QLatin1String(k::exportSubtitles), v)); });
         add(k::ytDlpLastUpdateCheck, QStringLiteral("date"), [&s] { return dateText(s.ytDlpLastUpdateCheck()); },
             [&s](const QString& v) { s.setYtDlpLastUpdateCheck(parseDate(QLatin1String(k::ytDlpLastUpdateCheck), v)); });
         text(k::ytDlpLastKnownVersion, [&s] { return optionalText(s.ytDlpLastKnownVersion()); }, [&s](const QString& v) { s.setYtDlpLastKnownVersion(v.trimmed()); });

@@ -166,6 +166,8 @@ std::optional<QString> Settings::exportRootBookmark() const { return optionalStr
 void Settings::setExportRootBookmark(const std::optional<QString>& path) { setOptionalString(k::exportRootBookmark, path); }
 bool Settings::markdownExportEnabled() const { return rawValue(QLatin1String(k::markdownExportEnabled)).toBool(); }
 void Settings::setMarkdownExportEnabled(bool enabled) { setRawValue(QLatin1String(k::markdownExportEnabled), enabled); }
+bool Settings::exportSubtitles() const { return rawValue(QLatin1String(k::exportSubtitles)).toBool(); }
+void Settings::setExportSubtitles(bool enabled) { setRawValue(QLatin1String(k::exportSubtitles), enabled); }
 bool Settings::markdownExportObsidianSyntax() const { return rawValue(QLatin1String(k::markdownExportObsidianSyntax)).toBool(); }
 void Settings::setMarkdownExportObsidianSyntax(bool enabled) { setRawValue(QLatin1String(k::markdownExportObsidianSyntax), enabled); }
 std::optional<QString> Settings::markdownExportDirectoryBookmark() const { return optionalString(k::markdownExportDirectoryBookmark); }

@@ -32,6 +32,7 @@ inline constexpr auto exportRootBookmark = "exportRootBookmark";
 inline constexpr auto markdownExportEnabled = "markdownExportEnabled";
 inline constexpr auto markdownExportObsidianSyntax = "markdownExportObsidianSyntax";
 inline constexpr auto markdownExportDirectoryBookmark = "markdownExportDirectoryBookmark";
+inline constexpr auto exportSubtitles = "exportSubtitles";
 inline constexpr auto ytDlpLastUpdateCheck = "ytDlpLastUpdateCheck";
 inline constexpr auto ytDlpLastKnownVersion = "ytDlpLastKnownVersion";
 inline constexpr auto ffmpegLastUpdateCheck = "ffmpegLastUpdateCheck";
@@ -95,6 +96,9 @@ public:
     void setMarkdownExportObsidianSyntax(bool enabled);
     std::optional<QString> markdownExportDirectoryBookmark() const;
     void setMarkdownExportDirectoryBookmark(const std::optional<QString>& path);
+    // Subtitles (SRT, WebVTT) and a plain-text transcript beside every study page.
+    bool exportSubtitles() const;
+    void setExportSubtitles(bool enabled);
 
     // External tools
     std::optional<QDateTime> ytDlpLastUpdateCheck() const;

@@ -14,6 +14,7 @@
 #include "export/MarkdownExportManager.h"
 #include "export/PassageGrouping.h"
 #include "export/StudyPage.h"
+#include "export/Subtitles.h"
 
 #include <QCoroFuture>
 #include <QDBusConnection>
@@ -353,6 +354,22 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     });
     const QString pageError = co_await writing;
     if (!pageError.isEmpty()) throw Error(QStringLiteral("Could not write index.html: ") + pageError);
+
+    // Subtitles and the plain-text transcript, when asked for.
+    if (Settings::shared().exportSubtitles()) {
+        report(0.9, QStringLiteral("Writing subtitles…"));
+        QFuture<QString> subtitles = QtConcurrent::run([segments, folder]() -> QString {
+            for (const SubtitleFormat format : {SubtitleFormat::Srt, SubtitleFormat::Vtt, SubtitleFormat::Text}) {
+                QString error;
+                const QString name = subtitleFileName(format);
+                if (!writeFileAtomically(folder + QLatin1Char('/') + name, subtitleText(format, segments).toUtf8(), &error))
+                    return name + QStringLiteral(": ") + error;
+            }
+            return {};
+        });
+        const QString subtitlesError = co_await subtitles;
+        if (!subtitlesError.isEmpty()) logLine(QStringLiteral("[ExportManager] Subtitles export failed: ") + subtitlesError);
+    }
 
     // 6. Markdown.
     if (writeMarkdown) {

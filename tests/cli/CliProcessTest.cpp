@@ -3,6 +3,8 @@
 // model hub and Anthropic, and a home folder of its own per test.
 
 #include "FakeModelHub.h"
+#include "core/LibraryStore.h"
+#include "core/TranscriptModel.h"
 #include "FixtureTools.h"
 #include "QtTestHelpers.h"
 #include "TestEnvironment.h"
@@ -17,6 +19,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -362,6 +365,43 @@ TEST_F(CliTest, ProcessesALectureEndToEndAndManagesTheLibrary) {
     EXPECT_EQ(r.code, 0) << r;
     EXPECT_TRUE(r.messages().contains("Audio extracted — transcribing with Whisper Small…")) << r;
 
+    // Search: a word of the transcript leads to its moment in the page.
+    QString word;
+    double wordStart = 0;
+    {
+        QString error;
+        const auto store = LibraryStore::open(cli->home() + "/.local/share/io.corvana.Lumenote/library.sqlite", &error);
+        ASSERT_TRUE(store) << error.toStdString();
+        const auto segments = decodeTranscript(*store->lectures().front()->transcriptData());
+        ASSERT_TRUE(segments && !segments->isEmpty());
+        for (const TranscriptSegment& s : *segments)
+            for (const WordTimestamp& w : s.words)
+                if (word.isEmpty() && w.word.trimmed().size() >= 4 && w.word.trimmed().front().isLetter()) {
+                    word = w.word.trimmed().remove(QRegularExpression("\\W+$"));
+                    wordStart = w.start;
+                }
+    }
+    ASSERT_FALSE(word.isEmpty());
+    r = cli->run({"search", word.toUpper(), "--json"});
+    ASSERT_EQ(r.code, 0) << r;
+    const QJsonArray hits = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_FALSE(hits.isEmpty()) << r;
+    const QJsonObject hit = hits.first().toObject();
+    EXPECT_EQ(hit["title"].toString(), "The Water Cycle");
+    EXPECT_DOUBLE_EQ(hit["time"].toDouble(), wordStart) << r;
+    const QJsonArray mark = hit["marks"].toArray().first().toArray();
+    EXPECT_EQ(hit["snippet"].toString().mid(mark[0].toInt(), mark[1].toInt()).toLower(), word.toLower()) << r;
+    const QUrl link(hit["link"].toString());
+    EXPECT_EQ(link.toLocalFile(), folder + "/index.html");
+    EXPECT_EQ(link.fragment(), QString("t=%1").arg(qint64(wordStart)));
+    r = cli->run({"search", word});
+    EXPECT_EQ(r.lines().value(0), "The Water Cycle (" + id.left(8) + ")") << r;
+    EXPECT_TRUE(r.out.contains("**")) << r;
+    r = cli->run({"search", "\"" + word + " zzzunheard\""});
+    EXPECT_EQ(r.code, 1) << r;
+    EXPECT_EQ(r.last(), "Nothing found for \"" + word + " zzzunheard\".");
+    expectOneErrorLine(cli->run({"search", "--", "*"}), 2, "no words");
+
     // Folders: the export moves with the lecture.
     r = cli->run({"library", "move", "The Water Cycle", "--unfiled"});
     EXPECT_EQ(r.code, 0) << r;
@@ -392,6 +432,7 @@ TEST_F(CliTest, ProcessesALectureEndToEndAndManagesTheLibrary) {
     EXPECT_EQ(r.last(), "Deleted 'The Water Cycle' (" + id.left(8) + ").");
     EXPECT_FALSE(QFile::exists(unfiled));
     EXPECT_EQ(cli->run({"library", "list"}).last(), "The library is empty. Add a lecture with 'lumenote-cli process <video>'.");
+    EXPECT_EQ(cli->run({"search", word}).code, 1) << "a deleted lecture leaves the index";
 }
 
 TEST_F(CliTest, ShowsProgressBarsOnATerminal) {
