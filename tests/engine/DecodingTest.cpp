@@ -54,13 +54,6 @@ TEST_F(Decoding, TemperaturesAreComputedInHalfPrecision) {
     EXPECT_EQ(fallbackTemperatures(o), (std::vector<float>{0.5f, 0.75f, 1.0f}));
 }
 
-TEST_F(Decoding, CompressionRatioIsHighForLoopingTokens) {
-    EXPECT_GT(compressionRatio(std::vector<int>(60, 1234)), 2.4f);
-    std::vector<int> varied;
-    for (int i = 0; i < 60; ++i) varied.push_back(i * 37 % 280);
-    EXPECT_LT(compressionRatio(varied), 2.4f);
-}
-
 TEST_F(Decoding, UnlikelyFirstTokenIsRetriedAtEveryHigherTemperature) {
     DecodingOptions options;
     options.withoutTimestamps = true;
@@ -87,22 +80,25 @@ TEST_F(Decoding, UnlikelyFirstTokenIsRetriedAtEveryHigherTemperature) {
 
 TEST_F(Decoding, FallbackReasonsComeInTheStatedOrder) {
     const int a = word(" the"), b = word(" lecture");
+    enum Pattern { varied, looping, longCycle };  // longCycle: a 40-token phrase over and over
     struct Case {
         const char* name;
         float firstLogProb;  // of the first token
-        bool looping;        // 60 repeats of one token
+        Pattern pattern;
         float laterLogProb;  // of the following tokens
         std::optional<float> noSpeech;
         std::string reason;
         bool fallback;
     };
     const Case cases[] = {
-        {"first token beats looping", -2.0f, true, 0.0f, std::nullopt, "firstTokenLogProbThreshold", true},
-        {"looping beats low average", -0.5f, true, -1.4f, std::nullopt, "compressionRatioThreshold", true},
-        {"low average alone", -0.5f, false, -1.4f, std::nullopt, "logProbThreshold", true},
-        {"negative no-speech threshold accepts as silence", -0.5f, true, -1.4f, -0.1f, "silence", false},
-        {"first token still beats silence", -2.0f, false, 0.0f, -0.1f, "firstTokenLogProbThreshold", true},
-        {"good window", -0.1f, false, -0.1f, std::nullopt, "", false},
+        {"first token beats looping", -2.0f, looping, 0.0f, std::nullopt, "firstTokenLogProbThreshold", true},
+        {"repetition beats compression", -0.5f, looping, -1.4f, std::nullopt, "repetition", true},
+        {"a cycle too long to be a phrase still compresses", -0.5f, longCycle, -1.4f, std::nullopt,
+         "compressionRatioThreshold", true},
+        {"low average alone", -0.5f, varied, -1.4f, std::nullopt, "logProbThreshold", true},
+        {"silence with a low average beats everything", -2.0f, looping, -1.4f, -0.1f, "silence", false},
+        {"silence needs a low average", -2.0f, varied, 0.0f, -0.1f, "firstTokenLogProbThreshold", true},
+        {"good window", -0.1f, varied, -0.1f, std::nullopt, "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -110,19 +106,21 @@ TEST_F(Decoding, FallbackReasonsComeInTheStatedOrder) {
         options.withoutTimestamps = true;
         options.temperatureFallbackCount = 0;  // one deterministic attempt at temperature 0
         options.noSpeechThreshold = c.noSpeech;
+        options.sampleLength = 201;
         ScriptedModel model(2100, [&](int, const std::vector<int>& h) {
             const int step = int(h.size()) - noTsPromptLength;
             if (step == 0) return pick(a, c.firstLogProb, textTokens());
-            if (step > 60) return pick(st.endToken, 0.0f, {});
-            const int token = c.looping ? b : (step * 37 % 280);
+            const int token = c.pattern == looping ? b : c.pattern == longCycle ? (step % 40) * 7 % 280 : (step * 37 % 280);
             return pick(token, c.laterLogProb, textTokens());
         });
         const DecodingResult r = decodeWindow(model, options);
-        EXPECT_EQ(r.tokens.size(), 61u);
         EXPECT_EQ(r.fallback ? r.fallback->fallbackReason : "", c.reason);
         EXPECT_EQ(r.fallback ? r.fallback->needsFallback : false, c.fallback);
-        EXPECT_EQ(r.noSpeechProb, 0.0f);
-        EXPECT_EQ(r.compressionRatio > 2.4f, c.looping);
+        if (c.pattern == looping && c.fallback) {
+            EXPECT_EQ(r.tokens, (std::vector<int>{a, b}));  // the loop cut after its first phrase
+        } else {
+            EXPECT_EQ(r.compressionRatio > 2.4f, c.pattern != varied) << r.compressionRatio;
+        }
     }
 }
 
@@ -146,9 +144,9 @@ TEST_F(Decoding, PromptHoldsPreviousTextAndPrefix) {
     options.promptTokens = tok.encode(" earlier words");
     options.prefixTokens = tok.encode(" the");
     options.withoutTimestamps = true;
-    std::vector<int> firstHistory;
+    std::vector<std::vector<int>> histories;
     ScriptedModel model(2100, [&](int, const std::vector<int>& h) {
-        if (firstHistory.empty()) firstHistory = h;
+        histories.push_back(h);
         return pick(st.endToken, 0.0f, {});
     });
     TextDecoder decoder(model, tok);
@@ -167,7 +165,10 @@ TEST_F(Decoding, PromptHoldsPreviousTextAndPrefix) {
         liveText = p.text;
         return true;
     }, timings, stopped);
-    EXPECT_EQ(firstHistory, expected);  // one batched pass over the whole prompt
+    // Batched: up to the start of transcript (where the no-speech probability is read), then the rest.
+    ASSERT_GE(histories.size(), 2u);
+    EXPECT_EQ(histories[0], std::vector<int>(expected.begin(), expected.begin() + 1 + ptrdiff_t(options.promptTokens->size()) + 1));
+    EXPECT_EQ(histories[1], expected);
     // Live text starts at the start of transcript: the previous-text prompt is not part of it.
     EXPECT_EQ(liveText, "<|startoftranscript|><|de|><|transcribe|><|notimestamps|> the<|endoftext|>");
     EXPECT_THROW(decoder.buildPrompt(options, "xx"), WhisperError);
@@ -180,7 +181,8 @@ protected:
         SegmentSeeker seeker;
         Transcriber t(model, tok, seeker);
         bool stopped = false;
-        auto r = t.run(std::vector<float>(size_t(seconds * 16000), 0.0f), options, callback, stopped);
+        // Audible enough not to be skipped as silence before the model runs.
+        auto r = t.run(std::vector<float>(size_t(seconds * 16000), 0.05f), options, callback, stopped);
         if (stoppedOut) *stoppedOut = stopped;
         return r;
     }
@@ -319,7 +321,8 @@ TEST_F(Transcribing, TokenByTokenPromptGivesTheSameResult) {
     o.usePrefillCache = false;
     const auto r2 = run(stepwise, o, 10.0);
     EXPECT_EQ(r1.text, r2.text);
-    EXPECT_EQ(stepwise.decodeCalls, batched.decodeCalls + promptLength - 1);
+    // The batched prompt runs as the start of transcript, then the rest.
+    EXPECT_EQ(stepwise.decodeCalls, batched.decodeCalls + promptLength - 2);
 }
 
 }  // namespace
