@@ -266,6 +266,7 @@ void WhisperEngine::loadModels() {
     loadTimings_.encoderLoadTime = since(start);
     const auto tokStart = Clock::now();
     tokenizer_ = std::make_unique<WhisperTokenizer>(WhisperTokenizer::load(tokFolder, model_->vocabularySize()));
+    if (modelConfig_.isMultilingual) tokenizer_->setMultilingual(*modelConfig_.isMultilingual);
     loadTimings_.tokenizerLoadTime = since(tokStart);
     if (chatty) log("Loaded tokenizer");
     if (config_.prewarm.value_or(false)) {

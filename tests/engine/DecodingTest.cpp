@@ -2,6 +2,8 @@
 // windows, prompts, early stop and progress callbacks.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "EngineTestSupport.h"
 #include "engine/Float16.h"
 #include "engine/TextDecoder.h"
@@ -310,6 +312,99 @@ TEST_F(Transcribing, DetectsTheLanguageWhenAsked) {
     });
     EXPECT_EQ(run(english, {}, 5.0).language, "en");
     EXPECT_EQ(prompts.back()[1], st.englishToken);
+}
+
+TEST_F(Transcribing, AutoDetectsOnTheFirstWindowAndKeepsTheLanguage) {
+    std::map<int, int> startOnlyCalls;  // per window: decoder runs on the start of transcript alone
+    std::vector<int> promptLanguages;
+    const auto script = [&](int window, const std::vector<int>& h) {
+        if (h.size() == 1) {
+            ++startOnlyCalls[window];
+            ScriptedModel::Next n;  // the first window sounds German, the second French
+            const int favourite = *tok.tokenToId(window == 0 ? "<|de|>" : "<|fr|>");
+            for (const auto& [code, id] : tok.languageTokens()) n.logits.emplace_back(id, id == favourite ? 3.0f : 0.0f);
+            return n;
+        }
+        if (h.size() == 3) promptLanguages.push_back(h[1]);
+        return sequence(h, {ts(0), word(" the"), ts(30)});
+    };
+    const struct {
+        const char* language;
+        const char* expected;
+        int detections;
+    } cases[] = {{"auto", "de", 1}, {"FR", "fr", 0}, {"it", "it", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        startOnlyCalls.clear();
+        promptLanguages.clear();
+        ScriptedModel model(2100, script);
+        DecodingOptions options;
+        options.language = c.language;
+        const auto r = run(model, options, 45.0);
+        EXPECT_EQ(r.language, c.expected);
+        const int id = *tok.tokenToId("<|" + std::string(c.expected) + "|>");
+        EXPECT_EQ(promptLanguages, (std::vector<int>{id, id}));
+        EXPECT_EQ(startOnlyCalls[0] + startOnlyCalls[1], 2 + c.detections);  // one prefill part per window
+    }
+    ScriptedModel model(2100, script);
+    DecodingOptions unknown;
+    unknown.language = "xx";
+    EXPECT_THROW(run(model, unknown, 5.0), WhisperError);
+    EXPECT_TRUE(model.windowSizes.empty());  // refused before any work
+}
+
+TEST_F(Transcribing, PreviousTextIsDroppedAfterAHighTemperatureWindow) {
+    std::vector<int> early;  // timestamps up to 1 s
+    for (int i = 0; i <= 50; ++i) early.push_back(ts(i * 0.02));
+    std::vector<int> windowStarts;  // first token each window's decoder saw
+    ScriptedModel model(2100, [&](int window, const std::vector<int>& h) {
+        if (size_t(window) >= windowStarts.size()) windowStarts.push_back(h.front());
+        const size_t sampled = h.size() - size_t(std::find(h.begin(), h.end(), st.startOfTranscriptToken) - h.begin()) - 3;
+        if (window == 0 && sampled == 0) return pick(ts(0), -2.0f, early);  // unlikely at every temperature
+        return sampled == 0 ? pick(ts(0), 0.0f, {}) : pick(st.endToken, 0.0f, {});
+    });
+    DecodingOptions options;
+    options.promptTokens = tok.encode(" earlier words");
+    run(model, options, 45.0);
+    EXPECT_EQ(windowStarts, (std::vector<int>{st.startOfPreviousToken, st.startOfTranscriptToken}));
+}
+
+TEST_F(Transcribing, TheModelsSuppressionListsApplyUnlessReplaced) {
+    const int banned = word(" the"), notFirst = word(" today"), other = word(" lecture");
+    // Each position prefers the banned word, then the not-first word, then another.
+    const auto script = [&](int, const std::vector<int>& h) {
+        const size_t step = h.size() - size_t(noTsPromptLength);
+        if (step >= 3) return pick(st.endToken, 0.0f, {});
+        ScriptedModel::Next n;
+        n.logits = {{banned, 3.0f}, {notFirst, 2.0f}, {other, 1.0f}};
+        return n;
+    };
+    struct Case {
+        const char* name;
+        std::optional<std::vector<int>> suppress, beginSuppress;
+        std::vector<int> expected;
+    };
+    const Case cases[] = {
+        {"the model's lists", std::nullopt, std::nullopt, {other, notFirst, notFirst}},
+        {"replaced by empty lists", std::vector<int>{}, std::vector<int>{}, {banned, banned, banned}},
+        {"only the first position replaced", std::nullopt, std::vector<int>{}, {notFirst, notFirst, notFirst}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedModel model(2100, script);
+        SegmentSeeker seeker;
+        Transcriber t(model, tok, seeker);
+        t.setModelSuppression({banned}, {notFirst, st.endToken});
+        DecodingOptions options;
+        options.withoutTimestamps = true;
+        options.supressTokens = c.suppress;
+        options.beginSuppressTokens = c.beginSuppress;
+        options.temperatureFallbackCount = 0;
+        bool stopped = false;
+        const auto r = t.run(std::vector<float>(16000, 0.05f), options, {}, stopped);
+        ASSERT_EQ(r.segments.size(), 1u);
+        EXPECT_EQ(r.segments[0].tokens, c.expected);
+    }
 }
 
 TEST_F(Transcribing, TokenByTokenPromptGivesTheSameResult) {
