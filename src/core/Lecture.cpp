@@ -96,6 +96,7 @@ LUMENOTE_SETTER(setTranscribedWithModelID, transcribedWithModelID_, std::optiona
 LUMENOTE_SETTER(setDesiredModelID, desiredModelID_, std::optional<QString>, DesiredModelIDField)
 LUMENOTE_SETTER(setConsolidatedWithModelID, consolidatedWithModelID_, std::optional<QString>, ConsolidatedWithModelIDField)
 LUMENOTE_SETTER(setConsolidationOverride, consolidationOverride_, std::optional<bool>, ConsolidationOverrideField)
+LUMENOTE_SETTER(setTranscriptLanguage, transcriptLanguage_, std::optional<QString>, TranscriptLanguageField)
 #undef LUMENOTE_SETTER
 
 void Lecture::setDuration(double v) {

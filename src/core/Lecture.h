@@ -63,6 +63,7 @@ public:
         ConsolidatedDataField = 1u << 19,
         ConsolidatedWithModelIDField = 1u << 20,
         ConsolidationOverrideField = 1u << 21,
+        TranscriptLanguageField = 1u << 22,
     };
     // Blobs kept in a table of their own, read on first use.
     static constexpr uint32_t kLargeBlobFields = TranscriptDataField | KeyframeDataField | ConsolidatedDataField;
@@ -123,6 +124,10 @@ public:
     void setConsolidatedWithModelID(const std::optional<QString>& v);
     std::optional<bool> consolidationOverride() const { return consolidationOverride_; }
     void setConsolidationOverride(const std::optional<bool>& v);
+    // Language code of the transcript ("en", "de", ...), chosen or detected; none for lectures
+    // transcribed before languages were recorded.
+    std::optional<QString> transcriptLanguage() const { return transcriptLanguage_; }
+    void setTranscriptLanguage(const std::optional<QString>& v);
 
     LectureStatus status() const { return parseStatus(statusRaw_); }
     void setStatus(LectureStatus s) { setStatusRaw(statusRawValue(s)); }
@@ -168,6 +173,7 @@ private:
     mutable std::optional<QByteArray> consolidatedData_;
     std::optional<QString> consolidatedWithModelID_;
     std::optional<bool> consolidationOverride_;
+    std::optional<QString> transcriptLanguage_;
 
     // Blobs not yet read from the store (bits of kLargeBlobFields and kRowBlobFields).
     mutable uint32_t unloadedBlobs_ = 0;

@@ -45,6 +45,7 @@ constexpr Column kLectureColumns[] = {
     {"desiredModelID", "TEXT"},
     {"consolidatedWithModelID", "TEXT"},
     {"consolidationOverride", "INTEGER"},
+    {"transcriptLanguage", "TEXT"},
 };
 constexpr int kLectureColumnCount = int(std::size(kLectureColumns));
 
@@ -287,7 +288,8 @@ bool LibraryStore::loadAll(QString* error) {
         // Fields only: the row's small blobs are read on first use.
         Statement s(db_,
                     "SELECT id, title, localFilePath, sourceURL, channelName, dateAdded, duration, statusRaw, folderID, "
-                    "transcribedWithModelID, desiredModelID, consolidatedWithModelID, consolidationOverride FROM lectures ORDER BY rowid");
+                    "transcribedWithModelID, desiredModelID, consolidatedWithModelID, consolidationOverride, transcriptLanguage "
+                    "FROM lectures ORDER BY rowid");
         if (!s.ok()) {
             if (error) *error = sqliteError(db_);
             return false;
@@ -311,6 +313,7 @@ bool LibraryStore::loadAll(QString* error) {
             l->desiredModelID_ = s.internedText(10, pool);
             l->consolidatedWithModelID_ = s.internedText(11, pool);
             if (!s.isNull(12)) l->consolidationOverride_ = s.integer(12) != 0;
+            l->transcriptLanguage_ = s.internedText(13, pool);
             l->storedKeyframeSize_ = keyframeSizes.value(idText, 0);
             l->unloadedBlobs_ = Lecture::kLargeBlobFields | Lecture::kRowBlobFields;
             l->store_ = this;
@@ -500,6 +503,7 @@ bool LibraryStore::commit(QString* error) {
         put.bindText(19, l->consolidatedWithModelID_);
         if (l->consolidationOverride_) put.bindInt(20, *l->consolidationOverride_ ? 1 : 0);
         else put.bindNull(20);
+        put.bindText(21, l->transcriptLanguage_);
         if (put.step() != SQLITE_DONE) {
             why = sqliteError(db_);
             return failed();
@@ -651,6 +655,7 @@ bool LibraryStore::refreshFromDisk() {
         l->desiredModelID_ = f->desiredModelID_;
         l->consolidatedWithModelID_ = f->consolidatedWithModelID_;
         l->consolidationOverride_ = f->consolidationOverride_;
+        l->transcriptLanguage_ = f->transcriptLanguage_;
         l->storedKeyframeSize_ = f->storedKeyframeSize_;
         l->transcriptData_.reset();
         l->keyframeData_.reset();

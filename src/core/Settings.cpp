@@ -1,5 +1,7 @@
 #include "core/Settings.h"
 
+#include "core/TranscriptionLanguages.h"
+
 #include <QCoreApplication>
 #include <QSettings>
 #include <QThread>
@@ -124,6 +126,11 @@ QString Settings::whisperModelID() const {
     return id;
 }
 void Settings::setWhisperModelID(const QString& id) { setRawValue(QLatin1String(k::whisperModelID), id); }
+
+QString Settings::transcriptionLanguage() const {
+    return parseTranscriptionLanguage(rawValue(QLatin1String(k::transcriptionLanguage)).toString()).value_or(QStringLiteral("en"));
+}
+void Settings::setTranscriptionLanguage(const QString& code) { setRawValue(QLatin1String(k::transcriptionLanguage), code); }
 
 StringMap Settings::whisperModelFolderPaths() const { return stringMap(k::whisperModelFolderPaths); }
 void Settings::setWhisperModelFolderPaths(const StringMap& paths) { setStringMap(k::whisperModelFolderPaths, paths); }

@@ -19,6 +19,7 @@ namespace lumenote {
 namespace settings_keys {
 inline constexpr auto screenshotMaxInterval = "screenshotMaxInterval";
 inline constexpr auto whisperModelID = "whisperModelID";
+inline constexpr auto transcriptionLanguage = "transcriptionLanguage";
 inline constexpr auto whisperModelFolderPaths = "whisperModelFolderPaths";
 inline constexpr auto whisperModelDownloadedSHAs = "whisperModelDownloadedSHAs";
 inline constexpr auto whisperLastUpdateCheck = "whisperLastUpdateCheck";
@@ -63,6 +64,10 @@ public:
     void setScreenshotMaxInterval(double seconds);
     QString whisperModelID() const;
     void setWhisperModelID(const QString& id);
+    // "en" by default (also for a value that is no language code), "auto", or a code of
+    // transcriptionLanguages().
+    QString transcriptionLanguage() const;
+    void setTranscriptionLanguage(const QString& code);
     StringMap whisperModelFolderPaths() const;
     void setWhisperModelFolderPaths(const StringMap& paths);
     StringMap whisperModelDownloadedSHAs() const;

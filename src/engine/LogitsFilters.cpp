@@ -37,6 +37,9 @@ void SuppressTokensFilter::filterLogits(std::span<float> logits, std::span<const
 SuppressBlankFilter::SuppressBlankFilter(const SpecialTokens& st, int begin)
     : specialTokens(st), sampleBegin(begin), suppressTokenIndexes{st.whitespaceToken, st.endToken} {}
 
+SuppressBlankFilter::SuppressBlankFilter(const SpecialTokens& st, int begin, std::vector<int> tokens)
+    : specialTokens(st), sampleBegin(begin), suppressTokenIndexes(std::move(tokens)) {}
+
 void SuppressBlankFilter::filterLogits(std::span<float> logits, std::span<const int> tokens) const {
     if (int(tokens.size()) != sampleBegin) return;
     for (int t : suppressTokenIndexes) {

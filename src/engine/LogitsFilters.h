@@ -18,7 +18,7 @@ public:
     virtual void filterLogits(std::span<float> logits, std::span<const int> tokens) const = 0;
 };
 
-// The caller's `supressTokens`.
+// Tokens never sampled: the caller's `supressTokens` or the model's suppress_tokens.
 class SuppressTokensFilter : public LogitsFilter {
 public:
     explicit SuppressTokensFilter(std::vector<int> suppressTokens);
@@ -26,14 +26,16 @@ public:
     std::vector<int> suppressTokens;
 };
 
-// No blank and no end at the first sampled position.
+// No blank and no end at the first sampled position, or the given tokens (the model's
+// begin_suppress_tokens).
 class SuppressBlankFilter : public LogitsFilter {
 public:
     SuppressBlankFilter(const SpecialTokens& specialTokens, int sampleBegin);
+    SuppressBlankFilter(const SpecialTokens& specialTokens, int sampleBegin, std::vector<int> tokens);
     void filterLogits(std::span<float> logits, std::span<const int> tokens) const override;
     SpecialTokens specialTokens;
     int sampleBegin;
-    std::vector<int> suppressTokenIndexes;  // the whitespace token and the end token
+    std::vector<int> suppressTokenIndexes;  // by default the whitespace token and the end token
 };
 
 // Whisper's timestamp grammar: a timestamp first (not later than maxInitialTimestamp), then

@@ -126,6 +126,12 @@ WhisperModelConfig WhisperModelConfig::fromJson(const nlohmann::json& config,
         }
         c.suppressTokens = intList(g, "suppress_tokens", generationName);
         c.beginSuppressTokens = intList(g, "begin_suppress_tokens", generationName);
+        if (g.contains("is_multilingual") && !g["is_multilingual"].is_null()) {
+            if (!g["is_multilingual"].is_boolean()) {
+                throw WhisperError(generationName + ": \"is_multilingual\" is not true or false");
+            }
+            c.isMultilingual = g["is_multilingual"].get<bool>();
+        }
     }
     if (c.alignmentHeads.empty()) {
         for (int l = c.decoderLayers / 2; l < c.decoderLayers; ++l) {

@@ -3,6 +3,7 @@
 // The model's shape and generation settings, read from config.json and generation_config.json.
 
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,7 @@ struct WhisperModelConfig {
     std::map<std::string, int> langToId;
     std::vector<int> suppressTokens;
     std::vector<int> beginSuppressTokens;
+    std::optional<bool> isMultilingual;  // "is_multilingual", when the file says
 
     // Reads and checks both files in `folder`; throws WhisperError naming the file and field.
     static WhisperModelConfig load(const std::string& folder);

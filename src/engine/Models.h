@@ -28,6 +28,7 @@ struct DecodingOptions {
     bool verbose = false;
     DecodingTask task = DecodingTask::transcribe;
     // Language code such as "en" or "de"; none means detected (with detectLanguage) or English.
+    // Detection runs on the first window and the whole transcription keeps its language.
     std::optional<std::string> language;
     float temperature = 0.0f;
     float temperatureIncrementOnFallback = 0.2f;
@@ -41,18 +42,31 @@ struct DecodingOptions {
     bool skipSpecialTokens = false;
     bool withoutTimestamps = false;
     bool wordTimestamps = false;
-    std::optional<float> maxInitialTimestamp;
+    // Latest time the first timestamp of a window may name, in seconds; none allows any.
+    std::optional<float> maxInitialTimestamp = 1.0f;
     std::optional<int64_t> maxWindowSeek;  // sample index where transcription stops
     std::vector<float> clipTimestamps;     // seconds: start, end, start, end, ...
     float windowClipTime = 1.0f;           // a trailing remainder shorter than this is not decoded
     std::optional<std::vector<int>> promptTokens;
     std::optional<std::vector<int>> prefixTokens;
     bool suppressBlank = false;
-    std::vector<int> supressTokens;  // sic: the established name of this option
+    // Tokens never sampled (sic: the established name of this option) and tokens not sampled
+    // first. Not given means the model's own lists from generation_config.json; a given list,
+    // even an empty one, replaces them.
+    std::optional<std::vector<int>> supressTokens;
+    std::optional<std::vector<int>> beginSuppressTokens;
     std::optional<float> compressionRatioThreshold = 2.4f;
     std::optional<float> logProbThreshold = -1.0f;
     std::optional<float> firstTokenLogProbThreshold = -1.5f;
+    // A window is silence when the no-speech probability exceeds noSpeechThreshold while the
+    // average log-probability stays below logProbThreshold: it yields no segment.
     std::optional<float> noSpeechThreshold = 0.6f;
+    // A window whose text repeats one phrase at least this many times in a row is a failed
+    // attempt, like a high compression ratio; none turns the guard off.
+    std::optional<int> repetitionThreshold = 5;
+    // A window in which no 0.1 s frame reaches this RMS level (about -50 dBFS by default) is
+    // silence: it is skipped before the encoder runs. None sends every window to the model.
+    std::optional<float> silentWindowEnergy = 0.003f;
     // Kept for callers that set it; chunks share one model here and run one after another.
     int64_t concurrentWorkerCount = 16;
     std::optional<ChunkingStrategy> chunkingStrategy;
@@ -135,7 +149,7 @@ struct TranscriptionResult {
 
 struct DecodingFallback {
     bool needsFallback = false;
-    std::string fallbackReason;  // "firstTokenLogProbThreshold", "silence", ...
+    std::string fallbackReason;  // "silence", "repetition", "compressionRatioThreshold", ...
 };
 
 // What the decoder recorded for word timings: for each sampled token (in order, the end token

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -140,25 +141,81 @@ void MappedFile::release(const void* p, size_t n) const {
 
 // ---- SafetensorsFile ----
 
-SafetensorsFile::SafetensorsFile(const std::string& path) : file_(MappedFile::open(path)) { parse(); }
+SafetensorsFile::SafetensorsFile(const std::string& path) : file_(MappedFile::open(path)), path_(path) {
+    parse(*file_);
+}
 
-SafetensorsFile::SafetensorsFile(std::shared_ptr<MappedFile> file) : file_(std::move(file)) { parse(); }
+SafetensorsFile::SafetensorsFile(std::shared_ptr<MappedFile> file) : file_(std::move(file)), path_(file_->path()) {
+    parse(*file_);
+}
 
-void SafetensorsFile::parse() {
-    const std::string& path = file_->path();
-    const size_t size = file_->size();
+SafetensorsFile::SafetensorsFile(std::vector<std::shared_ptr<MappedFile>> shards, std::string name)
+    : shards_(std::move(shards)), path_(std::move(name)) {
+    if (shards_.empty()) throw WhisperError(path_ + ": no weight files");
+    file_ = shards_.front();
+    for (const auto& f : shards_) parse(*f);
+}
+
+std::shared_ptr<SafetensorsFile> SafetensorsFile::openModel(const std::string& folder) {
+    const std::string single = folder + "/model.safetensors";
+    const std::string indexPath = folder + "/model.safetensors.index.json";
+    struct stat st {};
+    if (::stat(single.c_str(), &st) == 0 || ::stat(indexPath.c_str(), &st) != 0) {
+        return std::make_shared<SafetensorsFile>(single);
+    }
+    std::ifstream in(indexPath, std::ios::binary);
+    nlohmann::json index;
+    try {
+        index = nlohmann::json::parse(in);
+    } catch (const std::exception& e) {
+        throw WhisperError(indexPath + ": not valid JSON (" + e.what() + ")");
+    }
+    const auto map = index.is_object() ? index.find("weight_map") : index.end();
+    if (map == index.end() || !map->is_object() || map->empty()) {
+        throw WhisperError(indexPath + ": no \"weight_map\" of tensor names to files");
+    }
+    // Each shard once, in the order the index first names it.
+    std::vector<std::string> names;
+    for (auto it = map->begin(); it != map->end(); ++it) {
+        if (!it.value().is_string()) throw WhisperError(indexPath + ": the file of tensor '" + it.key() + "' is not a string");
+        const std::string file = it.value().get<std::string>();
+        if (file.empty() || file.find('/') != std::string::npos || file == "." || file == "..") {
+            throw WhisperError(indexPath + ": tensor '" + it.key() + "' names the file \"" + file +
+                               "\", which is not a file of the model folder");
+        }
+        if (std::find(names.begin(), names.end(), file) == names.end()) names.push_back(file);
+    }
+    std::vector<std::shared_ptr<MappedFile>> shards;
+    for (const std::string& n : names) shards.push_back(MappedFile::open(folder + "/" + n));
+    auto set = std::make_shared<SafetensorsFile>(std::move(shards), indexPath);
+    // Every tensor the index lists must be where it says.
+    for (auto it = map->begin(); it != map->end(); ++it) {
+        const TensorView* t = set->find(it.key());
+        const std::string file = it.value().get<std::string>();
+        if (!t) throw WhisperError(indexPath + ": tensor '" + it.key() + "' is not in " + file);
+        const auto& shard = set->shards_[size_t(std::find(names.begin(), names.end(), file) - names.begin())];
+        if (t->data < shard->data() || t->data + t->bytes > shard->data() + shard->size()) {
+            throw WhisperError(indexPath + ": tensor '" + it.key() + "' is not in " + file);
+        }
+    }
+    return set;
+}
+
+void SafetensorsFile::parse(const MappedFile& mapped) {
+    const std::string& path = mapped.path();
+    const size_t size = mapped.size();
     if (size < 8) {
         throw WhisperError(path + ": truncated safetensors file (" + std::to_string(size) +
                            " bytes, the 8-byte header length is missing)");
     }
     uint64_t headerLen = 0;
-    std::memcpy(&headerLen, file_->data(), 8);  // little-endian on every platform we build for
+    std::memcpy(&headerLen, mapped.data(), 8);  // little-endian on every platform we build for
     if (headerLen > kMaxHeaderBytes || headerLen > size - 8) {
         throw WhisperError(path + ": truncated or corrupt safetensors file (header claims " +
                            std::to_string(headerLen) + " bytes, file has " +
                            std::to_string(size - 8) + " after the length)");
     }
-    const char* headerText = reinterpret_cast<const char*>(file_->data() + 8);
+    const char* headerText = reinterpret_cast<const char*>(mapped.data() + 8);
     nlohmann::json header;
     try {
         header = nlohmann::json::parse(headerText, headerText + headerLen);
@@ -167,7 +224,7 @@ void SafetensorsFile::parse() {
     }
     if (!header.is_object()) throw WhisperError(path + ": safetensors header is not a JSON object");
 
-    const std::byte* dataBegin = file_->data() + 8 + headerLen;
+    const std::byte* dataBegin = mapped.data() + 8 + headerLen;
     const uint64_t dataSize = size - 8 - headerLen;
 
     for (auto it = header.begin(); it != header.end(); ++it) {
@@ -231,7 +288,9 @@ void SafetensorsFile::parse() {
         }
         v.data = dataBegin + begin;
         v.bytes = size_t(end - begin);
-        tensors_.emplace(name, std::move(v));
+        if (!tensors_.emplace(name, std::move(v)).second) {
+            throw WhisperError(where + " is stored in more than one weight file");
+        }
     }
 }
 

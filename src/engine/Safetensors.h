@@ -62,8 +62,14 @@ public:
     // Throws WhisperError naming the file and the problem.
     explicit SafetensorsFile(const std::string& path);
     explicit SafetensorsFile(std::shared_ptr<MappedFile> file);
+    // Several files seen as one (a sharded checkpoint); `name` stands for them in messages.
+    SafetensorsFile(std::vector<std::shared_ptr<MappedFile>> shards, std::string name);
 
-    const std::string& path() const { return file_->path(); }
+    // The weights of a model folder: model.safetensors, or the shards that
+    // model.safetensors.index.json lists, each memory-mapped. Throws WhisperError.
+    static std::shared_ptr<SafetensorsFile> openModel(const std::string& folder);
+
+    const std::string& path() const { return path_; }
     const std::shared_ptr<MappedFile>& file() const { return file_; }
     const std::map<std::string, std::string>& metadata() const { return metadata_; }
     const std::map<std::string, TensorView, std::less<>>& tensors() const { return tensors_; }
@@ -73,8 +79,10 @@ public:
     const TensorView& require(std::string_view name, const std::vector<int64_t>& shape) const;
 
 private:
-    void parse();
-    std::shared_ptr<MappedFile> file_;
+    void parse(const MappedFile& file);
+    std::shared_ptr<MappedFile> file_;  // the first shard; release() works for the pages of any
+    std::vector<std::shared_ptr<MappedFile>> shards_;
+    std::string path_;
     std::map<std::string, std::string> metadata_;
     std::map<std::string, TensorView, std::less<>> tensors_;
 };

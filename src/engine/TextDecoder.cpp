@@ -36,18 +36,60 @@ std::vector<float> fallbackTemperatures(const DecodingOptions& options) {
     return out;
 }
 
-float compressionRatio(const std::vector<int>& tokens) {
-    std::vector<unsigned char> raw(tokens.size() * 4);
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        const uint32_t v = uint32_t(tokens[i]);
-        for (int b = 0; b < 4; ++b) raw[i * 4 + size_t(b)] = static_cast<unsigned char>((v >> (8 * b)) & 0xff);
-    }
-    uLongf bound = compressBound(uLong(raw.size()));
+float compressionRatio(std::string_view text) {
+    if (text.empty()) return 0.0f;
+    uLongf bound = compressBound(uLong(text.size()));
     std::vector<unsigned char> packed(bound);
-    if (compress2(packed.data(), &bound, raw.data(), uLong(raw.size()), Z_DEFAULT_COMPRESSION) != Z_OK || bound == 0) {
+    if (compress2(packed.data(), &bound, reinterpret_cast<const Bytef*>(text.data()), uLong(text.size()),
+                  Z_DEFAULT_COMPRESSION) != Z_OK ||
+        bound == 0) {
         return 0.0f;
     }
-    return float(double(raw.size()) / double(bound));
+    return float(double(text.size()) / double(bound));
+}
+
+float tokenProbability(std::span<const float> logits, int token) {
+    if (token < 0 || size_t(token) >= logits.size()) return 0.0f;
+    float best = kNegInf;
+    for (float v : logits) best = std::max(best, v);
+    if (!std::isfinite(best)) return 0.0f;
+    double sum = 0;
+    for (float v : logits) sum += std::exp(double(v) - best);
+    return float(std::exp(double(logits[size_t(token)]) - best) / sum);
+}
+
+std::optional<Repetition> findRepetition(std::span<const int> tokens, int firstSpecial, size_t minRepeats) {
+    constexpr size_t kMaxPhrase = 32;
+    constexpr size_t kMinRunTokens = 12;
+    std::vector<int> text;
+    std::vector<size_t> at;  // index in `tokens` of each text token
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (tokens[i] < firstSpecial) {
+            text.push_back(tokens[i]);
+            at.push_back(i);
+        }
+    }
+    const size_t n = text.size();
+    std::optional<Repetition> best;
+    size_t bestRun = 0;
+    if (minRepeats < 2) minRepeats = 2;
+    for (size_t len = 1; len <= kMaxPhrase && len * minRepeats <= n; ++len) {
+        for (size_t i = 0; i + len * minRepeats <= n; ++i) {
+            size_t j = i + len;
+            while (j + len <= n && std::equal(text.begin() + ptrdiff_t(i), text.begin() + ptrdiff_t(i + len),
+                                              text.begin() + ptrdiff_t(j))) {
+                j += len;
+            }
+            const size_t repeats = (j - i) / len;
+            const size_t run = j - i;
+            if (repeats >= minRepeats && run >= kMinRunTokens && run > bestRun) {
+                best = Repetition{at[i], len, repeats};
+                bestRun = run;
+            }
+            if (repeats > 1) i = j - len;  // the rest of this run holds nothing longer
+        }
+    }
+    return best;
 }
 
 TextDecoder::TextDecoder(LogitsSource& model, const WhisperTokenizer& tokenizer, LogSink log)
@@ -58,6 +100,18 @@ TextDecoder::TextDecoder(LogitsSource& model, const WhisperTokenizer& tokenizer,
     for (int t = st.endToken + 1; t < st.timeTokenBegin; ++t) alwaysSuppressed_.push_back(t);
 }
 
+void TextDecoder::setModelSuppression(std::vector<int> suppressTokens, std::vector<int> beginSuppressTokens) {
+    // A list that named the end token or a timestamp would stop every window from ending or
+    // from being timed: those entries are ignored.
+    const SpecialTokens& st = tokenizer_.specialTokens();
+    const auto usable = [&](std::vector<int> list, bool allowEnd) {
+        std::erase_if(list, [&](int t) { return t < 0 || t >= st.timeTokenBegin || (!allowEnd && t == st.endToken); });
+        return list;
+    };
+    modelSuppress_ = usable(std::move(suppressTokens), false);
+    modelBeginSuppress_ = usable(std::move(beginSuppressTokens), true);
+}
+
 void TextDecoder::log(const std::string& line) const {
     if (log_) log_(line);
 }
@@ -65,7 +119,7 @@ void TextDecoder::log(const std::string& line) const {
 std::pair<std::string, std::map<std::string, float>> TextDecoder::detectLanguage(TranscriptionTimings& timings) {
     const SpecialTokens& st = tokenizer_.specialTokens();
     const auto& languages = tokenizer_.languageTokens();
-    if (languages.empty()) return {"en", {}};
+    if (languages.empty() || !tokenizer_.isMultilingual()) return {"en", {}};
     std::vector<float> logits(static_cast<size_t>(model_.vocabularySize()));
     const int sot = st.startOfTranscriptToken;
     const auto t0 = Clock::now();
@@ -152,7 +206,12 @@ DecodingResult TextDecoder::decodeWithFallback(const DecodingPrompt& prompt, con
     stopped = false;
 
     filters_.clear();
-    if (!options.supressTokens.empty()) filters_.push_back(std::make_unique<SuppressTokensFilter>(options.supressTokens));
+    const std::vector<int>& suppress = options.supressTokens ? *options.supressTokens : modelSuppress_;
+    if (!suppress.empty()) filters_.push_back(std::make_unique<SuppressTokensFilter>(suppress));
+    const std::vector<int>& beginSuppress = options.beginSuppressTokens ? *options.beginSuppressTokens : modelBeginSuppress_;
+    if (!beginSuppress.empty()) {
+        filters_.push_back(std::make_unique<SuppressBlankFilter>(st, prompt.sampleBegin, beginSuppress));
+    }
     if (options.suppressBlank) filters_.push_back(std::make_unique<SuppressBlankFilter>(st, prompt.sampleBegin));
     if (!options.withoutTimestamps) {
         std::optional<int> maxInitial;
@@ -168,16 +227,24 @@ DecodingResult TextDecoder::decodeWithFallback(const DecodingPrompt& prompt, con
         filters_.push_back(std::make_unique<SuppressTokensFilter>(std::move(ts)));
     }
 
-    // The prompt's cache, once per window: one batched pass, or token by token without
-    // usePrefillCache. Fallback attempts keep it and start again after it.
+    // The prompt's cache, once per window: batched, or token by token without usePrefillCache.
+    // Fallback attempts keep it and start again after it. The no-speech probability is read
+    // where the model predicts what follows the start of transcript, so a batched prompt runs
+    // in two parts when more follows that token.
     promptLogits_.assign(size_t(vocab), 0.0f);
+    float noSpeechProb = 0;
     auto t0 = Clock::now();
     try {
+        const size_t head = size_t(prompt.transcriptBegin) + 1;
+        const std::span<const int> all(prompt.tokens);
         if (options.usePrefillCache) {
-            model_.decode(prompt.tokens, 0, promptLogits_);
+            model_.decode(all.first(head), 0, promptLogits_);
+            noSpeechProb = tokenProbability(promptLogits_, st.noSpeechToken);
+            if (head < all.size()) model_.decode(all.subspan(head), int(head), promptLogits_);
         } else {
-            for (size_t i = 0; i < prompt.tokens.size(); ++i) {
-                model_.decode(std::span<const int>(&prompt.tokens[i], 1), int(i), promptLogits_);
+            for (size_t i = 0; i < all.size(); ++i) {
+                model_.decode(all.subspan(i, 1), int(i), promptLogits_);
+                if (i + 1 == head) noSpeechProb = tokenProbability(promptLogits_, st.noSpeechToken);
             }
         }
     } catch (const WhisperError& e) {
@@ -193,23 +260,33 @@ DecodingResult TextDecoder::decodeWithFallback(const DecodingPrompt& prompt, con
 
     const std::vector<float> temperatures = fallbackTemperatures(options);
     DecodingResult result;
+    std::optional<Repetition> loop;
     for (size_t attempt = 0; attempt < temperatures.size(); ++attempt) {
         const float temperature = temperatures[attempt];
         float firstTokenLogProb = 0;
         const uint64_t seed = uint64_t(windowId) * 1000003ull + attempt;
         result = decodeAttempt(prompt, options, temperature, seed, windowId, callback, timings, stopped,
                                firstTokenLogProb);
+        result.noSpeechProb = noSpeechProb;
         if (stopped) break;
 
         const auto tf = Clock::now();
+        loop = options.repetitionThreshold
+                   ? findRepetition(result.tokens, st.endToken, size_t(std::max(0, *options.repetitionThreshold)))
+                   : std::nullopt;
         DecodingFallback fb;
-        if (options.firstTokenLogProbThreshold && firstTokenLogProb < *options.firstTokenLogProbThreshold) {
-            fb = {true, "firstTokenLogProbThreshold"};
-        } else if (options.noSpeechThreshold && result.noSpeechProb > *options.noSpeechThreshold) {
+        const bool lowLogProb = options.logProbThreshold && result.avgLogProb < *options.logProbThreshold;
+        if (options.noSpeechThreshold && noSpeechProb > *options.noSpeechThreshold &&
+            (lowLogProb || !options.logProbThreshold)) {
+            // Silence: no other temperature would make speech of it.
             fb = {false, "silence"};
+        } else if (options.firstTokenLogProbThreshold && firstTokenLogProb < *options.firstTokenLogProbThreshold) {
+            fb = {true, "firstTokenLogProbThreshold"};
+        } else if (loop) {
+            fb = {true, "repetition"};
         } else if (options.compressionRatioThreshold && result.compressionRatio > *options.compressionRatioThreshold) {
             fb = {true, "compressionRatioThreshold"};
-        } else if (options.logProbThreshold && result.avgLogProb < *options.logProbThreshold) {
+        } else if (lowLogProb) {
             fb = {true, "logProbThreshold"};
         }
         timings.decodingFallback += since(tf);
@@ -217,6 +294,18 @@ DecodingResult TextDecoder::decodeWithFallback(const DecodingPrompt& prompt, con
         if (!fb.needsFallback) break;
         log("Fallback occured: " + fb.fallbackReason);
         if (attempt + 1 < temperatures.size()) timings.totalDecodingFallbacks += 1;
+    }
+    if (loop && result.fallback && result.fallback->needsFallback) {
+        // Every temperature looped: keep the text up to the end of the phrase's first occurrence.
+        size_t cut = loop->begin, seen = 0;
+        while (cut < result.tokens.size() && seen < loop->length) {
+            if (result.tokens[cut] < st.endToken) ++seen;
+            ++cut;
+        }
+        result.tokens.resize(cut);
+        result.tokenLogProbs.resize(std::min(cut, result.tokenLogProbs.size()));
+        result.text = tokenizer_.decode(result.tokens, options.skipSpecialTokens);
+        result.compressionRatio = compressionRatio(tokenizer_.decode(result.tokens, true));
     }
     result.language = prompt.language;
     result.languageProbs = prompt.languageProbs;
@@ -302,9 +391,9 @@ DecodingResult TextDecoder::decodeAttempt(const DecodingPrompt& prompt, const De
         timings.decodingPredictions += since(t0);
     }
     r.avgLogProb = sampledCount > 0 ? float(sumLogProb / sampledCount) : 0.0f;
-    r.noSpeechProb = 0;  // not estimated: the no-speech rule only fires for negative thresholds
-    r.compressionRatio = compressionRatio(r.tokens);
     r.text = tokenizer_.decode(r.tokens, options.skipSpecialTokens);
+    // On the words alone: timestamps and control tokens are not text.
+    r.compressionRatio = compressionRatio(tokenizer_.decode(r.tokens, true));
     timings.decodingLoop += since(loopStart);
     return r;
 }

@@ -409,6 +409,8 @@ void WhisperTokenizer::finish(const std::string& source) {
             languages_.emplace_back(code, int(id));
         }
     }
+    constexpr int kEnglishOnlyVocabulary = 51864;
+    multilingual_ = !languages_.empty() && modelVocabSize_ != kEnglishOnlyVocabulary;
 }
 
 std::optional<int> WhisperTokenizer::tokenToId(std::string_view token) const {

@@ -55,7 +55,12 @@ public:
     const SpecialTokens& specialTokens() const { return special_; }
     // Language code -> token id ("en" -> id of "<|en|>"), in id order.
     const std::vector<std::pair<std::string, int>>& languageTokens() const { return languages_; }
-    bool isMultilingual() const { return !languages_.empty(); }
+    // English-only checkpoints (".en", a 51,864-token vocabulary) carry language tokens too, but
+    // untrained: they get the English-only prompt. A vocabulary of 51,865 or more is
+    // multilingual; for other sizes the presence of language tokens decides, unless the model's
+    // generation_config.json says (setMultilingual).
+    bool isMultilingual() const { return multilingual_; }
+    void setMultilingual(bool multilingual) { multilingual_ = multilingual && !languages_.empty(); }
 
     // Text of a token sequence. Bytes are joined before UTF-8 decoding, so characters split
     // across tokens come out whole; invalid bytes become U+FFFD. With skipSpecialTokens, ids
@@ -80,6 +85,7 @@ private:
     std::vector<char> isAdded_;  // by id: decode as plain text
     std::unordered_map<std::string, int> mergeRanks_;  // "a b" -> rank
     std::vector<std::pair<std::string, int>> languages_;
+    bool multilingual_ = false;
     SpecialTokens special_;
     int modelVocabSize_ = 0;
 };

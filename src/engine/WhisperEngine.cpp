@@ -1,6 +1,8 @@
 #include "engine/WhisperEngine.h"
 
 #include <chrono>
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -81,6 +83,7 @@ TranscriptionResult Transcriber::run(std::span<const float> audio, const Decodin
     };
     TextDecoder decoder(model_, tokenizer_, log_);
     decoder.setExtraFilters(extraFilters_);
+    decoder.setModelSuppression(suppressTokens_, beginSuppressTokens_);
 
     // Seek clips in samples: [start, end) pairs from clipTimestamps, the whole audio by default.
     const int64_t total = int64_t(audio.size());
@@ -101,11 +104,32 @@ TranscriptionResult Transcriber::run(std::span<const float> audio, const Decodin
 
     TranscriptionResult result;
     std::optional<std::string> language = options.language;
+    bool detect = options.effectiveDetectLanguage();
+    if (language) {
+        for (char& c : *language) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (*language == "auto") {
+            language.reset();
+            detect = true;
+        }
+    }
     std::map<std::string, float> languageProbs;
-    if (!tokenizer_.isMultilingual()) language = "en";
+    if (!tokenizer_.isMultilingual()) {
+        if (language && *language != "en") {
+            throw WhisperError("This model understands English only and cannot transcribe the language \"" +
+                               *language + "\"; choose a multilingual model");
+        }
+        language = "en";
+    } else if (language && !tokenizer_.tokenToId("<|" + *language + "|>")) {
+        throw WhisperError("Unknown language \"" + *language + "\" for this model");
+    }
     int64_t windowId = 0;
     const int64_t clipTail = int64_t(std::max(0.0f, options.windowClipTime) * kSampleRate);
     model_.setRecordAlignment(options.wordTimestamps);
+    // The previous-text prompt is dropped for good once a window needed a high temperature, so
+    // one hallucination does not seed the next window.
+    DecodingOptions windowOptions = options;
+    std::optional<EnergyVAD> silenceDetector;
+    if (options.silentWindowEnergy) silenceDetector.emplace(kSampleRate, kSampleRate / 10, 0, *options.silentWindowEnergy);
 
     for (const auto& [clipStart, clipEnd] : clips) {
         int64_t seek = clipStart;
@@ -118,6 +142,16 @@ TranscriptionResult Transcriber::run(std::span<const float> audio, const Decodin
             const std::span<const float> window = audio.subspan(size_t(seek), size_t(windowSamples));
             timings.audioProcessing += since(t0);
             timings.totalAudioProcessingRuns += 1;
+            if (silenceDetector) {
+                const std::vector<bool> active = silenceDetector->voiceActivity(window);
+                if (std::none_of(active.begin(), active.end(), [](bool a) { return a; })) {
+                    // Nothing audible: no encoder pass and no segment.
+                    seek += windowSamples;
+                    timings.totalDecodingWindows += 1;
+                    ++windowId;
+                    continue;
+                }
+            }
 
             const EncodeTimings et = model_.encodeWindow(window);
             timings.logmels += et.logmel;
@@ -127,7 +161,7 @@ TranscriptionResult Transcriber::run(std::span<const float> audio, const Decodin
             timings.totalEncodingRuns += 1;
 
             if (!language) {
-                if (options.effectiveDetectLanguage()) {
+                if (detect) {
                     auto [code, probs] = decoder.detectLanguage(timings);
                     language = code;
                     languageProbs = std::move(probs);
@@ -136,13 +170,20 @@ TranscriptionResult Transcriber::run(std::span<const float> audio, const Decodin
                 }
             }
             t0 = Clock::now();
-            DecodingPrompt prompt = decoder.buildPrompt(options, *language);
+            DecodingPrompt prompt = decoder.buildPrompt(windowOptions, *language);
             prompt.languageProbs = languageProbs;
             timings.decodingInit += since(t0);
 
             bool windowStopped = false;
             DecodingResult decoded = decoder.decodeWithFallback(prompt, options, windowId, callback, timings, windowStopped);
             stopped = windowStopped;
+            if (decoded.temperature > 0.5f) windowOptions.promptTokens.reset();
+            if (!stopped && decoded.fallback && decoded.fallback->fallbackReason == "silence") {
+                seek += windowSamples;
+                timings.totalDecodingWindows += 1;
+                ++windowId;
+                continue;
+            }
 
             t0 = Clock::now();
             SeekResult sr = seeker_.findSeekPointAndSegments(decoded, tokenizer_, options, seek, windowSamples,
@@ -225,6 +266,7 @@ void WhisperEngine::loadModels() {
     loadTimings_.encoderLoadTime = since(start);
     const auto tokStart = Clock::now();
     tokenizer_ = std::make_unique<WhisperTokenizer>(WhisperTokenizer::load(tokFolder, model_->vocabularySize()));
+    if (modelConfig_.isMultilingual) tokenizer_->setMultilingual(*modelConfig_.isMultilingual);
     loadTimings_.tokenizerLoadTime = since(tokStart);
     if (chatty) log("Loaded tokenizer");
     if (config_.prewarm.value_or(false)) {
@@ -294,6 +336,7 @@ std::vector<TranscriptionResult> WhisperEngine::transcribeLocked(std::span<const
     const bool chatty = options.verbose || config_.verbose || config_.logLevel >= LogLevel::debug;
     Transcriber transcriber(*model_, *tokenizer_, *seeker_, chatty ? sink : LogSink{});
     transcriber.setExtraFilters(config_.logitsFilters);
+    transcriber.setModelSuppression(modelConfig_.suppressTokens, modelConfig_.beginSuppressTokens);
     TranscriptionTimings base = loadTimings_;
     base.audioLoading = audioLoading;
     base.pipelineStart = epochSeconds();

@@ -80,6 +80,11 @@ class Transcriber {
 public:
     Transcriber(SpeechModel& model, const WhisperTokenizer& tokenizer, const SegmentSeeker& seeker, LogSink log = {});
     void setExtraFilters(std::vector<std::shared_ptr<LogitsFilter>> filters) { extraFilters_ = std::move(filters); }
+    // The model's suppress_tokens and begin_suppress_tokens, used when the options give none.
+    void setModelSuppression(std::vector<int> suppressTokens, std::vector<int> beginSuppressTokens) {
+        suppressTokens_ = std::move(suppressTokens);
+        beginSuppressTokens_ = std::move(beginSuppressTokens);
+    }
 
     // Transcribes 16 kHz mono samples. `stopped` is set when the callback ended it early.
     TranscriptionResult run(std::span<const float> audio, const DecodingOptions& options,
@@ -92,6 +97,8 @@ private:
     const SegmentSeeker& seeker_;
     LogSink log_;
     std::vector<std::shared_ptr<LogitsFilter>> extraFilters_;
+    std::vector<int> suppressTokens_;
+    std::vector<int> beginSuppressTokens_;
 };
 
 class WhisperEngine {

@@ -274,8 +274,7 @@ std::unique_ptr<WhisperModel> WhisperModel::load(const std::string& folder, cons
     namespace fs = std::filesystem;
     if (!fs::is_directory(folder)) throw WhisperError(folder + ": the model folder does not exist");
     const WhisperModelConfig config = WhisperModelConfig::load(folder);
-    auto file = std::make_shared<SafetensorsFile>((fs::path(folder) / "model.safetensors").string());
-    return fromFile(config, std::move(file), options);
+    return fromFile(config, SafetensorsFile::openModel(folder), options);
 }
 
 std::unique_ptr<WhisperModel> WhisperModel::fromFile(const WhisperModelConfig& config,

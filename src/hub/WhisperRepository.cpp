@@ -1,6 +1,9 @@
 #include "hub/WhisperRepository.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace lumenote::hub {
 namespace {
@@ -28,10 +31,25 @@ const QStringList& whisperModelFiles() {
     return files;
 }
 
+// The weights: model.safetensors, or every shard that model.safetensors.index.json names.
+QStringList missingWeights(const QString& folder) {
+    if (hasFile(folder, "model.safetensors")) return {};
+    QFile index(folder + QStringLiteral("/model.safetensors.index.json"));
+    if (!index.open(QIODevice::ReadOnly)) return {QStringLiteral("model.safetensors")};
+    const QJsonObject map = QJsonDocument::fromJson(index.readAll()).object().value(QStringLiteral("weight_map")).toObject();
+    if (map.isEmpty()) return {QStringLiteral("model.safetensors")};
+    QStringList missing;
+    for (const QJsonValue& file : map) {
+        const QString name = file.toString();
+        if (!missing.contains(name) && !hasFile(folder, name.toUtf8().constData())) missing << name;
+    }
+    return missing;
+}
+
 QStringList missingModelFiles(const QString& folder) {
     QStringList missing;
     if (!hasFile(folder, "config.json")) missing << QStringLiteral("config.json");
-    if (!hasFile(folder, "model.safetensors")) missing << QStringLiteral("model.safetensors");
+    missing << missingWeights(folder);
     if (!hasFile(folder, "tokenizer.json") && !(hasFile(folder, "vocab.json") && hasFile(folder, "merges.txt")))
         missing << QStringLiteral("tokenizer.json");
     return missing;

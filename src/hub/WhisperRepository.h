@@ -18,8 +18,8 @@ QString whisperRepository(const QString& modelID);
 // a snapshot whose links are still being written never looks complete.
 const QStringList& whisperModelFiles();
 
-// Whether `folder` holds a loadable model: config.json, model.safetensors and
-// a tokenizer (tokenizer.json, or vocab.json with merges.txt), each a readable
+// Whether `folder` holds a loadable model: config.json, model.safetensors (or
+// model.safetensors.index.json with every shard it names) and a tokenizer (tokenizer.json, or vocab.json with merges.txt), each a readable
 // file (dangling links into deleted blobs do not count).
 bool isCompleteModelFolder(const QString& folder);
 

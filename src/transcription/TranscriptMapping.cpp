@@ -66,14 +66,15 @@ engine::DecodingOptions transcriptionDecodingOptions() {
     o.skipSpecialTokens = false;
     o.withoutTimestamps = false;
     o.wordTimestamps = true;
-    o.maxInitialTimestamp.reset();
+    o.maxInitialTimestamp = 1.0f;
     o.maxWindowSeek.reset();
     o.clipTimestamps.clear();
     o.windowClipTime = 1.0f;
     o.promptTokens.reset();
     o.prefixTokens.reset();
     o.suppressBlank = false;
-    o.supressTokens.clear();
+    o.supressTokens.reset();  // the model's own lists
+    o.beginSuppressTokens.reset();
     o.compressionRatioThreshold = 2.4f;
     o.logProbThreshold = -1.0f;
     o.firstTokenLogProbThreshold = -1.5f;

@@ -70,6 +70,7 @@ TEST_F(LibraryStoreTest, EveryFieldPersistsAcrossReopen) {
         l->setConsolidatedData(QByteArray("## Notes"));
         l->setConsolidatedWithModelID("claude/claude-sonnet-4-5");
         l->setConsolidationOverride(false);
+        l->setTranscriptLanguage("de");
         auto bare = Lecture::create("Bare", std::nullopt, std::nullopt);
         store->insert(bare);
         // Autosave commits on the next turn of the event loop.
@@ -103,6 +104,7 @@ TEST_F(LibraryStoreTest, EveryFieldPersistsAcrossReopen) {
     EXPECT_EQ(l->desiredModelID(), "openai_whisper-tiny");
     EXPECT_EQ(l->consolidatedWithModelID(), "claude/claude-sonnet-4-5");
     EXPECT_EQ(l->consolidationOverride(), false);
+    EXPECT_EQ(l->transcriptLanguage(), "de");
     // The keyframe size is known before the blob is read (the row's thumbnail key).
     EXPECT_EQ(l->keyframeTaskID().inMemoryByteCount, 5000);
     EXPECT_EQ(l->transcriptData(), transcript);
@@ -149,7 +151,7 @@ TEST_F(LibraryStoreTest, BlobsClearedAndRecordsRemovedStayThatWay) {
 }
 
 TEST_F(LibraryStoreTest, OlderFileWithoutNewerColumnsOpensWithDefaults) {
-    // A file from before consolidationOverride and desiredModelID existed.
+    // A file from before consolidationOverride, desiredModelID and transcriptLanguage existed.
     QDir().mkpath(dir.path());
     runSql(path(),
            "CREATE TABLE meta (key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL);"
@@ -171,12 +173,15 @@ TEST_F(LibraryStoreTest, OlderFileWithoutNewerColumnsOpensWithDefaults) {
         EXPECT_EQ(l->statusRaw(), "Complete");
         EXPECT_FALSE(l->desiredModelID());
         EXPECT_FALSE(l->consolidationOverride());
+        EXPECT_FALSE(l->transcriptLanguage());
         EXPECT_EQ(l->dateAdded().toString(Qt::ISODate), "2001-01-01T00:00:00Z");
         l->setDesiredModelID("openai_whisper-base");
+        l->setTranscriptLanguage("fr");
         ASSERT_TRUE(store->commit());
     }
     auto store = openStore(path());
     EXPECT_EQ(store->lectures()[0]->desiredModelID(), "openai_whisper-base");
+    EXPECT_EQ(store->lectures()[0]->transcriptLanguage(), "fr");
 }
 
 TEST_F(LibraryStoreTest, UnopenableFilesAreReportedAndLeftUntouched) {

@@ -85,6 +85,12 @@ TEST_F(SettingsTest, StoredValuesThatMeanTheDefault) {
     EXPECT_EQ(s.whisperModelID(), "openai_whisper-large-v3_turbo");
     s.setWhisperModelID("openai_whisper-base");
     EXPECT_EQ(s.whisperModelID(), "openai_whisper-base");
+
+    EXPECT_EQ(s.transcriptionLanguage(), "en");
+    for (const auto& [stored, read] : {std::pair{"auto", "auto"}, {" DE ", "de"}, {"yue", "yue"}, {"klingon", "en"}, {"", "en"}}) {
+        s.setTranscriptionLanguage(stored);
+        EXPECT_EQ(s.transcriptionLanguage(), read) << stored;
+    }
 }
 
 TEST_F(SettingsTest, SettersStoreAtOnceAndSignal) {

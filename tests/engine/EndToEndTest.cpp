@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <thread>
 
 #include "EngineTestSupport.h"
@@ -132,6 +133,80 @@ TEST(EndToEnd, HalfPrecisionFileAndCallsFromSeveralThreads) {
     ASSERT_EQ(a.results[0].segments.size(), b.results[0].segments.size());
     EXPECT_EQ(a.results[0].text, b.results[0].text);
     EXPECT_EQ(a.windowIds, b.windowIds);
+}
+
+// A minor chord held for `seconds`: music, no speech.
+std::vector<float> chord(double seconds) {
+    std::vector<float> x(size_t(seconds * 16000));
+    for (size_t i = 0; i < x.size(); ++i) {
+        const double t = double(i) / 16000.0;
+        x[i] = float(0.15 * (std::sin(2 * M_PI * 220.0 * t) + std::sin(2 * M_PI * 261.63 * t) + std::sin(2 * M_PI * 329.63 * t)));
+    }
+    return x;
+}
+
+TEST(EndToEnd, SilenceAndMusicGiveNoSegments) {
+    enum Model { random, hearsNoSpeech };
+    struct Case {
+        const char* name;
+        Model model;
+        bool music;  // else digital silence
+        bool skipSilentWindows;
+        bool noSpeechRule;
+        bool segments;
+        bool encoded;
+    };
+    const Case cases[] = {
+        {"silence is skipped before the encoder", random, false, true, true, false, false},
+        {"silence reaches the model with the skip off", random, false, false, true, true, true},
+        {"music the model hears as no speech", hearsNoSpeech, true, true, true, false, true},
+        {"the same music without the no-speech rule", hearsNoSpeech, true, true, false, true, true},
+    };
+    std::map<Model, std::string> folders;
+    for (Model m : {random, hearsNoSpeech}) {
+        testmodel::TestModelSpec spec;
+        spec.hearsNoSpeech = m == hearsNoSpeech;
+        folders[m] = freshDir("silence-model");
+        testmodel::writeModelFolder(folders[m], spec);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WhisperEngineConfig config;
+        config.modelFolder = folders[c.model];
+        WhisperEngine engine(config);
+        DecodingOptions options;
+        options.sampleLength = 16;
+        options.temperatureFallbackCount = 2;
+        if (!c.skipSilentWindows) options.silentWindowEnergy.reset();
+        if (!c.noSpeechRule) options.noSpeechThreshold.reset();
+        const auto r = engine.transcribe(c.music ? chord(30.0) : std::vector<float>(30 * 16000, 0.0f), options).at(0);
+        EXPECT_EQ(!r.segments.empty(), c.segments) << r.text;
+        EXPECT_EQ(r.timings.totalEncodingRuns > 0, c.encoded);
+        EXPECT_EQ(r.timings.totalDecodingWindows, 1);
+        if (c.model == hearsNoSpeech && c.noSpeechRule) EXPECT_EQ(r.timings.totalDecodingFallbacks, 0);
+    }
+}
+
+TEST(EndToEnd, ALoopingModelIsRetriedAndItsLoopCut) {
+    testmodel::TestModelSpec spec;
+    spec.loops = true;
+    const std::string dir = freshDir("looping-model");
+    testmodel::writeModelFolder(dir, spec);
+    WhisperEngineConfig config;
+    config.modelFolder = dir;
+    WhisperEngine engine(config);
+    DecodingOptions options;
+    options.sampleLength = 60;
+    options.firstTokenLogProbThreshold.reset();  // the first timestamp is a guess among many
+    const auto r = engine.transcribe(chord(20.0), options).at(0);
+    EXPECT_EQ(r.timings.totalDecodingFallbacks, 5);  // every temperature loops
+    ASSERT_EQ(r.segments.size(), 1u);
+    EXPECT_EQ(engine.tokenizer().decode(r.segments[0].tokens, true), " the");
+    options.repetitionThreshold.reset();
+    options.compressionRatioThreshold.reset();
+    const auto unguarded = engine.transcribe(chord(20.0), options).at(0);
+    EXPECT_EQ(unguarded.timings.totalDecodingFallbacks, 0);
+    EXPECT_GT(unguarded.text.size(), 100u);
 }
 
 TEST(EndToEnd, VadChunkingGivesOneResultPerChunk) {

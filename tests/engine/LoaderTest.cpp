@@ -181,6 +181,99 @@ TEST_F(BrokenModel, TokenizersWithoutWhatTheEngineNeeds) {
     }
 }
 
+TEST_F(BrokenModel, ShardedCheckpoints) {
+    testmodel::TestModelSpec spec;
+    spec.shards = 3;
+    const std::string sharded = freshDir("sharded");
+    testmodel::writeModelFolder(sharded, spec);
+    ASSERT_FALSE(fs::exists(sharded + "/model.safetensors"));
+    const auto map = nlohmann::json::parse(readFile(sharded + "/model.safetensors.index.json"))["weight_map"];
+    ASSERT_EQ(map["model.encoder.layer_norm.bias"], "model-00003-of-00003.safetensors");
+    // The same weights in three files give the same logits as in one.
+    const auto logitsOf = [](const std::string& dir) {
+        auto model = WhisperModel::load(dir, {});
+        model->encodeWindow(std::vector<float>(16000, 0.1f));
+        std::vector<float> logits(size_t(model->vocabularySize()));
+        const std::vector<int> prompt{0, 5, 7};
+        model->decode(prompt, 0, logits);
+        return logits;
+    };
+    EXPECT_EQ(logitsOf(sharded), logitsOf(pristine_));
+
+    const auto damaged = [&](const std::function<void(const std::string&)>& damage, std::initializer_list<std::string> f) {
+        const std::string dir = freshDir("broken-shards");
+        for (const auto& e : fs::directory_iterator(sharded)) fs::copy_file(e.path(), fs::path(dir) / e.path().filename());
+        damage(dir);
+        expectRefused(dir, f);
+    };
+    const std::string index = "/model.safetensors.index.json";
+    damaged([](const std::string& d) { fs::remove(d + "/model-00002-of-00003.safetensors"); },
+            {"model-00002-of-00003.safetensors", "cannot open"});
+    damaged([&](const std::string& d) { testing::writeString(d + index, "{\"weight_map\": {"); },
+            {"model.safetensors.index.json", "not valid JSON"});
+    damaged([&](const std::string& d) {
+        editJson(d + index, [](nlohmann::json& j) { j["weight_map"]["model.encoder.layer_norm.bias"] = "model-00001-of-00003.safetensors"; });
+    }, {"model.safetensors.index.json", "'model.encoder.layer_norm.bias' is not in model-00001-of-00003.safetensors"});
+    damaged([&](const std::string& d) {
+        editJson(d + index, [](nlohmann::json& j) { j["weight_map"]["model.encoder.conv1.bias"] = "../model.safetensors"; });
+    }, {"model.safetensors.index.json", "not a file of the model folder"});
+    damaged([&](const std::string& d) { fs::resize_file(d + "/model-00003-of-00003.safetensors", 4000); },
+            {"model-00003-of-00003.safetensors", "truncated"});
+}
+
+TEST(ModelLanguages, EnglishOnlyCheckpointsAreRecognised) {
+    struct Case {
+        const char* name;
+        int vocab;
+        std::optional<bool> isMultilingual;  // generation_config.json
+        bool multilingual;
+    };
+    const Case cases[] = {
+        {"published .en vocabulary, language tokens present", 51864, std::nullopt, false},
+        {"multilingual vocabulary", 51865, std::nullopt, true},
+        {"small vocabulary, said English-only", 2100, false, false},
+        {"small vocabulary, said multilingual", 2100, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto t = testmodel::makeTokenizer(c.vocab);
+        WhisperTokenizer tok = WhisperTokenizer::fromParts(t.vocab, t.merges, t.added, c.vocab, "synthetic");
+        if (c.isMultilingual) tok.setMultilingual(*c.isMultilingual);
+        EXPECT_EQ(tok.isMultilingual(), c.multilingual);
+    }
+}
+
+TEST(ModelLanguages, EnglishOnlyModelsGetTheirPromptAndRefuseOtherLanguages) {
+    testmodel::TestModelSpec spec;
+    spec.isMultilingual = false;
+    const std::string dir = freshDir("english-only");
+    testmodel::writeModelFolder(dir, spec);
+    WhisperEngineConfig config;
+    config.modelFolder = dir;
+    WhisperEngine engine(config);
+    const SpecialTokens& st = engine.tokenizer().specialTokens();
+    TextDecoder decoder(*engine.whisperModel(), engine.tokenizer());
+    DecodingOptions options;
+    EXPECT_EQ(decoder.buildPrompt(options, "en").tokens, std::vector<int>{st.startOfTranscriptToken});
+    options.withoutTimestamps = true;
+    EXPECT_EQ(decoder.buildPrompt(options, "en").tokens, (std::vector<int>{st.startOfTranscriptToken, st.noTimestampsToken}));
+
+    const std::vector<float> audio(16000 * 2, 0.1f);
+    DecodingOptions german;
+    german.language = "de";
+    try {
+        engine.transcribe(audio, german);
+        ADD_FAILURE() << "an English-only model transcribed German";
+    } catch (const WhisperError& e) {
+        EXPECT_NE(std::string(e.what()).find("English only"), std::string::npos) << e.what();
+    }
+    DecodingOptions automatic;
+    automatic.language = "auto";
+    automatic.temperatureFallbackCount = 0;
+    automatic.sampleLength = 8;
+    EXPECT_EQ(engine.transcribe(audio, automatic).at(0).language, "en");
+}
+
 TEST(EngineCreation, NeedsAModelFolder) {
     WhisperEngineConfig config;
     try {

@@ -114,6 +114,16 @@ TEST(HubCache, ModelFolderCompleteness) {
     ASSERT_TRUE(QFile::link("../nowhere/blob", dir + "/model.safetensors"));
     EXPECT_EQ(missingModelFiles(dir), QStringList{"model.safetensors"});
     QFile::remove(dir + "/model.safetensors");
+    // Sharded weights: complete once every shard the index names is there.
+    QFile index(dir + "/model.safetensors.index.json");
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write(R"({"weight_map": {"a": "model-00001-of-00002.safetensors", "b": "model-00002-of-00002.safetensors"}})");
+    index.close();
+    touch("model-00001-of-00002.safetensors");
+    EXPECT_EQ(missingModelFiles(dir), QStringList{"model-00002-of-00002.safetensors"});
+    touch("model-00002-of-00002.safetensors");
+    EXPECT_TRUE(isCompleteModelFolder(dir));
+    QFile::remove(dir + "/model.safetensors.index.json");
     touch("model.safetensors");
     EXPECT_TRUE(isCompleteModelFolder(dir));
 

@@ -1,6 +1,7 @@
 #include "engine/testmodel/TestModel.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <filesystem>
@@ -41,6 +42,13 @@ void writeText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw WhisperError(path.string() + ": cannot create file");
     out << text;
+    if (!out) throw WhisperError(path.string() + ": write failed");
+}
+
+void writeBytes(const std::filesystem::path& path, const std::vector<std::byte>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw WhisperError(path.string() + ": cannot create file");
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     if (!out) throw WhisperError(path.string() + ": write failed");
 }
 
@@ -199,7 +207,7 @@ void writeTokenizer(const std::string& folder, const SyntheticTokenizer& t, Toke
 }
 
 std::vector<std::byte> makeWeights(const WhisperModelConfig& c, DType decoderDtype, DType otherDtype, uint64_t seed,
-                                   std::optional<int64_t> muteEndToken) {
+                                   std::optional<int64_t> fixedToken) {
     const int64_t d = c.dModel, nm = c.numMelBins, fe = c.encoderFfnDim, fd = c.decoderFfnDim;
     const float sd = 1.0f / std::sqrt(float(d));
     std::vector<Plan> plans;
@@ -296,9 +304,9 @@ std::vector<std::byte> makeWeights(const WhisperModelConfig& c, DType decoderDty
             store(dst, p.dtype, k, p.init == Init::gamma ? 1.0f + u : u);
         }
     }
-    if (muteEndToken) {
+    if (fixedToken) {
         // The decoder's last norm ignores its input and always yields the vector v;
-        // the end token's embedding points along v, so its logit dwarfs all others.
+        // the fixed token's embedding points along v, so its logit dwarfs all others.
         const auto find = [&](const std::string& name) {
             for (size_t i = 0; i < plans.size(); ++i)
                 if (plans[i].name == name) return i;
@@ -315,7 +323,7 @@ std::vector<std::byte> makeWeights(const WhisperModelConfig& c, DType decoderDty
         }
         for (int64_t k = 0; k < d; ++k) {
             const float v = 0.1f * float(int(k % 7) - 3) + 0.05f;
-            store(data + offsets[embed], plans[embed].dtype, size_t(*muteEndToken * d + k), float(v * 40.0 / norm2));
+            store(data + offsets[embed], plans[embed].dtype, size_t(*fixedToken * d + k), float(v * 40.0 / norm2));
         }
     }
     return out;
@@ -342,17 +350,49 @@ void writeModelFolder(const std::string& folder, const TestModelSpec& spec) {
     writeText(fs::path(folder) / "config.json", cfg.dump(2));
     writeText(fs::path(folder) / "generation_config.json", config.toGenerationConfigJson().dump(2));
     writeTokenizer(folder, tok, spec.tokenizerFormat);
-    std::optional<int64_t> endToken;
-    if (spec.mute) {
+    std::optional<int64_t> fixedToken;
+    const auto idOf = [&](const std::string& text) -> int64_t {
         for (const AddedToken& a : tok.added)
-            if (a.content == "<|endoftext|>") endToken = a.id;
-        if (!endToken) throw WhisperError("the synthetic tokenizer has no <|endoftext|>");
+            if (a.content == text) return a.id;
+        for (const auto& [t, id] : tok.vocab)
+            if (t == text) return id;
+        throw WhisperError("the synthetic tokenizer has no " + text);
+    };
+    if (spec.mute) fixedToken = idOf("<|endoftext|>");
+    if (spec.hearsNoSpeech) fixedToken = idOf("<|nospeech|>");
+    if (spec.loops) fixedToken = idOf(byteLevelText(" the"));
+    if (spec.isMultilingual) {
+        nlohmann::json gen = config.toGenerationConfigJson();
+        gen["is_multilingual"] = *spec.isMultilingual;
+        writeText(fs::path(folder) / "generation_config.json", gen.dump(2));
     }
-    const std::vector<std::byte> weights = makeWeights(config, spec.dtype, spec.dtype, spec.seed, endToken);
-    std::ofstream out(fs::path(folder) / "model.safetensors", std::ios::binary | std::ios::trunc);
-    if (!out) throw WhisperError(folder + "/model.safetensors: cannot create file");
-    out.write(reinterpret_cast<const char*>(weights.data()), std::streamsize(weights.size()));
-    if (!out) throw WhisperError(folder + "/model.safetensors: write failed");
+    const std::vector<std::byte> weights = makeWeights(config, spec.dtype, spec.dtype, spec.seed, fixedToken);
+    if (spec.shards <= 1) {
+        writeBytes(fs::path(folder) / "model.safetensors", weights);
+        return;
+    }
+    // Split the tensors of the single file into shards of about equal size.
+    const SafetensorsFile whole(MappedFile::fromBuffer(weights, folder + "/model.safetensors"));
+    size_t total = 0;
+    for (const auto& [name, t] : whole.tensors()) total += t.bytes;
+    const size_t perShard = total / size_t(spec.shards) + 1;
+    const auto shardName = [&](int i) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "model-%05d-of-%05d.safetensors", i + 1, spec.shards);
+        return std::string(buf);
+    };
+    std::vector<SafetensorsWriter> writers(size_t(spec.shards));
+    nlohmann::ordered_json map = nlohmann::ordered_json::object();
+    size_t filled = 0;
+    for (const auto& [name, t] : whole.tensors()) {
+        const int shard = std::min(spec.shards - 1, int(filled / perShard));
+        writers[size_t(shard)].add(name, t.dtype, t.shape, t.data, t.bytes);
+        map[name] = shardName(shard);
+        filled += t.bytes;
+    }
+    for (int i = 0; i < spec.shards; ++i) writers[size_t(i)].write((fs::path(folder) / shardName(i)).string());
+    const nlohmann::ordered_json index = {{"metadata", {{"total_size", total}}}, {"weight_map", map}};
+    writeText(fs::path(folder) / "model.safetensors.index.json", index.dump(2));
 }
 
 }  // namespace lumenote::engine::testmodel

@@ -44,10 +44,10 @@ SyntheticTokenizer makeTokenizer(int vocabSize, const std::vector<std::string>& 
 void writeTokenizer(const std::string& folder, const SyntheticTokenizer& tokenizer, TokenizerFormat format);
 
 // Random weights, deterministic in `seed`. Matrices the decoder streams per token (and the
-// token embedding) get `decoderDtype`, everything else `otherDtype`. With `muteEndToken`, the
-// decoder always predicts that token (see TestModelSpec::mute).
+// token embedding) get `decoderDtype`, everything else `otherDtype`. With `fixedToken`, the
+// decoder predicts that token at every position, whatever it hears (see TestModelSpec::mute).
 std::vector<std::byte> makeWeights(const WhisperModelConfig& config, DType decoderDtype, DType otherDtype,
-                                   uint64_t seed, std::optional<int64_t> muteEndToken = std::nullopt);
+                                   uint64_t seed, std::optional<int64_t> fixedToken = std::nullopt);
 
 struct TestModelSpec {
     WhisperModelConfig config = miniatureConfig();
@@ -59,6 +59,15 @@ struct TestModelSpec {
     // A model that hears nothing: every window decodes to a timestamp and the end
     // token, so transcripts come out empty.
     bool mute = false;
+    // A model sure that no one speaks: the no-speech token wins at every position.
+    bool hearsNoSpeech = false;
+    // A model stuck in a loop: it says " the" over and over at every temperature.
+    bool loops = false;
+    // More than 1: the weights go to that many model-0000i-of-0000n.safetensors files with a
+    // model.safetensors.index.json, as large checkpoints are published.
+    int shards = 1;
+    // Written as generation_config.json's is_multilingual when set.
+    std::optional<bool> isMultilingual;
 };
 
 // Creates `folder` if needed and writes every file. Throws WhisperError on failure.
