@@ -1,5 +1,5 @@
-// engine_bench --model tiny|base|small|medium|large-v3-turbo [--precision auto|f16|bf16|int8|f32]
-//              [--threads N] [--reps N]
+// engine_bench --model tiny|base|small|medium|large-v3-turbo [--precision auto|f32|f16|bf16|int8]
+//              [--encoder-precision auto|f32|bf16|int8] [--threads N] [--reps N]
 //
 // Builds a random-weight model of that shape in memory and prints `name: value` lines:
 // the mel features, the encoder against OpenBLAS sgemm on the same matrix shapes, the decoder's
@@ -9,7 +9,16 @@
 //
 // encoder_ms_per_window covers the encoder and the decoder's cross-attention keys and values
 // (computed once per window); encoder_gflops counts both, and sgemm_gflops runs exactly the same
-// products. Context (shape, precision, kernel level) goes to standard error.
+// products. Context (shape, precisions, kernels) goes to standard error.
+//
+// --precision sets the decoder's weights and, unless --encoder-precision says otherwise, the
+// encoder's products (f16 leaves those exact); auto takes the model size's defaults.
+// LUMENOTE_ENGINE_GEMM=avx512bf16 runs the encoder as on AVX-512 processors without AMX.
+//
+// The reference is OpenBLAS as installed. To compare with the project's AMD machines, where
+// OpenBLAS picks its Cooperlake kernels, run with OPENBLAS_CORETYPE=Cooperlake (the kernel in
+// use is printed as "OpenBLAS core"); on a shared machine add --threads 1 and
+// OPENBLAS_NUM_THREADS=1 so both sides get one core each in turn.
 #include <cblas.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -20,6 +29,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -151,7 +161,8 @@ double encoderFlops(const WhisperModelConfig& c) {
 
 int usage() {
     std::fprintf(stderr, "usage: engine_bench --model tiny|base|small|medium|large-v3-turbo "
-                         "[--precision auto|f16|bf16|int8|f32] [--threads N] [--reps N]\n");
+                         "[--precision auto|f32|f16|bf16|int8] [--encoder-precision auto|f32|bf16|int8] "
+                         "[--threads N] [--reps N]\n");
     return 2;
 }
 
@@ -160,12 +171,14 @@ int usage() {
 int main(int argc, char** argv) {
     std::string modelName;
     WeightPrecision precision = WeightPrecision::automatic;
+    std::optional<WeightPrecision> encoderPrecision;
     int threads = 0, reps = 3;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (i + 1 >= argc) return usage();
         if (a == "--model") modelName = argv[++i];
         else if (a == "--precision") precision = parsePrecision(argv[++i]);
+        else if (a == "--encoder-precision") encoderPrecision = parsePrecision(argv[++i]);
         else if (a == "--threads") threads = std::atoi(argv[++i]);
         else if (a == "--reps") reps = std::max(1, std::atoi(argv[++i]));
         else return usage();
@@ -177,16 +190,20 @@ int main(int argc, char** argv) {
     const DType decoderDtype = precision == WeightPrecision::f32 ? DType::F32
                                : precision == WeightPrecision::bf16 ? DType::BF16
                                                                     : DType::F16;
+    ModelComputeOptions options{precision, threads, precision == WeightPrecision::f16 ? WeightPrecision::f32 : precision};
+    if (encoderPrecision) options.encoderPrecision = *encoderPrecision;
     auto t0 = Clock::now();
     auto file = std::make_shared<SafetensorsFile>(
         MappedFile::fromBuffer(testmodel::makeWeights(config, decoderDtype, DType::F32, 1), "random " + modelName,
                                /*releasable=*/true));
-    auto model = WhisperModel::fromFile(config, file, {precision, threads});
-    std::fprintf(stderr, "model %s: d_model %d, %d+%d layers; decoder weights %s (%.0f MB per token); kernels %s; "
-                         "OpenBLAS core %s; built in %.1f s\n",
+    auto model = WhisperModel::fromFile(config, file, options);
+    std::fprintf(stderr, "model %s: d_model %d, %d+%d layers; decoder weights %s (%.0f MB per token); encoder "
+                         "products %s on %s; kernels %s; OpenBLAS core %s; built in %.1f s\n",
                  modelName.c_str(), config.dModel, config.encoderLayers, config.decoderLayers,
                  kernels::weightTypeName(model->decoderWeightType()), double(model->decoderWeightBytesPerToken()) / 1e6,
-                 kernels::isaName(kernels::activeIsa()), openblas_get_corename(), seconds(t0));
+                 gemm::precisionName(model->encoderPrecision()),
+                 gemm::kernelName(gemm::kernelFor(model->encoderPrecision())), kernels::isaName(kernels::activeIsa()),
+                 openblas_get_corename(), seconds(t0));
 
     std::vector<float> audio(kWindowSamples);
     std::mt19937 rng(3);

@@ -117,6 +117,8 @@ const QList<SettingKey>& keys() {
             [&s](const QString& v) { s.setWhisperModelDownloadedSHAs(parseMap(QLatin1String(k::whisperModelDownloadedSHAs), v)); });
         add(k::whisperLastUpdateCheck, QStringLiteral("date"), [&s] { return dateText(s.whisperLastUpdateCheck()); },
             [&s](const QString& v) { s.setWhisperLastUpdateCheck(parseDate(QLatin1String(k::whisperLastUpdateCheck), v)); });
+        add(k::whisperExactPrecision, QStringLiteral("boolean"), [&s] { return boolText(s.whisperExactPrecision()); },
+            [&s](const QString& v) { s.setWhisperExactPrecision(parseBool(QLatin1String(k::whisperExactPrecision), v)); });
         add(k::consolidationEnabled, QStringLiteral("boolean"), [&s] { return boolText(s.consolidationEnabled()); },
             [&s](const QString& v) { s.setConsolidationEnabled(parseBool(QLatin1String(k::consolidationEnabled), v)); });
         add(k::consolidationProvider, QStringLiteral("claude or ollama"), [&s] { return providerRawValue(s.consolidationProvider()); },

@@ -138,6 +138,8 @@ StringMap Settings::whisperModelDownloadedSHAs() const { return stringMap(k::whi
 void Settings::setWhisperModelDownloadedSHAs(const StringMap& shas) { setStringMap(k::whisperModelDownloadedSHAs, shas); }
 std::optional<QDateTime> Settings::whisperLastUpdateCheck() const { return optionalDate(k::whisperLastUpdateCheck); }
 void Settings::setWhisperLastUpdateCheck(const QDateTime& when) { setRawValue(QLatin1String(k::whisperLastUpdateCheck), when); }
+bool Settings::whisperExactPrecision() const { return rawValue(QLatin1String(k::whisperExactPrecision)).toBool(); }
+void Settings::setWhisperExactPrecision(bool exact) { setRawValue(QLatin1String(k::whisperExactPrecision), exact); }
 
 bool Settings::consolidationEnabled() const { return rawValue(QLatin1String(k::consolidationEnabled)).toBool(); }
 void Settings::setConsolidationEnabled(bool enabled) { setRawValue(QLatin1String(k::consolidationEnabled), enabled); }

@@ -23,6 +23,7 @@ inline constexpr auto transcriptionLanguage = "transcriptionLanguage";
 inline constexpr auto whisperModelFolderPaths = "whisperModelFolderPaths";
 inline constexpr auto whisperModelDownloadedSHAs = "whisperModelDownloadedSHAs";
 inline constexpr auto whisperLastUpdateCheck = "whisperLastUpdateCheck";
+inline constexpr auto whisperExactPrecision = "whisperExactPrecision";
 inline constexpr auto consolidationEnabled = "consolidationEnabled";
 inline constexpr auto consolidationProvider = "consolidationProvider";
 inline constexpr auto consolidationPrompt = "consolidationPrompt";
@@ -74,6 +75,10 @@ public:
     void setWhisperModelDownloadedSHAs(const StringMap& shas);
     std::optional<QDateTime> whisperLastUpdateCheck() const;
     void setWhisperLastUpdateCheck(const QDateTime& when);
+    // The speech model in single precision throughout instead of its faster default
+    // (slower, for those who want the exact results).
+    bool whisperExactPrecision() const;
+    void setWhisperExactPrecision(bool exact);
 
     // Consolidation
     bool consolidationEnabled() const;

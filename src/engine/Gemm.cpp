@@ -7,10 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
+#include "engine/Float16.h"
 #include "engine/Kernels.h"
 #include "engine/ThreadPool.h"
 
@@ -28,29 +31,42 @@ std::string_view gemmChoice() {
     return env ? std::string_view(env) : std::string_view();
 }
 
-bool decideOwnKernel() {
-    if (kernels::bestIsa() != kernels::Isa::avx512) return false;
-    return gemmChoice() != "openblas";
+// The highest level LUMENOTE_ENGINE_GEMM allows: 0 openblas, 1 avx512, 2 avx512bf16, 3 amx.
+int levelCap() {
+    const std::string_view v = gemmChoice();
+    if (v == "openblas") return 0;
+    if (v == "avx512") return 1;
+    if (v == "avx512bf16") return 2;
+    return 3;
 }
+
+bool decideOwnKernel() { return kernels::bestIsa() == kernels::Isa::avx512 && levelCap() >= 1; }
+
+bool cpuHas(unsigned leaf, unsigned sub, int reg, unsigned bit) {
+    unsigned r[4];
+    if (!__get_cpuid_count(leaf, sub, &r[0], &r[1], &r[2], &r[3])) return false;
+    return (r[reg] & bit) != 0;
+}
+
+bool cpuHasAvx512Bf16() { return cpuHas(7, 1, 0, 1u << 5); }
+bool cpuHasAvx512Vnni() { return cpuHas(7, 0, 2, 1u << 11); }
 
 __attribute__((target("xsave"))) bool osKeepsTileState() {
     return (_xgetbv(0) & (3ull << 17)) == (3ull << 17);
 }
 
 bool decideAmx() {
-    if (!decideOwnKernel() || gemmChoice() == "avx512") return false;
-    unsigned a, b, c, d;
-    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
-    const bool tiles = (d & (1u << 24)) && (d & (1u << 22));  // AMX-TILE, AMX-BF16
-    if (!__get_cpuid_count(7, 1, &a, &b, &c, &d)) return false;
-    const bool avx512bf16 = (a & (1u << 5)) != 0;
-    if (!tiles || !avx512bf16) return false;
+    if (!decideOwnKernel() || levelCap() < 3) return false;
+    const bool tiles = cpuHas(7, 0, 3, 1u << 24) && cpuHas(7, 0, 3, 1u << 22);  // AMX-TILE, AMX-BF16
+    if (!tiles || !cpuHasAvx512Bf16()) return false;
     unsigned xa = 0, xb = 0, xc = 0, xd = 0;
     __get_cpuid(1, &xa, &xb, &xc, &xd);
     if (!(xc & bit_OSXSAVE) || !osKeepsTileState()) return false;
     // Linux hands out tile state per process on request (ARCH_REQ_XCOMP_PERM, XTILEDATA).
     return syscall(SYS_arch_prctl, 0x1023, 18) == 0;
 }
+
+bool decideReduced(bool cpuHasIt) { return decideOwnKernel() && levelCap() >= 2 && cpuHasIt; }
 
 // Per-thread packing space, grown on demand.
 float* scratch(size_t floats, int slot) {
@@ -61,15 +77,17 @@ float* scratch(size_t floats, int slot) {
 }
 
 // Runs the tiles of C over the pool. Tiles are wide (up to 1024 columns) when there are enough
-// row blocks to share out, so blocks of A are packed few times; `bPanel(j, pc)` gives the packed
-// weights for columns [j, j + 32) at depth block pc.
-template <typename BPanel>
-void tiled(int m, int n, int k, const float* a, int lda, float* c, int ldc, float alpha, float beta,
-           ThreadPool& pool, BPanel&& bPanel, const float* bias, bool gelu) {
+// row blocks to share out, so blocks of A are packed few times. The format `F` packs A (rows
+// from `row`, depth block [pc, pc + kc)) into `ap` and runs one register tile against the
+// weights' panel for columns [j, j + 32) at that depth.
+template <typename F>
+void tiled(int m, int n, int k, float* c, int ldc, float alpha, float beta, ThreadPool& pool, const F& f,
+           const float* bias, bool gelu) {
+    constexpr int kc0 = F::depth;
     const int tilesM = (m + MC - 1) / MC;
     const int wanted = 4 * pool.size();  // enough tiles that a slow thread does not hold the rest up
     const int splitN = std::clamp((wanted + tilesM - 1) / tilesM, 1, (n + NR - 1) / NR);
-    // At most 1024 columns, so a depth block of B (1 MiB) stays in L2 while the rows go by.
+    // At most 1024 columns, so a depth block of B stays in L2 while the rows go by.
     const int nc = std::min(1024, ((n + splitN - 1) / splitN + NR - 1) / NR * NR);
     const int tilesN = (n + nc - 1) / nc;
     pool.run(tilesM * tilesN, [&](int t) {
@@ -77,25 +95,78 @@ void tiled(int m, int n, int k, const float* a, int lda, float* c, int ldc, floa
         const int jc = (t / tilesM) * nc;
         const int mc = std::min(MC, m - ic);
         const int ncols = std::min(nc, n - jc);
-        float* ap = scratch(size_t(MC) * KC, 0);
-        for (int pc = 0; pc < k; pc += KC) {
-            const int kc = std::min(KC, k - pc);
-            for (int ir = 0; ir < mc; ir += MR) {
-                avx512::packA(a + size_t(ic + ir) * lda + pc, lda, std::min(MR, mc - ir), kc, ap + size_t(ir) * kc);
-            }
+        auto* ap = reinterpret_cast<std::byte*>(scratch(F::panelBytes(kc0) * (MC / MR) / 4, 0));
+        for (int pc = 0; pc < k; pc += kc0) {
+            const int kc = std::min(kc0, k - pc);
+            const size_t panel = F::panelBytes(kc);
+            for (int ir = 0; ir < mc; ir += MR) f.packA(ic + ir, std::min(MR, mc - ir), pc, kc, ap + size_t(ir / MR) * panel);
             const float b0 = pc == 0 ? beta : 1.0f;
-            const bool last = pc + KC >= k;  // the bias and GELU go on the finished sums
+            const bool last = pc + kc0 >= k;  // the bias and GELU go on the finished sums
             for (int jr = 0; jr < ncols; jr += NR) {
-                const float* bp = bPanel(jc + jr, pc);
                 for (int ir = 0; ir < mc; ir += MR) {
-                    avx512::kernel(kc, ap + size_t(ir) * kc, bp, NR, c + size_t(ic + ir) * ldc + jc + jr, ldc, alpha,
-                                   b0, std::min(MR, mc - ir), std::min(NR, ncols - jr),
-                                   last && bias ? bias + jc + jr : nullptr, last && gelu);
+                    f.tile(kc, ap + size_t(ir / MR) * panel, ic + ir, jc + jr, pc, c + size_t(ic + ir) * ldc + jc + jr,
+                           ldc, alpha, b0, std::min(MR, mc - ir), std::min(NR, ncols - jr),
+                           last && bias ? bias + jc + jr : nullptr, last && gelu);
                 }
             }
         }
     });
 }
+
+struct F32Format {
+    static constexpr int depth = 256;  // a 32-column B panel of this depth is 32 KiB
+    static size_t panelBytes(int kc) { return size_t(kc) * MR * 4; }
+    const float* a;
+    int lda;
+    const PackedWeights& w;
+    void packA(int row, int rows, int pc, int kc, std::byte* ap) const {
+        avx512::packA(a + size_t(row) * lda + pc, lda, rows, kc, reinterpret_cast<float*>(ap));
+    }
+    void tile(int kc, const std::byte* ap, int, int j, int pc, float* c, int ldc, float alpha, float beta, int rows,
+              int cols, const float* bias, bool gelu) const {
+        const float* bp = w.data.data() + size_t(j / NR) * w.k * NR + size_t(pc) * NR;
+        avx512::kernel(kc, reinterpret_cast<const float*>(ap), bp, NR, c, ldc, alpha, beta, rows, cols, bias, gelu);
+    }
+};
+
+struct Bf16Format {
+    static constexpr int depth = 512;  // 256 pairs: 32 KiB of B
+    static size_t panelBytes(int kc) { return size_t((kc + 1) / 2) * MR * 4; }
+    const float* a;
+    int lda;
+    const PackedWeights& w;
+    void packA(int row, int rows, int pc, int kc, std::byte* ap) const {
+        reduced::packABf16(a + size_t(row) * lda + pc, lda, rows, kc, reinterpret_cast<uint32_t*>(ap));
+    }
+    void tile(int kc, const std::byte* ap, int, int j, int pc, float* c, int ldc, float alpha, float beta, int rows,
+              int cols, const float* bias, bool gelu) const {
+        const uint16_t* bp = w.pairs.data() + size_t(j / NR) * size_t((w.k + 1) / 2) * 2 * NR + size_t(pc / 2) * 2 * NR;
+        reduced::kernelBf16(kc, reinterpret_cast<const uint32_t*>(ap), bp, c, ldc, alpha, beta, rows, cols, bias, gelu);
+    }
+};
+
+constexpr int kInt8Depth = 1024;  // 256 fours: 32 KiB of B
+
+struct Int8Format {
+    static constexpr int depth = kInt8Depth;
+    static size_t panelBytes(int kc) { return size_t((kc + 3) / 4) * MR * 4; }
+    const uint8_t* a;  // rows of kp unsigned bytes
+    const float* rowScales;
+    int kp;
+    const PackedWeights& w;
+    void packA(int row, int rows, int pc, int kc, std::byte* ap) const {
+        reduced::packAU8(a + size_t(row) * kp + pc, kp, rows, (kc + 3) / 4 * 4, reinterpret_cast<uint32_t*>(ap));
+    }
+    void tile(int kc, const std::byte* ap, int row, int j, int pc, float* c, int ldc, float alpha, float beta, int rows,
+              int cols, const float* bias, bool gelu) const {
+        const size_t panel = size_t(j / NR);
+        const int depthBlocks = (w.k + kInt8Depth - 1) / kInt8Depth;
+        const int8_t* bp = w.q.data() + panel * size_t(kp) * NR + size_t(pc) * NR;
+        reduced::kernelInt8((kc + 3) / 4 * 4, reinterpret_cast<const uint32_t*>(ap), bp,
+                            w.columnSums.data() + (panel * depthBlocks + size_t(pc / kInt8Depth)) * NR,
+                            rowScales + row, w.scales.data() + panel * NR, c, ldc, alpha, beta, rows, cols, bias, gelu);
+    }
+};
 
 // A split once into bfloat16 halves (rows padded to 16 with zeros), then blocks of 64 rows x
 // 256 columns over the pool, each 16 x 32 piece through the tiles and the fused epilogue.
@@ -126,12 +197,12 @@ void multiplyAmx(int m, const float* a, int lda, const PackedWeights& w, float* 
         const int j = t * 32;
         float* acc = scratch(size_t(rowBlocks) * 16 * 32, 0);
         const uint16_t* bHi = w.amxHi.data() + size_t(j / 16) * colBlockStride;
-        const uint16_t* bLo = w.amxLo.data() + size_t(j / 16) * colBlockStride;
+        const uint16_t* bLo = w.amxLo.empty() ? nullptr : w.amxLo.data() + size_t(j / 16) * colBlockStride;
         amx::configure();
         for (int kb = 0; kb < kBlocks; kb += sliceBlocks) {
             const int kbEnd = std::min(kBlocks, kb + sliceBlocks);
             for (int rb = 0; rb < rowBlocks; ++rb) {
-                amx::kernel16x32(hi + size_t(rb) * 16 * k, lo + size_t(rb) * 16 * k, k, kb, kbEnd, bHi, bLo,
+                amx::kernel16x32(hi + size_t(rb) * 16 * k, bLo ? lo + size_t(rb) * 16 * k : nullptr, k, kb, kbEnd, bHi, bLo,
                                  acc + size_t(rb) * 512, kb == 0);
             }
         }
@@ -156,55 +227,160 @@ bool amxKernel() {
     return amx;
 }
 
-PackedWeights PackedWeights::pack(const float* w, int n, int k) {
+const char* precisionName(Precision p) {
+    switch (p) {
+        case Precision::exact: return "exact";
+        case Precision::bf16: return "bf16";
+        case Precision::int8: return "int8";
+    }
+    return "?";
+}
+
+const char* kernelName(Kernel k) {
+    switch (k) {
+        case Kernel::openblas: return "openblas";
+        case Kernel::f32: return "avx512-f32";
+        case Kernel::amx: return "amx";
+        case Kernel::amxBf16: return "amx-bf16";
+        case Kernel::bf16: return "avx512-bf16";
+        case Kernel::int8: return "avx512-vnni";
+    }
+    return "?";
+}
+
+bool supported(Kernel k) {
+    static const bool bf16 = decideReduced(cpuHasAvx512Bf16());
+    static const bool vnni = decideReduced(cpuHasAvx512Vnni());
+    switch (k) {
+        case Kernel::openblas: return true;
+        case Kernel::f32: return ownKernel();
+        case Kernel::amx:
+        case Kernel::amxBf16: return amxKernel();
+        case Kernel::bf16: return bf16;
+        case Kernel::int8: return vnni;
+    }
+    return false;
+}
+
+Kernel kernelFor(Precision p) {
+    if (p == Precision::bf16) {
+        if (supported(Kernel::amxBf16)) return Kernel::amxBf16;
+        if (supported(Kernel::bf16)) return Kernel::bf16;
+    }
+    if (p == Precision::int8 && supported(Kernel::int8)) return Kernel::int8;
+    if (supported(Kernel::amx)) return Kernel::amx;
+    return supported(Kernel::f32) ? Kernel::f32 : Kernel::openblas;
+}
+
+PackedWeights PackedWeights::pack(const float* w, int n, int k, Precision precision) {
+    return pack(w, n, k, kernelFor(precision));
+}
+
+PackedWeights PackedWeights::pack(const float* w, int n, int k, Kernel kernel) {
+    assert(w && n > 0 && k > 0);
+    if (!supported(kernel)) kernel = kernelFor(Precision::exact);
+    // The tiles need whole 32 x 32 blocks; other shapes take the single-precision kernel.
+    if ((kernel == Kernel::amx || kernel == Kernel::amxBf16) && (n % 32 != 0 || k % 32 != 0)) kernel = Kernel::f32;
     PackedWeights p;
+    p.kernel = kernel;
     p.n = n;
     p.k = k;
-    if (!ownKernel()) {
-        p.raw = w;
-        return p;
-    }
-    if (amxKernel() && n % 32 == 0 && k % 32 == 0) {
-        p.amxHi.resize(size_t(n) * size_t(k));
-        p.amxLo.resize(size_t(n) * size_t(k));
-        amx::packWeights(w, n, k, p.amxHi.data(), p.amxLo.data());
-        p.packed = true;
-        return p;
-    }
+    p.packed = kernel != Kernel::openblas;
     const int panels = (n + NR - 1) / NR;
-    p.data.assign(size_t(panels) * k * NR, 0.0f);
-    for (int j = 0; j < n; ++j) {
-        float* dst = p.data.data() + size_t(j / NR) * k * NR + (j % NR);
-        const float* src = w + size_t(j) * k;
-        for (int kk = 0; kk < k; ++kk) dst[size_t(kk) * NR] = src[kk];
+    switch (kernel) {
+        case Kernel::openblas: p.raw = w; break;
+        case Kernel::amx:
+        case Kernel::amxBf16:
+            p.amxHi.resize(size_t(n) * size_t(k));
+            p.amxLo.resize(size_t(n) * size_t(k));
+            amx::packWeights(w, n, k, p.amxHi.data(), p.amxLo.data());
+            if (kernel == Kernel::amxBf16) p.amxLo = {};
+            break;
+        case Kernel::f32:
+            p.data.assign(size_t(panels) * k * NR, 0.0f);
+            for (int j = 0; j < n; ++j) {
+                float* dst = p.data.data() + size_t(j / NR) * k * NR + (j % NR);
+                const float* src = w + size_t(j) * k;
+                for (int kk = 0; kk < k; ++kk) dst[size_t(kk) * NR] = src[kk];
+            }
+            break;
+        case Kernel::bf16: {
+            // [panel][k / 2][32][2]
+            const size_t kPairs = size_t(k + 1) / 2;
+            p.pairs.assign(size_t(panels) * kPairs * 2 * NR, 0);
+            for (int j = 0; j < n; ++j) {
+                uint16_t* dst = p.pairs.data() + size_t(j / NR) * kPairs * 2 * NR + size_t(j % NR) * 2;
+                for (int kk = 0; kk < k; ++kk) dst[size_t(kk / 2) * 2 * NR + size_t(kk % 2)] = floatToBf16(w[size_t(j) * k + size_t(kk)]);
+            }
+            break;
+        }
+        case Kernel::int8: {
+            // [panel][k / 4][32][4]; one symmetric scale per column (output), integer column sums
+            // per depth block for the unsigned inputs' offset.
+            const int kp = (k + 3) / 4 * 4;
+            const int depthBlocks = (k + kInt8Depth - 1) / kInt8Depth;
+            p.q.assign(size_t(panels) * size_t(kp) * NR, 0);
+            p.scales.assign(size_t(panels) * NR, 0.0f);
+            p.columnSums.assign(size_t(panels) * size_t(depthBlocks) * NR, 0);
+            for (int j = 0; j < n; ++j) {
+                const float* src = w + size_t(j) * k;
+                float m = 0;
+                for (int kk = 0; kk < k; ++kk) m = std::max(m, std::fabs(src[kk]));
+                const float scale = m > 0 ? m / 127.0f : 1.0f;
+                const size_t panel = size_t(j / NR), col = size_t(j % NR);
+                p.scales[panel * NR + col] = scale;
+                int8_t* dst = p.q.data() + panel * size_t(kp) * NR + col * 4;
+                for (int kk = 0; kk < k; ++kk) {
+                    const auto q = int8_t(std::clamp<long>(std::lrint(src[kk] / scale), -127, 127));
+                    dst[size_t(kk / 4) * 4 * NR + size_t(kk % 4)] = q;
+                    p.columnSums[(panel * depthBlocks + size_t(kk / kInt8Depth)) * NR + col] += q;
+                }
+            }
+            break;
+        }
     }
-    p.packed = true;
     return p;
 }
 
 void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, float* c, int ldc, float alpha,
                        float beta, ThreadPool& pool, const float* bias, bool gelu) {
-    if (!w.packed) {
-        cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, m, w.n, w.k, alpha, a, lda, w.raw, w.k, beta, c, ldc);
-        if (bias || gelu) {
-            const int chunk = 64;
-            pool.run((m + chunk - 1) / chunk, [&](int t) {
-                for (int r = t * chunk; r < std::min(m, (t + 1) * chunk); ++r) {
-                    float* row = c + size_t(r) * ldc;
-                    if (bias) kernels::add(row, bias, size_t(w.n));
-                    if (gelu) kernels::gelu(row, size_t(w.n));
+    assert(m > 0 && a && c && lda >= w.k && ldc >= w.n);
+    switch (w.kernel) {
+        case Kernel::openblas:
+            cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, m, w.n, w.k, alpha, a, lda, w.raw, w.k, beta, c, ldc);
+            if (bias || gelu) {
+                const int chunk = 64;
+                pool.run((m + chunk - 1) / chunk, [&](int t) {
+                    for (int r = t * chunk; r < std::min(m, (t + 1) * chunk); ++r) {
+                        float* row = c + size_t(r) * ldc;
+                        if (bias) kernels::add(row, bias, size_t(w.n));
+                        if (gelu) kernels::gelu(row, size_t(w.n));
+                    }
+                });
+            }
+            return;
+        case Kernel::amx:
+        case Kernel::amxBf16: multiplyAmx(m, a, lda, w, c, ldc, alpha, beta, pool, bias, gelu); return;
+        case Kernel::f32: tiled(m, w.n, w.k, c, ldc, alpha, beta, pool, F32Format{a, lda, w}, bias, gelu); return;
+        case Kernel::bf16: tiled(m, w.n, w.k, c, ldc, alpha, beta, pool, Bf16Format{a, lda, w}, bias, gelu); return;
+        case Kernel::int8: {
+            // Each row of A quantised once, with its own scale.
+            const int kp = (w.k + 3) / 4 * 4;
+            thread_local std::vector<uint8_t> a8;
+            thread_local std::vector<float> rowScales;
+            a8.resize(size_t(m) * size_t(kp));
+            rowScales.resize(size_t(m));
+            uint8_t* q = a8.data();
+            float* scales = rowScales.data();
+            pool.run((m + 63) / 64, [&](int t) {
+                for (int r = t * 64; r < std::min(m, t * 64 + 64); ++r) {
+                    scales[r] = reduced::quantizeRowU8(a + size_t(r) * lda, w.k, kp, q + size_t(r) * kp);
                 }
             });
+            tiled(m, w.n, w.k, c, ldc, alpha, beta, pool, Int8Format{q, scales, kp, w}, bias, gelu);
+            return;
         }
-        return;
     }
-    if (!w.amxHi.empty()) {
-        multiplyAmx(m, a, lda, w, c, ldc, alpha, beta, pool, bias, gelu);
-        return;
-    }
-    tiled(
-        m, w.n, w.k, a, lda, c, ldc, alpha, beta, pool,
-        [&](int j, int pc) { return w.data.data() + size_t(j / NR) * w.k * NR + size_t(pc) * NR; }, bias, gelu);
 }
 
 void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,

@@ -1,8 +1,14 @@
 #pragma once
 
-// Single-precision matrix products for the encoder. On AVX-512 processors our own blocked
-// kernel runs on the engine's thread pool (weights packed once at load time); elsewhere, or
-// with LUMENOTE_ENGINE_GEMM=openblas, OpenBLAS sgemm does the work.
+// Matrix products for the encoder. On AVX-512 processors our own blocked kernels run on the
+// engine's thread pool (weights packed once at load time); elsewhere OpenBLAS sgemm does the
+// work. Three precisions: exact (single precision, or AMX with bfloat16 halves that keep about
+// 16 bits), bf16 (both operands rounded to bfloat16 once, float sums) and int8 (weights per
+// output column and inputs per row quantised symmetrically, integer sums).
+//
+// The kernel is chosen from CPUID. LUMENOTE_ENGINE_GEMM caps the level for tests, benchmarks
+// and comparisons: openblas, avx512 (single precision only), avx512bf16 (adds the bfloat16 and
+// VNNI kernels, as on processors without AMX), amx (everything; the default).
 
 #include <cstddef>
 #include <cstdint>
@@ -17,17 +23,46 @@ namespace gemm {
 // Whether our own kernel is in use.
 bool ownKernel();
 
-// A weight matrix W[n][k] (PyTorch's [out][in]) in the kernel's layout: panels of 32 rows, each
-// stored k-major, the last panel zero-padded. Without our kernel it keeps W as it is.
+enum class Precision { exact, bf16, int8 };
+const char* precisionName(Precision p);
+
+enum class Kernel {
+    openblas,  // sgemm on W as it is
+    f32,       // AVX-512 FMA, 14 x 32 register tiles
+    amx,       // AMX, bfloat16 halves, three tile products (exact)
+    amxBf16,   // AMX, one tile product
+    bf16,      // AVX-512 BF16 (vdpbf16ps)
+    int8,      // AVX-512 VNNI (vpdpbusd)
+};
+const char* kernelName(Kernel k);
+// Whether this processor (and LUMENOTE_ENGINE_GEMM) allows the kernel.
+bool supported(Kernel k);
+// The fastest allowed kernel for a precision; a precision the processor lacks falls back to
+// exact.
+Kernel kernelFor(Precision p);
+
+// A weight matrix W[n][k] (PyTorch's [out][in]) in its kernel's layout: panels of 32 rows, each
+// stored k-major (k in pairs for bf16, in fours for int8), the last panel zero-padded.
 struct PackedWeights {
+    Kernel kernel = Kernel::openblas;
     std::vector<float> data;
-    const float* raw = nullptr;  // W itself when not packed (must outlive this)
+    const float* raw = nullptr;  // openblas: W itself (must outlive this)
     int n = 0, k = 0;
     bool packed = false;
-    // With AMX (and n, k multiples of 32): W split into bfloat16 halves in tile layout instead.
+    // amx, amxBf16 (n, k multiples of 32): W as bfloat16 (hi) and the rest (lo, amx only) in
+    // tile layout.
     std::vector<uint16_t> amxHi, amxLo;
+    // bf16: the panels as bfloat16 pairs.
+    std::vector<uint16_t> pairs;
+    // int8: the panels as int8 fours, a scale per column and, per panel and depth block, the
+    // column sums of the integers.
+    std::vector<int8_t> q;
+    std::vector<float> scales;
+    std::vector<int32_t> columnSums;
 
-    static PackedWeights pack(const float* w, int n, int k);
+    static PackedWeights pack(const float* w, int n, int k, Precision precision = Precision::exact);
+    // An unsupported kernel falls back as kernelFor(Precision::exact) would.
+    static PackedWeights pack(const float* w, int n, int k, Kernel kernel);
 };
 
 // C[m][n] = alpha * sum_k A[m][k] W[n][k] + beta * C[m][n] (+ bias[n]), then GELU when asked.
@@ -40,8 +75,8 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
 void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
                ThreadPool& pool);
 
-// Whether the AMX path is in use (AMX-BF16 present, the OS grants tile state, not disabled
-// with LUMENOTE_ENGINE_GEMM=avx512 or openblas).
+// Whether the AMX path is in use (AMX-BF16 present, the OS grants tile state, not capped by
+// LUMENOTE_ENGINE_GEMM).
 bool amxKernel();
 
 // The AMX pieces (GemmAmx.cpp).
@@ -54,9 +89,30 @@ void splitRows(const float* a, int lda, int rows, int k, uint16_t* hi, uint16_t*
 void packWeights(const float* w, int n, int k, uint16_t* hi, uint16_t* lo);
 // acc[16][32] (+)= A(16 rows) * W(32 columns)^T over k blocks [kb0, kb1) of 32; A's tiles for
 // those rows at aHi/aLo, W's at bHi/bLo; `first` starts from zero instead of acc.
+// Without lo halves (aLo or bLo null), one tile product: plain bfloat16.
 void kernel16x32(const uint16_t* aHi, const uint16_t* aLo, int k, int kb0, int kb1, const uint16_t* bHi,
                  const uint16_t* bLo, float* acc, bool first);
 }  // namespace amx
+
+// The AVX-512 BF16 and VNNI pieces (GemmReduced.cpp). Panels of 32 columns; A packed per 14
+// rows as [k / 2][14] bfloat16 pairs or [k / 4][14] unsigned byte fours.
+namespace reduced {
+// A's rows (at most 14) from k0 for kc values as bfloat16 pairs; rows beyond `rows` are zero.
+void packABf16(const float* a, int lda, int rows, int kc, uint32_t* ap);
+// C tile = alpha * Ap * Bp + beta * C + bias, GELU when asked (kc even or padded).
+void kernelBf16(int kc, const uint32_t* ap, const uint16_t* bp, float* c, int ldc, float alpha, float beta, int rows,
+                int cols, const float* bias, bool gelu);
+// A row as unsigned bytes q + 128 with q = round(x / scale), scale = max|x| / 127; `kp` (a
+// multiple of 4, >= k) bytes written, the padding 128.
+float quantizeRowU8(const float* a, int k, int kp, uint8_t* out);
+// Ap [kc / 4][14] from rows of unsigned bytes (row stride lda bytes).
+void packAU8(const uint8_t* a, int lda, int rows, int kc, uint32_t* ap);
+// C tile from integer sums: (sum - 128 * colSum[j]) * rowScale[i] * colScale[j], then as
+// kernelBf16 does.
+void kernelInt8(int kc, const uint32_t* ap, const int8_t* bp, const int32_t* colSum, const float* rowScale,
+                const float* colScale, float* c, int ldc, float alpha, float beta, int rows, int cols,
+                const float* bias, bool gelu);
+}  // namespace reduced
 
 // The AVX-512 pieces (GemmAvx512.cpp), on raw pointers only.
 namespace avx512 {

@@ -102,7 +102,16 @@ void kernel16x32(const uint16_t* aHi, const uint16_t* aLo, int k, int kb0, int k
         _tile_loadd(0, acc, 128);
         _tile_loadd(1, acc + 16, 128);
     }
-    for (int kb = kb0; kb < kb1; ++kb) {
+    if (!aLo || !bLo) {
+        for (int kb = kb0; kb < kb1; ++kb) {
+            _tile_loadd(2, aHi + size_t(kb) * 512, 64);
+            _tile_loadd(4, bHi + size_t(kb) * 512, 64);
+            _tile_loadd(5, bHi + colBlock + size_t(kb) * 512, 64);
+            _tile_dpbf16ps(0, 2, 4);
+            _tile_dpbf16ps(1, 2, 5);
+        }
+    }
+    for (int kb = kb0; aLo && bLo && kb < kb1; ++kb) {
         _tile_loadd(2, aHi + size_t(kb) * 512, 64);
         _tile_loadd(3, aLo + size_t(kb) * 512, 64);
         _tile_loadd(4, bHi + size_t(kb) * 512, 64);

@@ -94,6 +94,11 @@ const char* precisionName(WeightPrecision p) {
     return "?";
 }
 
+Precisions defaultPrecisions(const WhisperModelConfig& config) {
+    (void)config;
+    return {WeightPrecision::f32, WeightPrecision::f16};
+}
+
 WeightPrecision parsePrecision(const std::string& text) {
     for (WeightPrecision p : {WeightPrecision::automatic, WeightPrecision::f32, WeightPrecision::f16,
                               WeightPrecision::bf16, WeightPrecision::int8}) {
@@ -108,7 +113,8 @@ namespace {
 // is not the one the computation wants.
 class Loader {
 public:
-    Loader(const SafetensorsFile& file, WhisperModel::Weights& w) : f_(file), w_(w) {}
+    Loader(const SafetensorsFile& file, WhisperModel::Weights& w, gemm::Precision products)
+        : f_(file), w_(w), products_(products) {}
 
     const TensorView& tensor(const std::string& name, const std::vector<int64_t>& shape) {
         const TensorView& t = f_.require(name, shape);
@@ -205,11 +211,11 @@ public:
         const TensorView& t = tensor(name, shape);
         gemm::PackedWeights p;
         if (t.dtype == DType::F32 && reinterpret_cast<uintptr_t>(t.data) % alignof(float) == 0) {
-            p = gemm::PackedWeights::pack(reinterpret_cast<const float*>(t.data), out, in);
+            p = gemm::PackedWeights::pack(reinterpret_cast<const float*>(t.data), out, in, products_);
         } else {
             std::vector<float> tmp(size_t(t.elementCount()));
             toF32(t, 0, tmp.size(), tmp.data());
-            p = gemm::PackedWeights::pack(tmp.data(), out, in);
+            p = gemm::PackedWeights::pack(tmp.data(), out, in, products_);
         }
         f_.file()->release(t.data, t.bytes);
         return p;
@@ -233,7 +239,9 @@ public:
 
     // A kernel-3 convolution as a product with the unfolded input. The weight [out][in][3] is
     // reordered to [out][3][in] so that unfolding copies whole input rows.
-    Dense conv(const std::string& prefix, int out, int in) {
+    // `exact`: single precision whatever the other products use (the first convolution, on
+    // the log-mel features, costs little).
+    Dense conv(const std::string& prefix, int out, int in, bool exact) {
         Dense x;
         x.out = out;
         x.in = in * 3;
@@ -248,7 +256,7 @@ public:
                 }
             }
         }
-        x.w = gemm::PackedWeights::pack(reordered.data(), out, in * 3);
+        x.w = gemm::PackedWeights::pack(reordered.data(), out, in * 3, exact ? gemm::Precision::exact : products_);
         if (x.w.packed) {
             reordered.clear();
             reordered.shrink_to_fit();
@@ -261,6 +269,7 @@ public:
 private:
     const SafetensorsFile& f_;
     WhisperModel::Weights& w_;
+    gemm::Precision products_;
 };
 
 // Y[rows][out] = X[rows][in] * W^T + bias (then GELU when asked), or += when accumulating.
@@ -291,12 +300,25 @@ WhisperModel::WhisperModel(const WhisperModelConfig& config, std::shared_ptr<Saf
       pool_(options.threads),
       features_(config.numMelBins),
       s_(std::make_unique<Scratch>()) {
-    switch (options.decoderPrecision) {
+    const Precisions defaults = defaultPrecisions(config_);
+    const WeightPrecision decoder =
+        options.decoderPrecision == WeightPrecision::automatic ? defaults.decoder : options.decoderPrecision;
+    const WeightPrecision encoder =
+        options.encoderPrecision == WeightPrecision::automatic ? defaults.encoder : options.encoderPrecision;
+    switch (decoder) {
         case WeightPrecision::f32: decoderType_ = WeightType::f32; break;
         case WeightPrecision::bf16: decoderType_ = WeightType::bf16; break;
         case WeightPrecision::int8: decoderType_ = WeightType::i8; break;
         case WeightPrecision::automatic:
         case WeightPrecision::f16: decoderType_ = WeightType::f16; break;
+    }
+    switch (encoder) {
+        case WeightPrecision::bf16: encoderPrecision_ = gemm::Precision::bf16; break;
+        case WeightPrecision::int8: encoderPrecision_ = gemm::Precision::int8; break;
+        case WeightPrecision::f16:
+            throw WhisperError("The encoder has no f16 products (expected auto, f32, bf16 or int8)");
+        case WeightPrecision::automatic:
+        case WeightPrecision::f32: encoderPrecision_ = gemm::Precision::exact; break;
     }
     // Reduced-precision runs also keep the cross-attention cache in half precision: it is read
     // in full for every token.
@@ -304,10 +326,10 @@ WhisperModel::WhisperModel(const WhisperModelConfig& config, std::shared_ptr<Saf
 
     const int d = config_.dModel, nm = config_.numMelBins, V = config_.vocabSize;
     const int fe = config_.encoderFfnDim, fd = config_.decoderFfnDim;
-    Loader ld(*file_, *w_);
+    Loader ld(*file_, *w_, encoderPrecision_);
     Weights& w = *w_;
-    w.conv1 = ld.conv("model.encoder.conv1", d, nm);
-    w.conv2 = ld.conv("model.encoder.conv2", d, d);
+    w.conv1 = ld.conv("model.encoder.conv1", d, nm, true);
+    w.conv2 = ld.conv("model.encoder.conv2", d, d, false);
     w.encPos = ld.f32("model.encoder.embed_positions.weight", {kEncoderFrames, d});
     for (int l = 0; l < config_.encoderLayers; ++l) {
         const std::string p = "model.encoder.layers." + std::to_string(l) + ".";

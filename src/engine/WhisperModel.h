@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/AudioProcessor.h"
+#include "engine/Gemm.h"
 #include "engine/Kernels.h"
 #include "engine/ModelConfig.h"
 #include "engine/Safetensors.h"
@@ -18,8 +19,9 @@
 
 namespace lumenote::engine {
 
-// How the decoder's per-token weights are stored. automatic picks f16: it halves the bytes
-// streamed per token and keeps the logits within 2e-2 of f32.
+// How weights are stored and multiplied. For the decoder's per-token weights: f32, f16, bf16,
+// or int8 with a scale per 32 values. For the encoder's products: f32 (exact), bf16 or int8.
+// automatic takes the model size's default (defaultPrecisions).
 enum class WeightPrecision { automatic, f32, f16, bf16, int8 };
 
 const char* precisionName(WeightPrecision p);
@@ -30,7 +32,16 @@ struct ModelComputeOptions {
     WeightPrecision decoderPrecision = WeightPrecision::automatic;
     // Threads for the decoder's kernels (the caller counts as one); 0 = one per hardware thread.
     int threads = 0;
+    WeightPrecision encoderPrecision = WeightPrecision::automatic;
 };
+
+// The fastest precisions that keep a model's logits within 2e-2 of single precision and its
+// greedy tokens unchanged.
+struct Precisions {
+    WeightPrecision encoder = WeightPrecision::f32;
+    WeightPrecision decoder = WeightPrecision::f32;
+};
+Precisions defaultPrecisions(const WhisperModelConfig& config);
 
 class WhisperModel : public SpeechModel {
 public:
@@ -43,6 +54,7 @@ public:
 
     const WhisperModelConfig& config() const { return config_; }
     kernels::WeightType decoderWeightType() const { return decoderType_; }
+    gemm::Precision encoderPrecision() const { return encoderPrecision_; }
     // Bytes of weights read for one decoded token (all decoder matrices and the output
     // embedding; the cross-attention key/value projections run once per window).
     size_t decoderWeightBytesPerToken() const;
@@ -77,6 +89,7 @@ private:
     std::shared_ptr<SafetensorsFile> file_;
     std::unique_ptr<Weights> w_;
     kernels::WeightType decoderType_;
+    gemm::Precision encoderPrecision_;
     kernels::WeightType crossCacheType_;
     ThreadPool pool_;
     FeatureExtractor features_;

@@ -128,7 +128,8 @@ void WhisperModelManager::setEngineFactory(EngineFactory factory) { engineFactor
 
 QCoro::Task<std::shared_ptr<engine::WhisperEngine>> WhisperModelManager::loadKit(QString id) {
     // A copy: QCoro's co_return moves from an lvalue it is given.
-    if (loadedKit_ && loadedModelID_ == id) co_return std::shared_ptr<engine::WhisperEngine>(loadedKit_);
+    const bool exact = Settings::shared().whisperExactPrecision();
+    if (loadedKit_ && loadedModelID_ == id && loadedExact_ == exact) co_return std::shared_ptr<engine::WhisperEngine>(loadedKit_);
     if (pendingLoads_.contains(id)) {
         const QFuture<LoadOutcome> running = pendingLoads_.value(id);
         const LoadOutcome joined = co_await running;
@@ -147,6 +148,12 @@ QCoro::Task<std::shared_ptr<engine::WhisperEngine>> WhisperModelManager::loadKit
     config.download = true;
     // The engine asks for the downloaded model's folder; download() put it there.
     config.modelDownloader = [path = folder->toStdString()](const engine::WhisperEngineConfig&) { return path; };
+    // Otherwise the engine picks the fastest precision that keeps the model's results.
+    if (exact) {
+        engine::ModelComputeOptions compute;
+        compute.encoderPrecision = compute.decoderPrecision = engine::WeightPrecision::f32;
+        config.computeOptions = compute;
+    }
 
     const QFuture<LoadOutcome> loading = QtConcurrent::run(&engineThreads_, [factory = engineFactory_, config] {
         LoadOutcome out;
@@ -167,6 +174,7 @@ QCoro::Task<std::shared_ptr<engine::WhisperEngine>> WhisperModelManager::loadKit
         throw SpeechEngineError(outcome.error);
     }
     loadedKit_ = outcome.engine;
+    loadedExact_ = exact;
     if (loadedModelID_ != id) {
         loadedModelID_ = id;
         emit loadedModelIDChanged();

@@ -173,6 +173,7 @@ private:
     int loadsRunning_ = 0;
     std::shared_ptr<engine::WhisperEngine> loadedKit_;
     QString loadedModelID_;
+    bool loadedExact_ = false;  // loaded with whisperExactPrecision on
     QString lastError_;
     bool isCheckingForUpdates_ = false;
     QMap<QString, UpdateStatus> updateStatuses_;

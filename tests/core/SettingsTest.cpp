@@ -24,6 +24,7 @@ TEST_F(SettingsTest, DefaultsApplyOnReadAndAreNeverWrittenBack) {
     EXPECT_TRUE(s.whisperModelFolderPaths().isEmpty());
     EXPECT_TRUE(s.whisperModelDownloadedSHAs().isEmpty());
     EXPECT_FALSE(s.whisperLastUpdateCheck());
+    EXPECT_FALSE(s.whisperExactPrecision());
     EXPECT_FALSE(s.consolidationEnabled());
     EXPECT_EQ(s.consolidationProvider(), ConsolidationProvider::Claude);
     EXPECT_EQ(s.consolidationPrompt(), kDefaultConsolidationPrompt);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -62,8 +63,9 @@ const Golden& golden() {
     return g;
 }
 
-std::unique_ptr<WhisperModel> goldenModel(WeightPrecision precision) {
-    return WhisperModel::fromFile(golden().config, golden().file, {precision, 2});
+std::unique_ptr<WhisperModel> goldenModel(WeightPrecision precision,
+                                          WeightPrecision encoder = WeightPrecision::f32) {
+    return WhisperModel::fromFile(golden().config, golden().file, {precision, 2, encoder});
 }
 
 // Largest absolute difference relative to the largest reference magnitude.
@@ -123,12 +125,20 @@ TEST(Golden, EncoderOutputMatchesTorch) {
 }
 
 // Logits after every prefix position, batched and then one token at a time through the cache.
-void checkLogits(WeightPrecision precision, double tolerance) {
+// With an encoder precision, from our own encoder's output at that precision instead of the
+// reference encoder output.
+void checkLogits(WeightPrecision precision, double tolerance, std::optional<WeightPrecision> encoder = {}) {
     const Golden& g = golden();
-    auto model = goldenModel(precision);
+    auto model = goldenModel(precision, encoder.value_or(WeightPrecision::f32));
     const int V = g.config.vocabSize;
     const size_t n = g.prefix.size();
-    model->setEncoderOutput(g.encoder.data(), 200);
+    if (encoder) {
+        std::vector<float> out(g.encoder.size());
+        model->encode(goldenMelFrames().data(), out.data());
+        model->setEncoderOutput(out.data(), 200);
+    } else {
+        model->setEncoderOutput(g.encoder.data(), 200);
+    }
     std::vector<float> all(n * size_t(V));
     model->decodeAll(g.prefix, 0, all.data());
     for (size_t j = 0; j < n; ++j) {
@@ -157,6 +167,29 @@ TEST(Golden, DecoderLogitsMatchTorchInF32) { checkLogits(WeightPrecision::f32, 1
 
 TEST(Golden, ReducedPrecisionStaysWithinHalfPrecisionTolerance) {
     for (WeightPrecision p : {WeightPrecision::f16, WeightPrecision::bf16, WeightPrecision::int8}) checkLogits(p, 2e-2);
+}
+
+// The encoder's reduced-precision products (bfloat16 and int8 on whichever kernels this
+// processor and LUMENOTE_ENGINE_GEMM allow) stay close to the reference and leave the logits
+// within tolerance and the greedy tokens unchanged.
+TEST(Golden, ReducedEncoderPrecisionKeepsLogitsAndGreedyTokens) {
+    const std::vector<float> mel = goldenMelFrames();
+    for (WeightPrecision p : {WeightPrecision::bf16, WeightPrecision::int8}) {
+        auto model = goldenModel(WeightPrecision::f32, p);
+        std::vector<float> out(golden().encoder.size());
+        model->encode(mel.data(), out.data());
+        EXPECT_LT(relativeError(out, golden().encoder), 2e-2) << precisionName(p);
+        checkLogits(WeightPrecision::f32, 2e-2, p);
+    }
+}
+
+// What each published size runs by default is held to the same bar, end to end.
+TEST(Golden, DefaultPrecisionOfEverySizeKeepsLogitsAndGreedyTokens) {
+    for (const char* size : {"tiny", "base", "small", "medium", "large-v3-turbo"}) {
+        const Precisions p = defaultPrecisions(WhisperModelConfig::forVariant(size));
+        SCOPED_TRACE(size);
+        checkLogits(p.decoder, 2e-2, p.encoder);
+    }
 }
 
 TEST(Golden, EveryKernelLevelMatches) {

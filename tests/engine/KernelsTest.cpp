@@ -153,32 +153,50 @@ TEST_P(KernelLevels, ElementwiseKernelsAgree) {
 INSTANTIATE_TEST_SUITE_P(Isa, KernelLevels, ::testing::Values(Isa::avx2, Isa::avx512),
                          [](const auto& info) { return std::string(kernels::isaName(info.param)); });
 
-// The encoder's products (our kernel on AVX-512 machines, OpenBLAS elsewhere) against sums in
-// double, on sizes that leave partial tiles everywhere.
-TEST(MatrixProducts, MatchPlainSumsWithTheFusedEpilogue) {
+// Every product kernel this processor can run against sums in double, on sizes that leave
+// partial tiles, odd depths and several depth blocks. Reduced precision is held to a bound
+// that grows like the rounding noise, sqrt(k) times the largest operands, far below what a
+// misplaced pair or offset would give.
+TEST(MatrixProducts, EveryKernelMatchesPlainSumsWithTheFusedEpilogue) {
     ThreadPool pool(2);
-    // Multiples of 32 in n and k take the AMX path where the processor has it.
+    using gemm::Kernel;
+    const struct {
+        Kernel kernel;
+        double noise;  // allowed error / (sqrt(k) * max|a| * max|w|); 0: absolute 1e-4
+    } kernels[] = {{Kernel::openblas, 0}, {Kernel::f32, 0},        {Kernel::amx, 0},
+                   {Kernel::amxBf16, 1e-2}, {Kernel::bf16, 1e-2}, {Kernel::int8, 2e-2}};
+    // Multiples of 32 in n and k take the AMX tiles; the others fall back to single precision.
     for (auto [m, n, k] : {std::tuple{37, 45, 300}, std::tuple{113, 257, 70}, std::tuple{14, 32, 256}, std::tuple{300, 96, 600},
-                           std::tuple{50, 64, 96}, std::tuple{130, 288, 320}}) {
+                           std::tuple{50, 64, 96}, std::tuple{130, 288, 320}, std::tuple{20, 40, 1031}}) {
         const auto a = randomVector(size_t(m) * k, 11), w = randomVector(size_t(n) * k, 12), c0 = randomVector(size_t(m) * n, 13);
         const auto bias = randomVector(size_t(n), 14);
-        const gemm::PackedWeights packed = gemm::PackedWeights::pack(w.data(), n, k);
-        for (int variant = 0; variant < 3; ++variant) {
-            // Plain; accumulating into C; with bias and GELU.
-            std::vector<float> c = c0;
-            const float alpha = 0.5f, beta = variant == 1 ? 1.0f : 0.0f;
-            gemm::multiplyByWeights(m, a.data(), k, packed, c.data(), n, alpha, beta, pool,
-                                    variant == 2 ? bias.data() : nullptr, variant == 2);
-            for (int i = 0; i < m; ++i) {
-                for (int j = 0; j < n; ++j) {
-                    double sum = 0;
-                    for (int kk = 0; kk < k; ++kk) sum += double(a[size_t(i) * k + size_t(kk)]) * w[size_t(j) * k + size_t(kk)];
-                    double want = alpha * sum + beta * c0[size_t(i) * n + size_t(j)];
+        std::vector<double> sums(size_t(m) * n);
+        for (int i = 0; i < m; ++i) {
+            for (int j = 0; j < n; ++j) {
+                double sum = 0;
+                for (int kk = 0; kk < k; ++kk) sum += double(a[size_t(i) * k + size_t(kk)]) * w[size_t(j) * k + size_t(kk)];
+                sums[size_t(i) * n + size_t(j)] = sum;
+            }
+        }
+        for (const auto& [kernel, noise] : kernels) {
+            if (!gemm::supported(kernel)) continue;
+            const gemm::PackedWeights packed = gemm::PackedWeights::pack(w.data(), n, k, kernel);
+            const double alpha = 0.5;
+            const double tolerance = noise == 0 ? 1e-4 : alpha * noise * std::sqrt(double(k));
+            for (int variant = 0; variant < 3; ++variant) {
+                // Plain; accumulating into C; with bias and GELU.
+                std::vector<float> c = c0;
+                const double beta = variant == 1 ? 1.0 : 0.0;
+                gemm::multiplyByWeights(m, a.data(), k, packed, c.data(), n, float(alpha), float(beta), pool,
+                                        variant == 2 ? bias.data() : nullptr, variant == 2);
+                for (size_t at = 0; at < c.size(); ++at) {
+                    double want = alpha * sums[at] + beta * c0[at];
                     if (variant == 2) {
-                        want += bias[size_t(j)];
+                        want += bias[at % size_t(n)];
                         want = 0.5 * want * (1.0 + std::erf(want / std::sqrt(2.0)));
                     }
-                    ASSERT_NEAR(c[size_t(i) * n + size_t(j)], want, 1e-4) << m << "x" << n << "x" << k << " variant " << variant;
+                    ASSERT_NEAR(c[at], want, tolerance) << gemm::kernelName(packed.kernel) << " " << m << "x" << n << "x"
+                                                        << k << " variant " << variant;
                 }
             }
         }

@@ -75,7 +75,8 @@ protected:
     }
     void SetUp() override {
         for (const char* key : {settings_keys::whisperModelID, settings_keys::whisperModelFolderPaths,
-                                settings_keys::whisperModelDownloadedSHAs, settings_keys::whisperLastUpdateCheck})
+                                settings_keys::whisperModelDownloadedSHAs, settings_keys::whisperLastUpdateCheck,
+                                settings_keys::whisperExactPrecision})
             Settings::shared().remove(key);
         QDir(cacheRoot() + "/huggingface").removeRecursively();
         QDir(dataRoot() + "/huggingface").removeRecursively();
@@ -331,8 +332,10 @@ TEST_F(WhisperModelManagerTest, LoadKitKeepsOneEngine) {
     WhisperModelManager m;
     std::atomic<int> created{0};
     std::vector<std::string> folders;
+    std::optional<engine::ModelComputeOptions> compute;
     m.setEngineFactory([&](const engine::WhisperEngineConfig& config) {
         ++created;
+        compute = config.computeOptions;
         EXPECT_TRUE(config.download);
         EXPECT_FALSE(config.verbose);
         EXPECT_FALSE(config.modelFolder.has_value());
@@ -361,6 +364,17 @@ TEST_F(WhisperModelManagerTest, LoadKitKeepsOneEngine) {
     EXPECT_NE(other, first);
     EXPECT_EQ(m.loadedKit(), other);
     EXPECT_EQ(m.loadedModelID(), "openai_whisper-base");
+    EXPECT_FALSE(compute.has_value());  // the engine's own defaults
+
+    // Asking for the exact path reloads the same model in single precision.
+    Settings::shared().setWhisperExactPrecision(true);
+    const auto exact = await(m.loadKit("openai_whisper-base"));
+    EXPECT_EQ(created.load(), 3);
+    EXPECT_NE(exact, other);
+    ASSERT_TRUE(compute.has_value());
+    EXPECT_EQ(compute->encoderPrecision, engine::WeightPrecision::f32);
+    EXPECT_EQ(compute->decoderPrecision, engine::WeightPrecision::f32);
+    EXPECT_EQ(await(m.loadKit("openai_whisper-base")), exact);
 }
 
 TEST_F(WhisperModelManagerTest, EngineLoadFailureIsReported) {

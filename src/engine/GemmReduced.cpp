@@ -1,0 +1,143 @@
+// The encoder's reduced-precision products for AVX-512 processors without AMX: bfloat16 pairs
+// through vdpbf16ps and unsigned-by-signed byte fours through vpdpbusd, in the same 14 x 32
+// register tiles as the single-precision kernel, ending in its epilogue.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/Gemm.h"
+
+#pragma GCC push_options
+#pragma GCC target("avx2,fma,f16c,avx512f,avx512bw,avx512vl,avx512dq,avx512bf16,avx512vnni")
+
+namespace lumenote::engine::gemm::reduced {
+
+namespace {
+constexpr int MR = avx512::MR;
+constexpr int NR = avx512::NR;
+
+inline __mmask16 firstLanes(int count) {
+    return count >= 16 ? __mmask16(0xffff) : count <= 0 ? __mmask16(0) : __mmask16((1u << count) - 1u);
+}
+}  // namespace
+
+void packABf16(const float* a, int lda, int rows, int kc, uint32_t* ap) {
+    assert(rows >= 0 && rows <= MR && kc > 0);
+    // Each row: 32 values become 16 pairs, scattered down its column of Ap.
+    const __m512i down = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                                            _mm512_set1_epi32(MR));
+    const int pairs = (kc + 1) / 2;
+    for (int r = 0; r < MR; ++r) {
+        const float* row = a + size_t(r) * size_t(lda);
+        for (int c = 0; c < kc; c += 32) {
+            __m512i v = _mm512_setzero_si512();
+            if (r < rows) {
+                const __m512 lo = _mm512_maskz_loadu_ps(firstLanes(kc - c), row + c);
+                const __m512 hi = _mm512_maskz_loadu_ps(firstLanes(kc - c - 16), row + c + 16);
+                v = reinterpret_cast<__m512i>(_mm512_cvtne2ps_pbh(hi, lo));
+            }
+            _mm512_mask_i32scatter_epi32(ap + size_t(c / 2) * MR + size_t(r), firstLanes(pairs - c / 2), down, v, 4);
+        }
+    }
+}
+
+void kernelBf16(int kc, const uint32_t* ap, const uint16_t* bp, float* c, int ldc, float alpha, float beta, int rows,
+                int cols, const float* bias, bool gelu) {
+    assert(kc > 0 && rows > 0 && rows <= MR && cols > 0 && cols <= NR);
+    __m512 acc[MR][2];
+#pragma GCC unroll 14
+    for (int i = 0; i < MR; ++i) acc[i][0] = acc[i][1] = _mm512_setzero_ps();
+    const int pairs = (kc + 1) / 2;
+    for (int p = 0; p < pairs; ++p) {
+        const __m512bh b0 = reinterpret_cast<__m512bh>(_mm512_loadu_si512(bp));
+        const __m512bh b1 = reinterpret_cast<__m512bh>(_mm512_loadu_si512(bp + 32));
+#pragma GCC unroll 14
+        for (int i = 0; i < MR; ++i) {
+            const __m512bh a = reinterpret_cast<__m512bh>(_mm512_set1_epi32(int(ap[i])));
+            acc[i][0] = _mm512_dpbf16_ps(acc[i][0], a, b0);
+            acc[i][1] = _mm512_dpbf16_ps(acc[i][1], a, b1);
+        }
+        ap += MR;
+        bp += 2 * NR;
+    }
+    alignas(64) float t[16][32];
+#pragma GCC unroll 14
+    for (int i = 0; i < MR; ++i) {
+        _mm512_store_ps(t[i], acc[i][0]);
+        _mm512_store_ps(t[i] + 16, acc[i][1]);
+    }
+    avx512::epilogue(&t[0][0], c, ldc, alpha, beta, rows, cols, bias, gelu);
+}
+
+float quantizeRowU8(const float* a, int k, int kp, uint8_t* out) {
+    assert(k > 0 && kp >= k && kp % 4 == 0);
+    __m512 m = _mm512_setzero_ps();
+    for (int c = 0; c < k; c += 16) m = _mm512_max_ps(m, _mm512_abs_ps(_mm512_maskz_loadu_ps(firstLanes(k - c), a + c)));
+    const float mx = _mm512_reduce_max_ps(m);
+    const float scale = mx > 0 ? mx / 127.0f : 1.0f;
+    const __m512 inv = _mm512_set1_ps(1.0f / scale);
+    const __m512i offset = _mm512_set1_epi32(128);
+    for (int c = 0; c < kp; c += 16) {
+        const __m512 x = _mm512_maskz_loadu_ps(firstLanes(k - c), a + c);
+        // Rounded to nearest; |x| * inv <= 127 up to rounding, the clamp keeps 255 the top.
+        __m512i q = _mm512_add_epi32(_mm512_cvtps_epi32(_mm512_mul_ps(x, inv)), offset);
+        q = _mm512_min_epi32(_mm512_max_epi32(q, _mm512_set1_epi32(1)), _mm512_set1_epi32(255));
+        _mm512_mask_cvtepi32_storeu_epi8(out + c, firstLanes(kp - c), q);
+    }
+    return scale;
+}
+
+void packAU8(const uint8_t* a, int lda, int rows, int kc, uint32_t* ap) {
+    assert(rows > 0 && rows <= MR && kc % 4 == 0);
+    const __m512i idx = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0, 0),
+                                           _mm512_set1_epi32(lda));
+    const __mmask16 valid = firstLanes(rows);
+    const __m512i zero = _mm512_set1_epi32(int(0x80808080u));  // four zeros as unsigned bytes
+    for (int p = 0; p < kc / 4; ++p) {
+        const __m512i v = _mm512_mask_i32gather_epi32(zero, valid, idx, a + size_t(p) * 4, 1);
+        _mm512_mask_storeu_epi32(ap + size_t(p) * MR, __mmask16(0x3fff), v);
+    }
+}
+
+void kernelInt8(int kc, const uint32_t* ap, const int8_t* bp, const int32_t* colSum, const float* rowScale,
+                const float* colScale, float* c, int ldc, float alpha, float beta, int rows, int cols,
+                const float* bias, bool gelu) {
+    assert(kc > 0 && kc % 4 == 0 && rows > 0 && rows <= MR && cols > 0 && cols <= NR);
+    __m512i acc[MR][2];
+#pragma GCC unroll 14
+    for (int i = 0; i < MR; ++i) acc[i][0] = acc[i][1] = _mm512_setzero_si512();
+    for (int p = 0; p < kc / 4; ++p) {
+        const __m512i b0 = _mm512_loadu_si512(bp);
+        const __m512i b1 = _mm512_loadu_si512(bp + 64);
+#pragma GCC unroll 14
+        for (int i = 0; i < MR; ++i) {
+            const __m512i a = _mm512_set1_epi32(int(ap[i]));
+            acc[i][0] = _mm512_dpbusd_epi32(acc[i][0], a, b0);
+            acc[i][1] = _mm512_dpbusd_epi32(acc[i][1], a, b1);
+        }
+        ap += MR;
+        bp += 4 * NR;
+    }
+    // The inputs carry +128: take 128 times each column's sum back out.
+    const __m512i shift0 = _mm512_slli_epi32(_mm512_loadu_si512(colSum), 7);
+    const __m512i shift1 = _mm512_slli_epi32(_mm512_loadu_si512(colSum + 16), 7);
+    const __m512 cs0 = _mm512_loadu_ps(colScale), cs1 = _mm512_loadu_ps(colScale + 16);
+    alignas(64) float t[16][32];
+#pragma GCC unroll 14
+    for (int i = 0; i < MR; ++i) {
+        if (i >= rows) break;
+        const __m512 rs = _mm512_set1_ps(rowScale[i]);
+        _mm512_store_ps(t[i], _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(acc[i][0], shift0)), _mm512_mul_ps(cs0, rs)));
+        _mm512_store_ps(t[i] + 16,
+                        _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(acc[i][1], shift1)), _mm512_mul_ps(cs1, rs)));
+    }
+    avx512::epilogue(&t[0][0], c, ldc, alpha, beta, rows, cols, bias, gelu);
+}
+
+}  // namespace lumenote::engine::gemm::reduced
+
+#pragma GCC pop_options
