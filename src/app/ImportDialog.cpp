@@ -201,7 +201,7 @@ void ImportDialog::retranslate() {
     retryButton_->setText(qtTrId("import.url.no.downloader.retry"));
     //% "Address of the lecture video"
     urlLabel_->setText(qtTrId("import.url.label"));
-    //% "https://…"
+    //% "https://www.example.com/lecture"
     urlField_->setPlaceholderText(qtTrId("import.url.placeholder"));
     //% "Stop"
     stopButton_->setText(qtTrId("import.url.stop"));
@@ -298,11 +298,15 @@ QCoro::Task<DuplicateAction> ImportDialog::askDuplicate(DuplicatePrompt prompt) 
     const QString title = qtTrId("import.duplicate.title");
     box->setWindowTitle(title);
     box->setText(title);
-    box->setInformativeText(prompt.isAddressDuplicate
-                                //% "“%1” was already downloaded from this address. Open it, or download it again and process it anew?"
-                                ? qtTrId("import.duplicate.message.url").arg(prompt.existing->title())
-                                //% "“%1” was already imported from this file. Open it, or process it again?"
-                                : qtTrId("import.duplicate.message.file").arg(prompt.existing->title()));
+    QString message;
+    if (prompt.isAddressDuplicate) {
+        //% "“%1” was already downloaded from this address. Open it, or download it again and process it anew?"
+        message = qtTrId("import.duplicate.message.url").arg(prompt.existing->title());
+    } else {
+        //% "“%1” was already imported from this file. Open it, or process it again?"
+        message = qtTrId("import.duplicate.message.file").arg(prompt.existing->title());
+    }
+    box->setInformativeText(message);
     QHash<QAbstractButton*, DuplicateAction> actions;
     for (DuplicateAction action : prompt.actions()) {
         QPushButton* b = box->addButton(duplicateActionText(action), duplicateActionRole(action));

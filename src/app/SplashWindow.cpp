@@ -38,8 +38,7 @@ SplashWindow::SplashWindow(const QString& version, QWidget* parent)
     nameFont.setPointSizeF(nameFont.pointSizeF() * 1.8);
     nameFont.setWeight(QFont::DemiBold);
     name->setFont(nameFont);
-    //% "Version %1"
-    auto* versionLabel = new QLabel(qtTrId("splash.version").arg(version), this);
+    auto* versionLabel = new QLabel(version, this);
     versionLabel->setAlignment(Qt::AlignCenter);
     versionLabel->setForegroundRole(QPalette::PlaceholderText);
     status_ = new QLabel(this);
