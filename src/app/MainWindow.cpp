@@ -1,9 +1,208 @@
 #include "app/MainWindow.h"
 
+#include "app/DesktopSession.h"
+#include "app/FeedbackMail.h"
+#include "app/ImportDialog.h"
+#include "app/LectureDetailPane.h"
+#include "app/LibrarySidebar.h"
+#include "app/SettingsWindow.h"
+#include "app/WelcomeView.h"
+#include "core/LibraryModel.h"
+#include "core/LibraryStore.h"
+#include "core/ProcessingState.h"
+#include "core/Settings.h"
+#include "media/URLDownloadService.h"
+#include "pipeline/LectureController.h"
+#include "pipeline/PlayerControl.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+
 namespace lumenote {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(DesktopSession& session, QWidget* parent)
+    : QMainWindow(parent), session_(session), state_(std::make_unique<ProcessingState>()), player_(std::make_unique<HeadlessPlayer>()) {
+    setObjectName(QStringLiteral("mainWindow"));
+    sidebar_ = new LibrarySidebar(session.library(), session.store(), this);
+    welcome_ = new WelcomeView(this);
+    detail_ = new LectureDetailPane(session.library(), this);
+    content_ = new QStackedWidget(this);
+    content_->addWidget(welcome_);
+    content_->addWidget(detail_);
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("mainSplitter"));
+    splitter_->addWidget(sidebar_);
+    splitter_->addWidget(content_);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setChildrenCollapsible(false);
+    sidebar_->setMinimumWidth(240);
+    setCentralWidget(splitter_);
+
+    connect(welcome_, &WelcomeView::importRequested, this, &MainWindow::openImport);
+    connect(welcome_, &WelcomeView::videoDropped, this, &MainWindow::importDroppedFile);
+    connect(&session.library(), &LibraryModel::selectionChanged, this, &MainWindow::showSelection);
+    auto refreshDetail = [this] {
+        if (content_->currentWidget() == detail_) detail_->refresh();
+    };
+    connect(&session.store(), &LibraryStore::changedInThisProcess, this, refreshDetail);
+    connect(&session.store(), &LibraryStore::changedRemotely, this, refreshDetail);
+
+    createActions();
+    retranslate();
+    restoreWindowState();
+    session.library().shown();
+    showSelection();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createActions() {
+    fileMenu_ = menuBar()->addMenu(QString());
+    editMenu_ = menuBar()->addMenu(QString());
+    helpMenu_ = menuBar()->addMenu(QString());
+
+    importAction_ = fileMenu_->addAction(QString(), this, &MainWindow::openImport);
+    importAction_->setShortcut(QKeySequence::Open);
+    newFolderAction_ = fileMenu_->addAction(QString(), sidebar_, &LibrarySidebar::newFolder);
+    newFolderAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+    fileMenu_->addSeparator();
+    quitAction_ = fileMenu_->addAction(QString(), this, &QWidget::close);
+    quitAction_->setShortcut(QKeySequence::Quit);
+    quitAction_->setMenuRole(QAction::QuitRole);
+
+    findAction_ = editMenu_->addAction(QString(), sidebar_, &LibrarySidebar::focusFilter);
+    findAction_->setShortcut(QKeySequence::Find);
+    editMenu_->addSeparator();
+    settingsAction_ = editMenu_->addAction(QString(), this, &MainWindow::openSettings);
+    settingsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    settingsAction_->setMenuRole(QAction::PreferencesRole);
+
+    helpAction_ = helpMenu_->addAction(QString(), this, &MainWindow::openHelp);
+    helpAction_->setShortcut(QKeySequence::HelpContents);
+    feedbackAction_ = helpMenu_->addAction(QString(), this, &MainWindow::sendFeedback);
+}
+
+void MainWindow::retranslate() {
     setWindowTitle(QStringLiteral("Lumenote"));
+    //% "&File"
+    fileMenu_->setTitle(qtTrId("menu.file"));
+    //% "&Edit"
+    editMenu_->setTitle(qtTrId("menu.edit"));
+    //% "&Help"
+    helpMenu_->setTitle(qtTrId("menu.help"));
+    //% "&Import Lecture…"
+    importAction_->setText(qtTrId("menu.file.import"));
+    //% "&New Folder"
+    newFolderAction_->setText(qtTrId("menu.file.new.folder"));
+    //% "&Quit"
+    quitAction_->setText(qtTrId("menu.file.quit"));
+    //% "&Find Lecture"
+    findAction_->setText(qtTrId("menu.edit.find"));
+    //% "&Settings…"
+    settingsAction_->setText(qtTrId("menu.edit.settings"));
+    //% "Lumenote &Help"
+    helpAction_->setText(qtTrId("menu.help.contents"));
+    //% "Send &Feedback…"
+    feedbackAction_->setText(qtTrId("menu.help.feedback"));
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::showSelection() {
+    const LecturePtr lecture = session_.library().selectedLecture();
+    detail_->setLecture(lecture);
+    content_->setCurrentWidget(lecture ? static_cast<QWidget*>(detail_) : welcome_);
+}
+
+ImportDialog* MainWindow::openImport() {
+    if (!import_) {
+        ImportDialog::Callbacks callbacks;
+        callbacks.onImport = [this](const LecturePtr& lecture) { sidebar_->selectLecture(lecture); };
+        callbacks.onReprocess = [this](const LecturePtr& lecture) {
+            sidebar_->selectLecture(lecture);
+            startProcessing(lecture);
+        };
+        import_ = new ImportDialog(session_.store(), URLDownloadService::shared(), std::move(callbacks), this);
+        import_->setAttribute(Qt::WA_DeleteOnClose);
+        import_->setWindowModality(Qt::WindowModal);
+    }
+    import_->show();
+    import_->raise();
+    import_->activateWindow();
+    return import_;
+}
+
+void MainWindow::importDroppedFile(const QString& path) {
+    ImportDialog* dialog = openImport();
+    dialog->showTab(ImportDialog::Tab::File);
+    dialog->importFile(path);
+}
+
+SettingsWindow* MainWindow::openSettings() {
+    if (!settings_) {
+        settings_ = new SettingsWindow(this);
+        settings_->setAttribute(Qt::WA_DeleteOnClose);
+        settings_->setLibraryStore(&session_.store());
+    }
+    settings_->show();
+    settings_->raise();
+    settings_->activateWindow();
+    return settings_;
+}
+
+void MainWindow::startProcessing(const LecturePtr& lecture) {
+    if (!lecture) return;
+    if (running_) {
+        //% "“%1” is still being processed; try again when it has finished."
+        statusBar()->showMessage(qtTrId("main.processing.busy").arg(running_->lecture()->title()), 8000);
+        return;
+    }
+    state_->reset();
+    running_ = std::make_unique<LectureController>(session_.store(), lecture, *state_, *player_);
+    [](MainWindow* self, LectureController* controller) -> QCoro::Task<> {
+        QPointer<MainWindow> guard(self);
+        co_await controller->beginProcessing();
+        if (guard && guard->running_.get() == controller) guard->running_.reset();
+    }(this, running_.get());
+}
+
+void MainWindow::openHelp() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kDocumentationUrl))); }
+
+void MainWindow::sendFeedback() {
+    const QString version = QApplication::applicationVersion();
+    QDesktopServices::openUrl(feedbackMailUrl(version, SystemSummary::current(version)));
+}
+
+QString MainWindow::windowStatePath() { return QFileInfo(Settings::filePath()).absolutePath() + QStringLiteral("/window-state.ini"); }
+
+void MainWindow::restoreWindowState() {
+    QSettings state(windowStatePath(), QSettings::IniFormat);
+    if (!restoreGeometry(state.value(QStringLiteral("geometry")).toByteArray())) resize(1120, 720);
+    if (!splitter_->restoreState(state.value(QStringLiteral("splitter")).toByteArray())) splitter_->setSizes({320, 800});
+}
+
+void MainWindow::saveWindowState() const {
+    QSettings state(windowStatePath(), QSettings::IniFormat);
+    state.setValue(QStringLiteral("geometry"), saveGeometry());
+    state.setValue(QStringLiteral("splitter"), splitter_->saveState());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    saveWindowState();
+    session_.save();
+    QMainWindow::closeEvent(event);
 }
 
 }  // namespace lumenote

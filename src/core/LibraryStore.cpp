@@ -707,14 +707,19 @@ LibraryReader::LibraryReader(const QString& path) {
 
 LibraryReader::~LibraryReader() { sqlite3_close(db_); }
 
-std::optional<QByteArray> LibraryReader::transcriptData(const QUuid& id) const {
+std::optional<QByteArray> LibraryReader::largeBlob(const QUuid& id, uint32_t field) const {
     if (!db_) return std::nullopt;
-    Statement s(db_, "SELECT data FROM lecture_blobs WHERE lecture_id = ? AND field = 'transcriptData'");
+    Statement s(db_, "SELECT data FROM lecture_blobs WHERE lecture_id = ? AND field = ?");
     if (!s.ok()) return std::nullopt;
     s.bindText(1, uuidText(id));
+    s.bindText(2, QString::fromLatin1(blobName(field)));
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return s.optBlob(0);
 }
+
+std::optional<QByteArray> LibraryReader::transcriptData(const QUuid& id) const { return largeBlob(id, Lecture::TranscriptDataField); }
+
+std::optional<QByteArray> LibraryReader::keyframeData(const QUuid& id) const { return largeBlob(id, Lecture::KeyframeDataField); }
 
 std::optional<QByteArray> LibraryReader::screenshotTimestamps(const QUuid& id) const {
     if (!db_) return std::nullopt;

@@ -102,8 +102,10 @@ public:
     bool isOpen() const { return db_ != nullptr; }
     std::optional<QByteArray> transcriptData(const QUuid& lectureID) const;
     std::optional<QByteArray> screenshotTimestamps(const QUuid& lectureID) const;
+    std::optional<QByteArray> keyframeData(const QUuid& lectureID) const;
 
 private:
+    std::optional<QByteArray> largeBlob(const QUuid& lectureID, uint32_t field) const;
     sqlite3* db_ = nullptr;
 };
 

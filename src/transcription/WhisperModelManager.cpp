@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/Settings.h"
 #include "engine/WhisperEngine.h"
+#include "hub/HubCache.h"
 #include "hub/HubClient.h"
 #include "hub/WhisperRepository.h"
 #include "transcription/TranscriptMapping.h"
@@ -122,6 +123,33 @@ std::optional<QString> WhisperModelManager::downloadedFolder(const QString& id) 
     const QString remembered = Settings::shared().whisperModelFolderPaths().value(id);
     if (!remembered.isEmpty() && hub::isCompleteModelFolder(remembered)) return remembered;
     return modelFolder(id);
+}
+
+void WhisperModelManager::deleteModel(const QString& id) {
+    if (downloadingModelID_ == id)
+        throw Error(QStringLiteral("%1 is downloading; stop the download before deleting it.").arg(displayName(id)));
+    const QString repoFolder = hub::repoFolderName(hub::whisperRepository(id));
+    // Discovery may find further copies once one is gone; each round removes one.
+    for (int round = 0; round < 16; ++round) {
+        const std::optional<QString> folder = downloadedFolder(id);
+        if (!folder) break;
+        QString target = *folder;
+        const qsizetype cut = target.lastIndexOf(QStringLiteral("/snapshots/"));
+        if (cut > 0 && QFileInfo(target.left(cut)).fileName() == repoFolder) target = target.left(cut);
+        log(QStringLiteral("deleting ") + id + QStringLiteral(" at ") + target);
+        if (!QDir(target).removeRecursively() && QFileInfo::exists(target))
+            throw Error(QStringLiteral("Could not delete %1 at %2.").arg(displayName(id), target));
+    }
+    StringMap paths = Settings::shared().whisperModelFolderPaths();
+    if (paths.remove(id) > 0) Settings::shared().setWhisperModelFolderPaths(paths);
+    StringMap shas = Settings::shared().whisperModelDownloadedSHAs();
+    if (shas.remove(id) > 0) Settings::shared().setWhisperModelDownloadedSHAs(shas);
+    if (updateStatuses_.remove(id) > 0) emit updateStatusesChanged();
+    if (loadedModelID_ == id) {
+        loadedKit_.reset();
+        loadedModelID_.clear();
+        emit loadedModelIDChanged();
+    }
 }
 
 void WhisperModelManager::setEngineFactory(EngineFactory factory) { engineFactory_ = std::move(factory); }

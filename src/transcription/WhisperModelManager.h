@@ -115,6 +115,11 @@ public:
     QCoro::Task<bool> download(QString id);
     // Stops a running download; its partial files stay for a later resume.
     void cancelDownload();
+    // Removes every copy of a downloaded model from disk (the whole repository
+    // folder of the hub layout, the model folder of the flat layout) and forgets
+    // its folder, hash and status; a loaded engine of that model is released.
+    // Throws Error while the model downloads or when a folder cannot be removed.
+    void deleteModel(const QString& id);
 
     // Compares each downloaded model with its repository's current commit.
     QCoro::Task<> checkForUpdates();

@@ -194,6 +194,30 @@ TEST_F(WhisperModelManagerTest, DeletedRememberedFolderIsSearchedAgain) {
     EXPECT_FALSE(m.isLoading());
 }
 
+TEST_F(WhisperModelManagerTest, DeleteRemovesEveryCopyAndOnlyThatModel) {
+    WhisperModelManager m;
+    const QString hubCopy = hubSnapshot(cacheRoot(), "whisper-base", kSha);
+    const QString repoRoot = cacheRoot() + "/huggingface/hub/models--openai--whisper-base";
+    placeModel(model, hubCopy);
+    QDir().mkpath(repoRoot + "/blobs");
+    const QString flatCopy = dataRoot() + "/huggingface/models/openai/whisper-base";
+    placeModel(model, flatCopy);
+    const QString other = hubSnapshot(cacheRoot(), "whisper-tiny", kSha);
+    placeModel(model, other);
+    ASSERT_TRUE(m.isDownloaded("openai_whisper-base"));
+    ASSERT_TRUE(m.isDownloaded("openai_whisper-tiny"));
+    Settings::shared().setWhisperModelDownloadedSHAs({{"openai_whisper-base", kSha}, {"openai_whisper-tiny", kSha}});
+
+    m.deleteModel("openai_whisper-base");
+    EXPECT_FALSE(QFileInfo::exists(repoRoot));  // blobs and refs go with the snapshot
+    EXPECT_FALSE(QFileInfo::exists(flatCopy));
+    EXPECT_FALSE(m.isDownloaded("openai_whisper-base"));
+    EXPECT_FALSE(Settings::shared().whisperModelFolderPaths().contains("openai_whisper-base"));
+    EXPECT_EQ(Settings::shared().whisperModelDownloadedSHAs(), (StringMap{{"openai_whisper-tiny", kSha}}));
+    EXPECT_EQ(m.downloadedFolder("openai_whisper-tiny"), other);
+    m.deleteModel("openai_whisper-base");  // nothing left: not an error
+}
+
 TEST_F(WhisperModelManagerTest, DownloadsIntoTheHubCacheAndIsFoundAfterARestart) {
     hub.publishFolder("openai/whisper-tiny", kSha, model);
     LogCapture logs;

@@ -1,0 +1,89 @@
+#include "app/LectureDetailPane.h"
+
+#include "app/LibraryItemDelegate.h"
+#include "core/LibraryModel.h"
+#include "export/ExportManager.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace lumenote {
+
+LectureDetailPane::LectureDetailPane(LibraryModel& library, QWidget* parent) : QWidget(parent), library_(library) {
+    setObjectName(QStringLiteral("lectureDetail"));
+    title_ = new QLabel(this);
+    title_->setObjectName(QStringLiteral("detailTitle"));
+    title_->setWordWrap(true);
+    title_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont titleFont = title_->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+    titleFont.setWeight(QFont::DemiBold);
+    title_->setFont(titleFont);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("detailStatus"));
+    source_ = new QLabel(this);
+    source_->setWordWrap(true);
+    source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    exportPath_ = new QLabel(this);
+    exportPath_->setObjectName(QStringLiteral("detailExportPath"));
+    exportPath_->setWordWrap(true);
+    exportPath_->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    exportPath_->setOpenExternalLinks(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->addWidget(title_);
+    layout->addWidget(status_);
+    layout->addSpacing(8);
+    layout->addWidget(source_);
+    layout->addWidget(exportPath_);
+    layout->addStretch();
+}
+
+void LectureDetailPane::setLecture(const LecturePtr& lecture) {
+    lecture_ = lecture;
+    refresh();
+}
+
+void LectureDetailPane::refresh() {
+    if (!lecture_ || lecture_->isDeleted()) {
+        title_->clear();
+        status_->clear();
+        source_->clear();
+        exportPath_->clear();
+        return;
+    }
+    const Lecture& l = *lecture_;
+    title_->setText(l.title());
+    //% "Status: %1"
+    status_->setText(qtTrId("detail.status").arg(LibraryItemDelegate::statusText(l.status())));
+    if (l.sourceURL()) {
+        //% "Downloaded from %1"
+        source_->setText(qtTrId("detail.source.url").arg(*l.sourceURL()));
+    } else if (l.localFilePath()) {
+        //% "Video file: %1"
+        source_->setText(qtTrId("detail.source.file").arg(ExportManager::displayPath(*l.localFilePath())));
+    } else {
+        source_->clear();
+    }
+    const auto folder = ExportManager::shared().existingLectureFolder(l, library_.folderNameOf(l));
+    if (folder) {
+        const QString link = QStringLiteral("<a href=\"%1\">%2</a>")
+                                 .arg(QUrl::fromLocalFile(*folder).toString(QUrl::FullyEncoded), ExportManager::displayPath(*folder).toHtmlEscaped());
+        //% "Study page: %1"
+        exportPath_->setText(qtTrId("detail.export.path").arg(link));
+    } else {
+        //% "Not exported yet. The study page will be written to %1."
+        exportPath_->setText(qtTrId("detail.export.none")
+                                 .arg(ExportManager::displayPath(ExportManager::shared().lectureFolderPath(l, library_.folderNameOf(l))).toHtmlEscaped()));
+    }
+}
+
+void LectureDetailPane::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) refresh();
+    QWidget::changeEvent(event);
+}
+
+}  // namespace lumenote

@@ -1,0 +1,95 @@
+#pragma once
+
+// The library sidebar: title filter, the folder and lecture tree, and the
+// library totals. Every library operation is reached from its context menus
+// (folder, lecture, selection, empty area), the Delete key and drag and drop;
+// the destructive ones ask first.
+
+#include "core/Lecture.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QSortFilterProxyModel;
+class QStackedWidget;
+class QToolButton;
+class QTreeView;
+
+namespace lumenote {
+
+class LibraryModel;
+class LibraryStore;
+class LibraryTreeModel;
+class ThumbnailLoader;
+
+class LibrarySidebar : public QWidget {
+    Q_OBJECT
+public:
+    LibrarySidebar(LibraryModel& library, LibraryStore& store, QWidget* parent = nullptr);
+    ~LibrarySidebar() override;
+
+    // Asks before a destructive operation; true goes ahead. A message box by
+    // default; tests answer it themselves.
+    using Confirmation = std::function<bool(const QString& title, const QString& message)>;
+    void setConfirmation(Confirmation confirm) { confirm_ = std::move(confirm); }
+
+    LibraryTreeModel& treeModel() { return *tree_; }
+    QTreeView* view() const { return view_; }
+    QLineEdit* filterField() const { return filter_; }
+    ThumbnailLoader& thumbnails() { return *thumbnails_; }
+
+    // Shows and selects the lecture (opening its folder).
+    void selectLecture(const LecturePtr& lecture);
+    // The lectures selected in the tree, in row order.
+    QList<LecturePtr> selectedLectures() const;
+    // Puts the cursor in the filter field.
+    void focusFilter();
+
+    // The operations behind the menus and keys.
+    void newFolder();
+    void deleteSelection();
+    void deleteAllLectures();
+    void deleteUnprocessedLectures();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void retranslate();
+    void showContextMenu(const QPoint& pos);
+    void addLectureActions(QMenu& menu, const QList<LecturePtr>& lectures);
+    void addFolderActions(QMenu& menu, const LectureFolderPtr& folder);
+    void addLibraryActions(QMenu& menu);
+    void deleteLectures(const QList<LecturePtr>& lectures);
+    void deleteFolder(const LectureFolderPtr& folder, bool withContents);
+    void moveLectures(const QList<LecturePtr>& lectures, const LectureFolderPtr& folder);
+    void updateSelectionFromView();
+    void updateStats();
+    void updateEmptyState();
+    void applyExpansion(const QModelIndex& proxyParent, int first, int last);
+    bool confirm(const QString& title, const QString& message);
+
+    LibraryModel& library_;
+    LibraryStore& store_;
+    ThumbnailLoader* thumbnails_;
+    LibraryTreeModel* tree_;
+    QSortFilterProxyModel* proxy_;
+    QLabel* heading_;
+    QToolButton* newFolderButton_;
+    QLineEdit* filter_;
+    QStackedWidget* stack_;
+    QTreeView* view_;
+    QLabel* emptyTitle_;
+    QLabel* emptyMessage_;
+    QLabel* noMatches_;
+    QLabel* stats_;
+    Confirmation confirm_;
+    bool updatingSelection_ = false;
+};
+
+}  // namespace lumenote
