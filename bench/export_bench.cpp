@@ -11,7 +11,7 @@
 #include "core/Settings.h"
 #include "export/AudioExport.h"
 #include "export/ExportManager.h"
-#include "export/PassageGrouping.h"
+#include "core/PassageGrouping.h"
 #include "export/StudyPage.h"
 #include "export/TextSlides.h"
 
