@@ -17,7 +17,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cstdio>
@@ -28,51 +27,18 @@ using namespace lumenote;
 
 namespace {
 
-constexpr double kLectureSeconds = 3 * 3600;
-constexpr int kSegments = 2000;
-constexpr int kScreenshots = 300;
-constexpr int kAnnotations = 200;
+constexpr double kLectureSeconds = fixture::kLongLectureSeconds;
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
 
-struct Lecture3h {
-    QList<TranscriptSegment> segments;
-    QList<CapturedScreenshot> screenshots;
-    QString notes;
-    QList<UserNote> userNotes, notesInline;
-    QList<MarginNote> margins, notesMargins;
-    QList<TextHighlight> highlights, notesHighlights;
-};
-
-Lecture3h makeLecture() {
-    Lecture3h l;
-    l.segments = fixture::makeTranscript(kSegments, 15, kLectureSeconds / kSegments, 42);
-    const QList<Block> blocks = groupSegmentsIntoBlocks(l.segments);
-    QRandomGenerator rng(5);
+fixture::LongLecture makeLecture() {
     // The rows never look into the pictures; one small bitmap is shared.
     QImage picture(160, 90, QImage::Format_RGB32);
     picture.fill(Qt::darkGray);
-    for (int i = 0; i < kScreenshots; ++i)
-        l.screenshots.append(CapturedScreenshot::make(picture, (i + 0.5) * kLectureSeconds / kScreenshots));
-    l.notes = fixture::makeNotes(120);
-    for (int i = 0; i < kAnnotations; ++i) {
-        const Block& b = blocks[rng.bounded(int(blocks.size()))];
-        const int first = rng.bounded(std::max(1, int(b.wordEntries.size()) - 3));
-        QStringList anchor;
-        for (int w = first; w < first + 3 && w < b.wordEntries.size(); ++w) anchor.append(b.wordEntries[w].word);
-        l.userNotes.append(UserNote::create(b.startTime, QStringLiteral("Remember this part %1").arg(i)));
-        l.margins.append(MarginNote::create(b.startTime, anchor.join(' '), QStringLiteral("Margin note %1").arg(i),
-                                            i % 2 ? MarginNote::Side::Left : MarginNote::Side::Right));
-        l.highlights.append(TextHighlight::create(b.startTime, anchor.join(' '), TextHighlight::HighlightColor(i % 4)));
-        const double paragraph = rng.bounded(120);
-        l.notesInline.append(UserNote::create(paragraph, QStringLiteral("Inline %1").arg(i)));
-        l.notesMargins.append(MarginNote::create(paragraph, QStringLiteral("microstates"), QStringLiteral("see slide"), MarginNote::Side::Left));
-        l.notesHighlights.append(TextHighlight::create(paragraph, QStringLiteral("heat"), TextHighlight::HighlightColor::Green));
-    }
-    return l;
+    return fixture::makeLongLecture({picture});
 }
 
 }  // namespace
@@ -86,7 +52,7 @@ int main(int argc, char** argv) {
         if (QByteArray(argv[i]) == "--profile") profile = true;
     }
 
-    const Lecture3h l = makeLecture();
+    const fixture::LongLecture l = makeLecture();
     qsizetype words = 0;
     for (const TranscriptSegment& s : l.segments) words += s.words.size();
     std::printf("lecture_segments: %lld\n", static_cast<long long>(l.segments.size()));
@@ -98,8 +64,8 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; ++r) {
         QElapsedTimer t;
         t.start();
-        timeline = buildTimeline(l.segments, l.screenshots, l.userNotes, l.margins, l.highlights);
-        const NotesView notes = buildNotesView(l.notes, l.notesInline, l.notesMargins, l.notesHighlights);
+        timeline = buildTimeline(l.segments, l.screenshots, l.annotations.userNotes, l.annotations.margins, l.annotations.highlights);
+        const NotesView notes = buildNotesView(l.notes, l.annotations.notesInline, l.annotations.notesMargins, l.annotations.notesHighlights);
         const TimelineStatistics stats = timelineStatistics(timeline, true);
         buildMs.push_back(t.nsecsElapsed() / 1e6);
         paragraphs = notes.paragraphs.size();
@@ -119,14 +85,14 @@ int main(int argc, char** argv) {
         for (int r = 0; r < runs; ++r) groupSegmentsIntoBlocks(l.segments);
         std::printf("profile_grouping_ms: %.2f\n", t.nsecsElapsed() / 1e6 / runs);
         t.restart();
-        for (int r = 0; r < runs; ++r) buildNotesView(l.notes, l.notesInline, l.notesMargins, l.notesHighlights);
+        for (int r = 0; r < runs; ++r) buildNotesView(l.notes, l.annotations.notesInline, l.annotations.notesMargins, l.annotations.notesHighlights);
         std::printf("profile_notes_ms: %.2f\n", t.nsecsElapsed() / 1e6 / runs);
         t.restart();
         for (int r = 0; r < runs; ++r)
             for (const TranscriptBlock& b : timeline.blocks) FoldedText f(b.text);
         std::printf("profile_fold_all_ms: %.2f\n", t.nsecsElapsed() / 1e6 / runs);
         t.restart();
-        for (int r = 0; r < runs; ++r) buildTimeline(l.segments, l.screenshots, l.userNotes, l.margins, l.highlights);
+        for (int r = 0; r < runs; ++r) buildTimeline(l.segments, l.screenshots, l.annotations.userNotes, l.annotations.margins, l.annotations.highlights);
         std::printf("profile_timeline_ms: %.2f\n", t.nsecsElapsed() / 1e6 / runs);
         t.restart();
         for (int r = 0; r < runs; ++r)
