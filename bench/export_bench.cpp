@@ -11,7 +11,7 @@
 #include "core/Settings.h"
 #include "export/AudioExport.h"
 #include "export/ExportManager.h"
-#include "export/PassageGrouping.h"
+#include "core/PassageGrouping.h"
 #include "export/StudyPage.h"
 #include "export/TextSlides.h"
 
@@ -21,7 +21,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
@@ -36,10 +35,7 @@ using namespace lumenote;
 
 namespace {
 
-constexpr double kLectureSeconds = 3 * 3600;
-constexpr int kSegments = 2000;
-constexpr int kScreenshots = 300;
-constexpr int kAnnotations = 200;
+constexpr double kLectureSeconds = fixture::kLongLectureSeconds;
 
 double processCpuSeconds() {
     timespec ts{};
@@ -77,21 +73,7 @@ QString threeHourSource() {
     return path;
 }
 
-struct Lecture3h {
-    QList<TranscriptSegment> segments;
-    QList<CapturedScreenshot> screenshots;
-    QString notes;
-    QList<UserNote> userNotes, notesInline;
-    QList<MarginNote> margins, notesMargins;
-    QList<TextHighlight> highlights, notesHighlights;
-};
-
-Lecture3h makeLecture() {
-    Lecture3h l;
-    l.segments = fixture::makeTranscript(kSegments, 15, kLectureSeconds / kSegments, 42);
-    const QList<Block> blocks = groupSegmentsIntoBlocks(l.segments);
-    QRandomGenerator rng(5);
-
+fixture::LongLecture makeLecture() {
     // Twenty distinct 1080p pictures (slides and camera footage) shared by the
     // 300 screenshots: every screenshot is still encoded and tested on its own.
     QList<QImage> pictures;
@@ -100,28 +82,10 @@ Lecture3h makeLecture() {
                                                 {"Two reservoirs at different temperatures", "A reversible cycle", "Efficiency bounded by Carnot"}));
         pictures.append(fixture::makeCameraImage(QSize(1920, 1080), i));
     }
-    for (int i = 0; i < kScreenshots; ++i)
-        l.screenshots.append(CapturedScreenshot::make(pictures[i % pictures.size()], (i + 0.5) * kLectureSeconds / kScreenshots));
-
-    l.notes = fixture::makeNotes(120);
-    for (int i = 0; i < kAnnotations; ++i) {
-        const Block& b = blocks[rng.bounded(int(blocks.size()))];
-        const int first = rng.bounded(std::max(1, int(b.wordEntries.size()) - 3));
-        QStringList anchor;
-        for (int w = first; w < first + 3 && w < b.wordEntries.size(); ++w) anchor.append(b.wordEntries[w].word);
-        l.userNotes.append(UserNote::create(b.startTime, QStringLiteral("Remember this part %1").arg(i)));
-        l.margins.append(MarginNote::create(b.startTime, anchor.join(' '), QStringLiteral("Margin note %1").arg(i),
-                                            i % 2 ? MarginNote::Side::Left : MarginNote::Side::Right));
-        l.highlights.append(TextHighlight::create(b.startTime, anchor.join(' '), TextHighlight::HighlightColor(i % 4)));
-        const double paragraph = rng.bounded(120);
-        l.notesInline.append(UserNote::create(paragraph, QStringLiteral("Inline %1").arg(i)));
-        l.notesMargins.append(MarginNote::create(paragraph, QStringLiteral("microstates"), QStringLiteral("see slide"), MarginNote::Side::Left));
-        l.notesHighlights.append(TextHighlight::create(paragraph, QStringLiteral("heat"), TextHighlight::HighlightColor::Green));
-    }
-    return l;
+    return fixture::makeLongLecture(pictures);
 }
 
-QString buildPage(const Lecture3h& l, const QSet<double>& textSlides) {
+QString buildPage(const fixture::LongLecture& l, const QSet<double>& textSlides) {
     page::PageInput in;
     in.lecture.title = QStringLiteral("Thermodynamics, lecture 12");
     in.lecture.dateAdded = QDateTime::currentDateTime();
@@ -130,11 +94,11 @@ QString buildPage(const Lecture3h& l, const QSet<double>& textSlides) {
     QList<page::PageScreenshot> shots;
     for (int i = 0; i < l.screenshots.size(); ++i)
         shots.append({l.screenshots[i].timestamp, ExportManager::screenshotFileName(i + 1, l.screenshots[i].timestamp)});
-    in.entries = page::buildEntries(groupSegmentsIntoBlocks(l.segments), shots, l.userNotes);
-    in.marginNotes = l.margins;
-    in.highlights = l.highlights;
+    in.entries = page::buildEntries(groupSegmentsIntoBlocks(l.segments), shots, l.annotations.userNotes);
+    in.marginNotes = l.annotations.margins;
+    in.highlights = l.annotations.highlights;
     in.textSlides = textSlides;
-    in.notesHTML = page::notesHTML(l.notes, l.notesInline, l.notesMargins, l.notesHighlights);
+    in.notesHTML = page::notesHTML(l.notes, l.annotations.notesInline, l.annotations.notesMargins, l.annotations.notesHighlights);
     return page::buildHTML(in);
 }
 
@@ -154,7 +118,7 @@ int main(int argc, char** argv) {
     }
 
     const QString source = pageOnly ? QString() : threeHourSource();
-    const Lecture3h lecture = makeLecture();
+    const fixture::LongLecture lecture = makeLecture();
     qsizetype words = 0;
     for (const TranscriptSegment& s : lecture.segments) words += s.words.size();
     std::printf("lecture_words: %lld\n", static_cast<long long>(words));
@@ -185,14 +149,14 @@ int main(int argc, char** argv) {
             const QList<Block> blocks = groupSegmentsIntoBlocks(lecture.segments);
             group.push_back(t.nsecsElapsed() / 1e6);
             t.restart();
-            const QString n = page::notesHTML(lecture.notes, lecture.notesInline, lecture.notesMargins, lecture.notesHighlights);
+            const QString n = page::notesHTML(lecture.notes, lecture.annotations.notesInline, lecture.annotations.notesMargins, lecture.annotations.notesHighlights);
             notes.push_back(t.nsecsElapsed() / 1e6);
             page::PageInput in;
             QList<page::PageScreenshot> shots;
             for (int i = 0; i < lecture.screenshots.size(); ++i) shots.append({lecture.screenshots[i].timestamp, QStringLiteral("x.jpg")});
-            in.entries = page::buildEntries(blocks, shots, lecture.userNotes);
-            in.marginNotes = lecture.margins;
-            in.highlights = lecture.highlights;
+            in.entries = page::buildEntries(blocks, shots, lecture.annotations.userNotes);
+            in.marginNotes = lecture.annotations.margins;
+            in.highlights = lecture.annotations.highlights;
             in.audioFileName = QStringLiteral("audio.m4a");
             t.restart();
             const QString h = page::buildHTML(in);
@@ -224,12 +188,12 @@ int main(int argc, char** argv) {
     Settings::shared().setExportRootBookmark(out.path());
     LecturePtr record = Lecture::create(QStringLiteral("Thermodynamics, lecture 12"), source, std::nullopt);
     record->setDuration(kLectureSeconds);
-    record->setNotesData(encodeUserNotes(lecture.userNotes));
-    record->setMarginNotesData(encodeMarginNotes(lecture.margins));
-    record->setHighlightsData(encodeHighlights(lecture.highlights));
-    record->setNotesInlineNotesData(encodeUserNotes(lecture.notesInline));
-    record->setNotesMarginNotesData(encodeMarginNotes(lecture.notesMargins));
-    record->setNotesHighlightsData(encodeHighlights(lecture.notesHighlights));
+    record->setNotesData(encodeUserNotes(lecture.annotations.userNotes));
+    record->setMarginNotesData(encodeMarginNotes(lecture.annotations.margins));
+    record->setHighlightsData(encodeHighlights(lecture.annotations.highlights));
+    record->setNotesInlineNotesData(encodeUserNotes(lecture.annotations.notesInline));
+    record->setNotesMarginNotesData(encodeMarginNotes(lecture.annotations.notesMargins));
+    record->setNotesHighlightsData(encodeHighlights(lecture.annotations.notesHighlights));
     std::vector<double> runSeconds, runCpu;
     for (int r = 0; r < std::min(runs, 3); ++r) {
         QElapsedTimer t;

@@ -273,8 +273,15 @@ QCoro::Task<> LibraryModel::reconcileExports() {
 }
 
 qint64 LibraryModel::countWordsSplitAtWhitespace(const QString& text) {
-    static const QRegularExpression whitespace(QStringLiteral("\\s+"));
-    return text.split(whitespace, Qt::SkipEmptyParts).size();
+    // A scan rather than a split: the transcript panel counts a whole lecture on every rebuild.
+    qint64 words = 0;
+    bool inWord = false;
+    for (const QChar c : text) {
+        const bool space = c.isSpace();
+        if (!space && !inWord) ++words;
+        inWord = !space;
+    }
+    return words;
 }
 
 std::vector<LibraryModel::StatsInput> LibraryModel::statsInputs(const std::vector<LecturePtr>& lectures) {

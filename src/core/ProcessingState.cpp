@@ -53,8 +53,9 @@ void ProcessingState::addMessage(const QString& text) {
 }
 
 void ProcessingState::showLecture(const QUuid& lectureID) {
-    reset();
+    // Named first, so that observers of the emptied lists already see whose state it is.
     lectureID_ = lectureID;
+    reset();
 }
 
 void ProcessingState::reset() {

@@ -12,7 +12,7 @@
 #include "core/Uuid.h"
 #include "export/AudioExport.h"
 #include "export/MarkdownExportManager.h"
-#include "export/PassageGrouping.h"
+#include "core/PassageGrouping.h"
 #include "export/StudyPage.h"
 #include "export/Subtitles.h"
 

@@ -7,7 +7,7 @@
 #include "core/Lecture.h"
 #include "core/LectureFiles.h"
 #include "core/Settings.h"
-#include "export/PassageGrouping.h"
+#include "core/PassageGrouping.h"
 #include "export/StudyPage.h"
 
 #include <QCoroFuture>

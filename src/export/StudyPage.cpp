@@ -461,11 +461,7 @@ QString wrapAnchorInHTML(const QString& html, const QString& anchorText, const Q
 
 QString notesHTML(const QString& notes, const QList<UserNote>& inlineNotes, const QList<MarginNote>& marginNotes,
                   const QList<TextHighlight>& highlights) {
-    QStringList paragraphs;
-    for (const QString& piece : notes.split(QStringLiteral("\n\n"))) {
-        const QString trimmed = piece.trimmed();
-        if (!trimmed.isEmpty()) paragraphs.append(trimmed);
-    }
+    const QStringList paragraphs = notesParagraphs(notes);
     auto byCreation = [](const UserNote& a, const UserNote& b) { return a.createdAt < b.createdAt; };
 
     QStringList out;

@@ -6,7 +6,7 @@
 
 #include "core/Annotations.h"
 #include "core/TranscriptModel.h"
-#include "export/PassageGrouping.h"
+#include "core/PassageGrouping.h"
 
 #include <QDateTime>
 #include <QList>

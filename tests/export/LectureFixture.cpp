@@ -126,4 +126,35 @@ QString makeNotes(int paragraphs) {
     return out.join(QStringLiteral("\n\n"));
 }
 
+Annotations makeAnnotations(const QList<Block>& passages, int count, int paragraphs, quint32 seed) {
+    Annotations a;
+    QRandomGenerator rng(seed);
+    for (int i = 0; i < count; ++i) {
+        const Block& b = passages[rng.bounded(int(passages.size()))];
+        const int first = rng.bounded(std::max(1, int(b.wordEntries.size()) - 3));
+        QStringList anchor;
+        for (int w = first; w < first + 3 && w < b.wordEntries.size(); ++w) anchor.append(b.wordEntries[w].word);
+        a.userNotes.append(UserNote::create(b.startTime, QStringLiteral("Remember this part %1").arg(i)));
+        a.margins.append(MarginNote::create(b.startTime, anchor.join(' '), QStringLiteral("Margin note %1").arg(i),
+                                            i % 2 ? MarginNote::Side::Left : MarginNote::Side::Right));
+        a.highlights.append(TextHighlight::create(b.startTime, anchor.join(' '), TextHighlight::HighlightColor(i % 4)));
+        const double paragraph = rng.bounded(paragraphs);
+        a.notesInline.append(UserNote::create(paragraph, QStringLiteral("Inline %1").arg(i)));
+        a.notesMargins.append(MarginNote::create(paragraph, QStringLiteral("microstates"), QStringLiteral("see slide"), MarginNote::Side::Left));
+        a.notesHighlights.append(TextHighlight::create(paragraph, QStringLiteral("heat"), TextHighlight::HighlightColor::Green));
+    }
+    return a;
+}
+
+LongLecture makeLongLecture(const QList<QImage>& pictures) {
+    constexpr int kSegments = 2000, kScreenshots = 300, kAnnotations = 200, kParagraphs = 120;
+    LongLecture l;
+    l.segments = makeTranscript(kSegments, 15, kLongLectureSeconds / kSegments, 42);
+    for (int i = 0; i < kScreenshots; ++i)
+        l.screenshots.append(CapturedScreenshot::make(pictures[i % pictures.size()], (i + 0.5) * kLongLectureSeconds / kScreenshots));
+    l.notes = makeNotes(kParagraphs);
+    l.annotations = makeAnnotations(groupSegmentsIntoBlocks(l.segments), kAnnotations, kParagraphs, 5);
+    return l;
+}
+
 }  // namespace lumenote::fixture

@@ -5,6 +5,7 @@
 
 #include "core/Annotations.h"
 #include "core/CapturedScreenshot.h"
+#include "core/PassageGrouping.h"
 #include "core/TranscriptModel.h"
 
 #include <QImage>
@@ -31,5 +32,27 @@ QImage makeCameraImage(QSize size, quint32 seed);
 
 // Markdown study notes with `paragraphs` paragraphs (headings, lists, emphasis).
 QString makeNotes(int paragraphs);
+
+// The user's annotations of a long lecture: `count` of each kind in both views.
+// Transcript ones sit on random passages, anchored on three of their words;
+// notes-view ones on random paragraphs below `paragraphs`. Deterministic for a seed.
+struct Annotations {
+    QList<UserNote> userNotes, notesInline;
+    QList<MarginNote> margins, notesMargins;
+    QList<TextHighlight> highlights, notesHighlights;
+};
+Annotations makeAnnotations(const QList<Block>& passages, int count, int paragraphs, quint32 seed);
+
+// The benchmarks' three-hour lecture: 2,000 segments of about 15 words, 300
+// screenshots cycling through `pictures`, 120 notes paragraphs and 200
+// annotations of each kind in both views.
+inline constexpr double kLongLectureSeconds = 3 * 3600;
+struct LongLecture {
+    QList<TranscriptSegment> segments;
+    QList<CapturedScreenshot> screenshots;
+    QString notes;
+    Annotations annotations;
+};
+LongLecture makeLongLecture(const QList<QImage>& pictures);
 
 }  // namespace lumenote::fixture

@@ -1,5 +1,5 @@
 #include "LectureFixture.h"
-#include "export/PassageGrouping.h"
+#include "core/PassageGrouping.h"
 
 #include <gtest/gtest.h>
 

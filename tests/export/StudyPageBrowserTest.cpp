@@ -8,7 +8,7 @@
 #include "TestEnvironment.h"
 #include "core/Settings.h"
 #include "export/ExportManager.h"
-#include "export/PassageGrouping.h"
+#include "core/PassageGrouping.h"
 
 #include <gtest/gtest.h>
 

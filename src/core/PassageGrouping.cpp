@@ -1,4 +1,4 @@
-#include "export/PassageGrouping.h"
+#include "core/PassageGrouping.h"
 
 #include "core/Text.h"
 
@@ -66,6 +66,15 @@ QList<Block> groupSegmentsIntoBlocks(const QList<TranscriptSegment>& segments, d
     }
     if (open) close();
     return blocks;
+}
+
+QStringList notesParagraphs(const QString& notes) {
+    QStringList paragraphs;
+    for (const QString& piece : notes.split(QStringLiteral("\n\n"))) {
+        const QString trimmed = piece.trimmed();
+        if (!trimmed.isEmpty()) paragraphs.append(trimmed);
+    }
+    return paragraphs;
 }
 
 }  // namespace lumenote

@@ -1,7 +1,8 @@
 #pragma once
 
-// Cuts a transcript into passages: the unit of the study page, the Markdown
-// transcript and the transcript panel. Pure; one implementation for all three.
+// Cuts a transcript into passages and consolidated notes into paragraphs: the
+// units of the study page, the Markdown transcript and the transcript
+// workspace, which annotations refer to. Pure; one implementation for all.
 
 #include "core/TranscriptModel.h"
 
@@ -32,5 +33,9 @@ QString cleanSegmentText(const QString& text);
 // Segments that are only sound tags are dropped with their words.
 QList<Block> groupSegmentsIntoBlocks(const QList<TranscriptSegment>& segments, double pauseGap = kPassagePauseGap,
                                      double targetLength = kPassageTargetLength);
+
+// The notes cut at every blank line ("\n\n"), each piece trimmed, empty ones
+// dropped; paragraph i of the notes view is the i-th survivor.
+QStringList notesParagraphs(const QString& notes);
 
 }  // namespace lumenote
