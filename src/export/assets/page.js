@@ -213,3 +213,35 @@
     resizeTimer = setTimeout(drawConnectors, 150);
   });
 })();
+
+(function () {
+  // index.html#t=754 opens the page at that moment: the passage holding it is
+  // scrolled into view and the player, when there is one, waits there.
+  function chipSeconds(text) {
+    var parts = text.trim().split(':').map(Number);
+    if (parts.some(isNaN)) return NaN;
+    return parts.reduce(function (acc, p) { return acc * 60 + p; }, 0);
+  }
+
+  function openAt() {
+    var m = /^#(?:.*&)?t=(\d+(?:\.\d+)?)/.exec(location.hash);
+    if (!m) return;
+    var t = parseFloat(m[1]);
+    var target = null;
+    Array.prototype.forEach.call(document.querySelectorAll('#view-transcript .passage'), function (p) {
+      var chip = p.querySelector('.ts-chip');
+      if (chip && chipSeconds(chip.textContent) <= t) target = p;
+    });
+    if (target) {
+      if (window.switchView && document.documentElement.getAttribute('data-view') !== 'transcript') window.switchView('transcript');
+      target.scrollIntoView({ block: 'center' });
+    }
+    var audio = document.getElementById('lnAudio');
+    if (!audio) return;
+    if (audio.readyState >= 1) audio.currentTime = t;
+    else audio.addEventListener('loadedmetadata', function () { audio.currentTime = t; }, { once: true });
+  }
+
+  openAt();
+  window.addEventListener('hashchange', openAt);
+})();
