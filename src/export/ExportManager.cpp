@@ -305,6 +305,14 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     // 5. The page.
     report(0.75, QStringLiteral("Writing HTML…"));
     input.textSlides = co_await textSlides;
+    // Chapters from the text slides' words, else from the pauses.
+    QFuture<QList<Chapter>> chaptering = QtConcurrent::run([screenshots, slides = input.textSlides, segments] {
+        return lectureChapters(recognizeSlideText(screenshots, slides), segments);
+    });
+    input.chapters = co_await chaptering;
+    const QList<Chapter> chapters = input.chapters;
+    double length = record.page.duration;
+    for (const TranscriptSegment& s : segments) length = std::max(length, s.endTime);
     input.exportTime = QDateTime::currentDateTimeUtc();
     QFuture<QString> writing = QtConcurrent::run([input = std::move(input), path = folder + QStringLiteral("/index.html")] {
         QString error;
@@ -313,6 +321,12 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     });
     const QString pageError = co_await writing;
     if (!pageError.isEmpty()) throw Error(QStringLiteral("Could not write index.html: ") + pageError);
+    // The chapters as a WebVTT track beside the audio.
+    if (audioFile && !chapters.isEmpty()) {
+        QString error;
+        if (!writeFileAtomically(folder + QLatin1Char('/') + QLatin1String(kChaptersFileName), chaptersVttText(chapters, length).toUtf8(), &error))
+            logLine(QStringLiteral("[ExportManager] Chapters file not written: ") + error);
+    }
 
     // Subtitles and the plain-text transcript, when asked for.
     if (Settings::shared().exportSubtitles()) {
@@ -335,9 +349,9 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
         report(0.95, QStringLiteral("Writing Markdown…"));
         QList<double> times;
         for (const CapturedScreenshot& s : screenshots) times.append(s.timestamp);
-        QFuture<QString> markdown = QtConcurrent::run([info = record.markdown, segments, times, notes, folder]() -> QString {
+        QFuture<QString> markdown = QtConcurrent::run([info = record.markdown, segments, times, notes, folder, chapters]() -> QString {
             try {
-                MarkdownExportManager::exportMarkdown(info, segments, times, notes, folder);
+                MarkdownExportManager::exportMarkdown(info, segments, times, notes, folder, chapters);
                 return {};
             } catch (const Error& e) {
                 return e.description();

@@ -106,6 +106,7 @@ protected:
     }
 
     QJsonValue js(const QString& expression) { return browser_->evaluate(expression); }
+    QString location() { return js("location.href").toString(); }
     bool waitFor(const QString& expression, int ms = 10000) { return browser_->waitFor(expression, ms); }
 
     inline static ChromiumSession* browser_ = nullptr;
@@ -308,4 +309,23 @@ TEST_F(StudyPageInBrowser, TheExportedSubtitlesPlayAsATrackOfTheExportedAudio) {
     ASSERT_NE(playing, cues.end()) << "no cue at " << at;
     EXPECT_EQ(shown, playing->lines.join('\n')) << "at " << at;
     EXPECT_EQ(js("document.getElementById('tr').track.cues.length").toInt(), cues.size());
+}
+
+TEST_F(StudyPageInBrowser, TheChapterListJumpsAndFollowsPlayback) {
+    // Chapters come from the two text slides' titles; the file beside the audio has them too.
+    EXPECT_EQ(js("[...document.querySelectorAll('.chapter')].map(a => a.textContent).join('|')").toString(),
+              QStringLiteral("0:09 The Second Law|0:24 Carnot Engines"));
+    QFile vtt(folder_ + "/chapters.vtt");
+    ASSERT_TRUE(vtt.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(vtt.readAll().contains("00:00:24.000 --> "));
+
+    js("document.querySelectorAll('.chapter')[1].click()");
+    ASSERT_TRUE(waitFor("Math.abs(lnAudio.currentTime - 24) < 0.01"));
+    EXPECT_TRUE(location().endsWith("#t=24.00"));
+    EXPECT_TRUE(waitFor("document.querySelectorAll('.chapter')[1].classList.contains('chapter--current')"));
+    // Playing from the first chapter marks it instead.
+    js("seekTo(9.5)");
+    EXPECT_TRUE(waitFor("document.querySelectorAll('.chapter')[0].classList.contains('chapter--current') &&"
+                        " !document.querySelectorAll('.chapter')[1].classList.contains('chapter--current')"));
+    js("lnAudio.pause()");
 }
