@@ -7,6 +7,8 @@
 #include "core/AppPaths.h"
 #include "core/Error.h"
 #include "core/LectureFiles.h"
+#include "core/LibraryStore.h"
+#include "core/SearchIndex.h"
 #include "core/Log.h"
 #include "core/Settings.h"
 #include "export/AudioExport.h"
@@ -306,10 +308,26 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     report(0.75, QStringLiteral("Writing HTML…"));
     input.textSlides = co_await textSlides;
     // Chapters from the text slides' words, else from the pauses.
-    QFuture<QList<Chapter>> chaptering = QtConcurrent::run([screenshots, slides = input.textSlides, segments] {
-        return lectureChapters(recognizeSlideText(screenshots, slides), segments);
-    });
-    input.chapters = co_await chaptering;
+    // The slides' words also go to the library's search index.
+    const QString libraryPath = lecture->store() ? lecture->store()->path() : QString();
+    QFuture<std::pair<QList<Chapter>, QString>> chaptering =
+        QtConcurrent::run([screenshots, slides = input.textSlides, segments, libraryPath, id = lecture->id()] {
+            const QList<SlideText> text = recognizeSlideText(screenshots, slides);
+            QString indexError;
+            if (!libraryPath.isEmpty()) {
+                QList<std::pair<double, QString>> words;
+                for (const SlideText& s : text) words.append({s.timestamp, s.lines.join(QLatin1Char('\n'))});
+                try {
+                    SearchIndex::recordSlideText(libraryPath, id, words);
+                } catch (const Error& e) {
+                    indexError = e.description();
+                }
+            }
+            return std::pair{lectureChapters(text, segments), indexError};
+        });
+    const auto [found, indexError] = co_await chaptering;
+    if (!indexError.isEmpty()) logLine(QStringLiteral("[ExportManager] Slide words not indexed: ") + indexError);
+    input.chapters = found;
     const QList<Chapter> chapters = input.chapters;
     double length = record.page.duration;
     for (const TranscriptSegment& s : segments) length = std::max(length, s.endTime);
