@@ -63,6 +63,13 @@ QList<CommandSpec> buildCommands() {
               {{QStringLiteral("lecture"), QStringLiteral("LECTURE"), QStringLiteral("Search this lecture only")},
                {QStringLiteral("json"), {}, QStringLiteral("Print a JSON array of hits instead")}},
               1, -1});
+    c.append({QStringLiteral("subtitles"), QStringLiteral("<lecture>"), QStringLiteral("Write a lecture's subtitles or plain-text transcript"),
+              kLectureNaming + QStringLiteral("\nCues hold at most two lines of 42 characters and last at most seven seconds. Without --out the\n"
+                                              "text goes to standard output. With the setting exportSubtitles every export also writes\n"
+                                              "subtitles.srt, subtitles.vtt and transcript.txt beside the study page."),
+              {{QStringLiteral("format"), QStringLiteral("srt|vtt|txt"), QStringLiteral("SubRip (default), WebVTT or plain text")},
+               {QStringLiteral("out"), QStringLiteral("FILE"), QStringLiteral("Write to this file")}},
+              1, 1});
     c.append({QStringLiteral("library list"), {}, QStringLiteral("List the lectures"),
               QStringLiteral("One line per lecture: short id, status, duration, folder and title."),
               {{QStringLiteral("json"), {}, QStringLiteral("Print a JSON array instead")}},

@@ -59,6 +59,7 @@ QCoro::Task<int> dispatch(Session& session) {
     if (group == QLatin1String("cache")) co_return co_await runCache(session);
     if (group == QLatin1String("settings")) co_return co_await runSettings(session);
     if (group == QLatin1String("search")) co_return co_await runSearch(session);
+    if (group == QLatin1String("subtitles")) co_return co_await runSubtitles(session);
     co_return co_await runLectureAction(session);
 }
 

@@ -5,6 +5,7 @@
 #include "core/Uuid.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <simdjson.h>
@@ -17,7 +18,7 @@
 namespace lumenote {
 namespace {
 
-constexpr const char* kIndexVersion = "1";
+constexpr const char* kIndexVersion = "2";
 // A document id is the lecture's key in the high bits and its document number
 // in the low ones: 0 is the transcript, 1 and up the notes and annotations.
 constexpr int kDocBits = 20;
@@ -50,8 +51,12 @@ const char* const kSchema[] = {
     "OLD.notesMarginNotesData IS NOT NEW.notesMarginNotesData OR OLD.notesHighlightsData IS NOT NEW.notesHighlightsData BEGIN "
     "INSERT OR IGNORE INTO search_queue (lecture_id, part) VALUES (NEW.id, 1); END",
     "CREATE TRIGGER search_lecture_delete AFTER DELETE ON lectures BEGIN "
+    "DELETE FROM search_slides WHERE lecture_id = OLD.id; "
     "INSERT OR IGNORE INTO search_queue (lecture_id, part) VALUES (OLD.id, 1); END",
 };
+// The words recognised on a lecture's text slides: kept beside the index (not
+// derived from the records, so a rebuild keeps them).
+const char* const kSlidesTable = "CREATE TABLE IF NOT EXISTS search_slides (lecture_id TEXT NOT NULL, time REAL NOT NULL, body TEXT NOT NULL)";
 const char* const kSchemaObjects[] = {"search_lectures", "search_fts", "search_docs", "search_queue"};
 const char* const kTriggers[] = {"search_blob_insert", "search_blob_update", "search_blob_delete",
                                  "search_lecture_insert", "search_lecture_update", "search_lecture_delete"};
@@ -427,6 +432,9 @@ struct SearchIndex::Impl {
             for (const TextHighlight& h : decodeOrEmpty<TextHighlight>(blob(base + 2), decodeHighlights))
                 docs.push_back({SearchHit::Kind::Highlight, timeOf(h.passageTimestamp), h.anchorText});
         }
+        Sql slides(db, "SELECT time, body FROM search_slides WHERE lecture_id = ? ORDER BY time");
+        slides.bind(1, id);
+        while (slides.row()) docs.push_back({SearchHit::Kind::SlideText, slides.real(0), slides.text(1)});
         Sql notes(db, "SELECT data FROM lecture_blobs WHERE lecture_id = ? AND field = 'consolidatedData'");
         notes.bind(1, id);
         if (notes.row())
@@ -457,6 +465,7 @@ struct SearchIndex::Impl {
     void createSchema() {
         for (const char* t : kTriggers) exec(db, QByteArray("DROP TRIGGER IF EXISTS ").append(t).constData());
         for (const char* t : kSchemaObjects) exec(db, QByteArray("DROP TABLE IF EXISTS ").append(t).constData());
+        exec(db, kSlidesTable);
         for (const char* sql : kSchema) exec(db, sql);
         exec(db, QByteArray("INSERT OR REPLACE INTO meta (key, value) VALUES ('searchIndexVersion', '").append(kIndexVersion).append("')").constData());
     }
@@ -670,6 +679,36 @@ int SearchIndex::update() {
     }
     if (count) emit indexChanged();
     return count;
+}
+
+void SearchIndex::recordSlideText(const QString& path, const QUuid& lecture, const QList<std::pair<double, QString>>& slides) {
+    sqlite3* db = nullptr;
+    const QByteArray file = QFile::encodeName(path);
+    const bool opened = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK;
+    const auto close = qScopeGuard([db] { sqlite3_close(db); });
+    if (!opened) throw Error(QStringLiteral("Cannot record the slides' words in \"%1\": %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db))));
+    sqlite3_busy_timeout(db, 5000);
+    const QByteArray id = uuidText(lecture).toUtf8();
+    exec(db, "BEGIN IMMEDIATE");
+    try {
+        exec(db, kSlidesTable);
+        Sql drop(db, "DELETE FROM search_slides WHERE lecture_id = ?");
+        drop.bind(1, id).run();
+        Sql put(db, "INSERT INTO search_slides (lecture_id, time, body) VALUES (?, ?, ?)");
+        for (const auto& [time, text] : slides)
+            if (!text.trimmed().isEmpty()) put.reset().bind(1, id).bindReal(2, time).bind(3, text.toUtf8()).run();
+        // An index that exists catches up on its next update; one that does not
+        // reads the table when it is built.
+        Sql queue(db, "SELECT 1 FROM sqlite_master WHERE name = 'search_queue'");
+        if (queue.row()) {
+            Sql mark(db, "INSERT OR IGNORE INTO search_queue (lecture_id, part) VALUES (?, 1)");
+            mark.bind(1, id).run();
+        }
+        exec(db, "COMMIT");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 void SearchIndex::follow(LibraryStore& store) {

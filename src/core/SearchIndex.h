@@ -87,6 +87,11 @@ public:
     // Number of matches per lecture, for a lecture list filtered to hits.
     QHash<QUuid, int> hitCounts(const QString& query);
 
+    // Stores the words recognised on a lecture's text slides (time, text) in
+    // the library at `path`, replacing earlier ones; the index picks them up.
+    // Throws Error.
+    static void recordSlideText(const QString& path, const QUuid& lecture, const QList<std::pair<double, QString>>& slides);
+
     // Drops and rebuilds the whole index (also what open does when it is missing).
     void rebuild();
 

@@ -7,6 +7,8 @@
 #include "core/AppPaths.h"
 #include "core/Error.h"
 #include "core/LectureFiles.h"
+#include "core/LibraryStore.h"
+#include "core/SearchIndex.h"
 #include "core/Log.h"
 #include "core/Settings.h"
 #include "core/Uuid.h"
@@ -346,6 +348,30 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     // 5. The page.
     report(0.75, QStringLiteral("Writing HTML…"));
     input.textSlides = co_await textSlides;
+    // Chapters from the text slides' words, else from the pauses.
+    // The slides' words also go to the library's search index.
+    const QString libraryPath = lecture->store() ? lecture->store()->path() : QString();
+    QFuture<std::pair<QList<Chapter>, QString>> chaptering =
+        QtConcurrent::run([screenshots, slides = input.textSlides, segments, libraryPath, id = lecture->id()] {
+            const QList<SlideText> text = recognizeSlideText(screenshots, slides);
+            QString indexError;
+            if (!libraryPath.isEmpty()) {
+                QList<std::pair<double, QString>> words;
+                for (const SlideText& s : text) words.append({s.timestamp, s.lines.join(QLatin1Char('\n'))});
+                try {
+                    SearchIndex::recordSlideText(libraryPath, id, words);
+                } catch (const Error& e) {
+                    indexError = e.description();
+                }
+            }
+            return std::pair{lectureChapters(text, segments), indexError};
+        });
+    const auto [found, indexError] = co_await chaptering;
+    if (!indexError.isEmpty()) logLine(QStringLiteral("[ExportManager] Slide words not indexed: ") + indexError);
+    input.chapters = found;
+    const QList<Chapter> chapters = input.chapters;
+    double length = record.page.duration;
+    for (const TranscriptSegment& s : segments) length = std::max(length, s.endTime);
     input.exportTime = QDateTime::currentDateTimeUtc();
     QFuture<QString> writing = QtConcurrent::run([input = std::move(input), path = folder + QStringLiteral("/index.html")] {
         QString error;
@@ -354,6 +380,12 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     });
     const QString pageError = co_await writing;
     if (!pageError.isEmpty()) throw Error(QStringLiteral("Could not write index.html: ") + pageError);
+    // The chapters as a WebVTT track beside the audio.
+    if (audioFile && !chapters.isEmpty()) {
+        QString error;
+        if (!writeFileAtomically(folder + QLatin1Char('/') + QLatin1String(kChaptersFileName), chaptersVttText(chapters, length).toUtf8(), &error))
+            logLine(QStringLiteral("[ExportManager] Chapters file not written: ") + error);
+    }
 
     // Subtitles and the plain-text transcript, when asked for.
     if (Settings::shared().exportSubtitles()) {
@@ -376,9 +408,9 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
         report(0.95, QStringLiteral("Writing Markdown…"));
         QList<double> times;
         for (const CapturedScreenshot& s : screenshots) times.append(s.timestamp);
-        QFuture<QString> markdown = QtConcurrent::run([info = record.markdown, segments, times, notes, folder]() -> QString {
+        QFuture<QString> markdown = QtConcurrent::run([info = record.markdown, segments, times, notes, folder, chapters]() -> QString {
             try {
-                MarkdownExportManager::exportMarkdown(info, segments, times, notes, folder);
+                MarkdownExportManager::exportMarkdown(info, segments, times, notes, folder, chapters);
                 return {};
             } catch (const Error& e) {
                 return e.description();

@@ -146,10 +146,16 @@ QString MarkdownExportManager::buildDocument(const LectureInfo& info, QList<Entr
     md += QStringLiteral("---\n\n## Transcript\n\n");
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.timestamp < b.timestamp; });
     double lastHeading = -1.0;
+    qsizetype chapter = 0;  // the next chapter to name
     for (const Entry& e : entries) {
         if (e.kind == Entry::Kind::Text) {
-            if (e.timestamp - lastHeading >= 1.0) {
-                md += QStringLiteral("\n### ") + clockText(e.timestamp, false) + QStringLiteral("\n\n");
+            // A paragraph that opens a chapter gets a heading naming it.
+            QString title;
+            while (chapter < options.chapters.size() && options.chapters[chapter].start <= e.timestamp + 0.5)
+                title = options.chapters[chapter++].title;
+            if (e.timestamp - lastHeading >= 1.0 || !title.isEmpty()) {
+                md += QStringLiteral("\n### ") + clockText(e.timestamp, false) + (title.isEmpty() ? QString() : QStringLiteral(" · ") + title) +
+                      QStringLiteral("\n\n");
                 lastHeading = e.timestamp;
             }
             md += e.value + QStringLiteral("\n\n");
@@ -163,7 +169,7 @@ QString MarkdownExportManager::buildDocument(const LectureInfo& info, QList<Entr
 }
 
 QString MarkdownExportManager::exportMarkdown(const LectureInfo& info, const QList<TranscriptSegment>& segments, const QList<double>& screenshotTimes,
-                                              const std::optional<QString>& notes, const QString& htmlExportFolder) {
+                                              const std::optional<QString>& notes, const QString& htmlExportFolder, const QList<Chapter>& chapters) {
     const Settings& settings = Settings::shared();
     const QString htmlFolder = QDir::cleanPath(htmlExportFolder);
     QString base = htmlFolder;
@@ -177,6 +183,7 @@ QString MarkdownExportManager::exportMarkdown(const LectureInfo& info, const QLi
     if (folder != htmlFolder && QFileInfo(sourceImages).isDir()) copyImages(sourceImages, folder + QStringLiteral("/images"));
 
     Options options;
+    options.chapters = chapters;
     options.obsidianSyntax = settings.markdownExportObsidianSyntax();
     if (info.consolidatedWithModelID && !info.consolidatedWithModelID->isEmpty())
         options.notesModelName = modelDisplayName(*info.consolidatedWithModelID);

@@ -5,6 +5,7 @@
 // paragraphs with the screenshots linked from an images/ folder beside it.
 
 #include "core/TranscriptModel.h"
+#include "export/Chapters.h"
 
 #include <QCoroTask>
 #include <QDateTime>
@@ -50,6 +51,7 @@ public:
         QDateTime processedAt = QDateTime::currentDateTimeUtc();
         QLocale locale;
         std::optional<QString> notesModelName;  // display name of consolidatedWithModelID
+        QList<Chapter> chapters;                // named in the time heading of the paragraph opening each
     };
 
     // Splits at each of / \ : * ? " < > | and joins with "-", then trims.
@@ -74,7 +76,7 @@ public:
     // HTML export folder itself. Returns the file's path; throws Error.
     // Blocking file work, safe off the main thread.
     static QString exportMarkdown(const LectureInfo& info, const QList<TranscriptSegment>& segments, const QList<double>& screenshotTimes,
-                                  const std::optional<QString>& notes, const QString& htmlExportFolder);
+                                  const std::optional<QString>& notes, const QString& htmlExportFolder, const QList<Chapter>& chapters = {});
     // The same, run off the main thread.
     static QCoro::Task<QString> exportMarkdownAsync(LectureInfo info, QList<TranscriptSegment> segments, QList<double> screenshotTimes,
                                                     std::optional<QString> notes, QString htmlExportFolder);

@@ -497,6 +497,17 @@ QString notesHTML(const QString& notes, const QList<UserNote>& inlineNotes, cons
     return out.join(kNewline);
 }
 
+QString chaptersHTML(const QList<Chapter>& chapters) {
+    QString html = QStringLiteral("      <nav class=\"chapters\" aria-label=\"Chapters\">\n        <h2 class=\"chapters-title\">Chapters</h2>\n        <ol>\n");
+    for (const Chapter& c : chapters) {
+        const QString seconds = QString::number(std::max(0.0, c.start), 'f', 2);
+        html += QStringLiteral("          <li><a class=\"chapter\" href=\"#t=") + seconds + QStringLiteral("\" data-t=\"") + seconds +
+                QStringLiteral("\"><span class=\"chapter-time\">") + formatTimestamp(c.start) + QStringLiteral("</span> ") +
+                escapeHTML(c.title) + QStringLiteral("</a></li>\n");
+    }
+    return html + QStringLiteral("        </ol>\n      </nav>\n");
+}
+
 QString buildHTML(const PageInput& input) {
     const PageLecture& lecture = input.lecture;
     const QString title = escapeHTML(lecture.title);
@@ -595,6 +606,7 @@ QString buildHTML(const PageInput& input) {
     }
 
     html += QLatin1String("    <div class=\"doc-body\" id=\"view-transcript\">\n");
+    if (!input.chapters.isEmpty()) html += chaptersHTML(input.chapters);
     for (qsizetype i = 0; i < body.size(); ++i) {
         if (i > 0) html += kNewline;
         html += body[i];

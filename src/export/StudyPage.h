@@ -7,6 +7,7 @@
 #include "core/Annotations.h"
 #include "core/TranscriptModel.h"
 #include "core/PassageGrouping.h"
+#include "export/Chapters.h"
 
 #include <QDateTime>
 #include <QList>
@@ -63,6 +64,7 @@ struct PageInput {
     std::optional<QString> notesHTML;    // inner HTML of the notes view; none: no notes view
     QList<MarginNote> marginNotes;       // transcript view
     QList<TextHighlight> highlights;     // transcript view
+    QList<Chapter> chapters;             // listed above the transcript when there are any
     QDateTime exportTime = QDateTime::currentDateTimeUtc();
     QLocale locale;                      // for the date in the header
 };
@@ -108,6 +110,8 @@ QString wrapAnchorInHTML(const QString& html, const QString& anchorText, const Q
 QString notesHTML(const QString& notes, const QList<UserNote>& inlineNotes, const QList<MarginNote>& marginNotes,
                   const QList<TextHighlight>& highlights);
 
+// The chapter list above the transcript: each entry jumps to its moment.
+QString chaptersHTML(const QList<Chapter>& chapters);
 // The whole document.
 QString buildHTML(const PageInput& input);
 

@@ -1,6 +1,6 @@
 #include "export/Subtitles.h"
 
-#include "export/PassageGrouping.h"
+#include "core/PassageGrouping.h"
 
 #include <algorithm>
 #include <cmath>

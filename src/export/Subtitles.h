@@ -9,6 +9,7 @@
 // starts a new cue.
 
 #include "core/TranscriptModel.h"
+#include "export/Chapters.h"
 
 #include <QList>
 #include <QString>
@@ -43,10 +44,6 @@ QString plainTranscriptText(const Transcript& segments);
 // The file of the format for a transcript.
 QString subtitleText(SubtitleFormat format, const Transcript& segments);
 
-struct Chapter {
-    double start = 0;
-    QString title;
-};
 inline constexpr auto kChaptersFileName = "chapters.vtt";
 // One cue per chapter, from its start to the next chapter's (the last to `duration`).
 QString chaptersVttText(const QList<Chapter>& chapters, double duration);

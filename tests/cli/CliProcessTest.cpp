@@ -402,6 +402,19 @@ TEST_F(CliTest, ProcessesALectureEndToEndAndManagesTheLibrary) {
     EXPECT_EQ(r.last(), "Nothing found for \"" + word + " zzzunheard\".");
     expectOneErrorLine(cli->run({"search", "--", "*"}), 2, "no words");
 
+    // Subtitles on demand, and beside the page on export once the setting is on.
+    r = cli->run({"subtitles", "The Water Cycle", "--format", "vtt"});
+    ASSERT_EQ(r.code, 0) << r;
+    EXPECT_EQ(r.lines().value(0), "WEBVTT");
+    EXPECT_TRUE(r.out.contains(word, Qt::CaseInsensitive)) << r;
+    r = cli->run({"subtitles", id, "--out", cli->home() + "/lecture.srt"});
+    EXPECT_EQ(r.last(), "Subtitles: " + cli->home() + "/lecture.srt") << r;
+    EXPECT_TRUE(readText(cli->home() + "/lecture.srt").startsWith("1\n00:00:")) << r;
+    expectOneErrorLine(cli->run({"subtitles", id, "--format", "ass"}), 2, "must be one of srt|vtt|txt");
+    EXPECT_EQ(cli->run({"settings", "set", "exportSubtitles", "true"}).code, 0);
+    EXPECT_EQ(cli->run({"reexport", id}).code, 0);
+    for (const char* name : {"subtitles.srt", "subtitles.vtt", "transcript.txt"}) EXPECT_TRUE(QFile::exists(folder + "/" + name)) << name;
+
     // Folders: the export moves with the lecture.
     r = cli->run({"library", "move", "The Water Cycle", "--unfiled"});
     EXPECT_EQ(r.code, 0) << r;

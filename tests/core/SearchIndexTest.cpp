@@ -182,9 +182,18 @@ TEST_F(SearchIndexTest, StaysCurrentThroughRetranscriptionAnnotationsAndDeletion
     ASSERT_TRUE(store->commit());
     EXPECT_EQ(index().update(), 0);
 
+    // The words on its slides, replaced by a later export's.
+    SearchIndex::recordSlideText(store->path(), l->id(), {{30.0, "Regenerative Heat Exchangers"}});
+    SearchIndex::recordSlideText(store->path(), l->id(), {{45.0, "Displacer Piston\nphase lag"}});
+    EXPECT_EQ(found("exchangers"), QStringList{});
+    const QList<SearchHit> slide = index().search("displacer");
+    ASSERT_EQ(slide.size(), 1);
+    EXPECT_EQ(slide[0].kind, SearchHit::Kind::SlideText);
+    EXPECT_EQ(slide[0].time, 45.0);
+
     store->remove(l);
     ASSERT_TRUE(store->commit());
-    for (const char* q : {"stirling", "flywheels", "backwards", "isothermal"}) EXPECT_EQ(found(q), QStringList{}) << q;
+    for (const char* q : {"stirling", "flywheels", "backwards", "isothermal", "displacer"}) EXPECT_EQ(found(q), QStringList{}) << q;
 }
 
 TEST_F(SearchIndexTest, ABrokenTranscriptIsSkippedAndAMissingIndexIsRebuilt) {

@@ -44,6 +44,8 @@ bool ChromiumSession::start(QString* error) {
     browser_.start(binary, {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
                             "--disable-component-update", "--disable-sync", "--user-data-dir=" + profile_.path(), "--remote-debugging-port=0",
                             "--autoplay-policy=no-user-gesture-required", "--mute-audio", "--hide-scrollbars",
+                            // Pages on disk may read the files beside them (a subtitle track of the exported audio).
+                            "--allow-file-access-from-files",
                             // No host name resolves: the page must work offline and no test reaches the internet.
                             "--host-resolver-rules=MAP * ~NOTFOUND", "about:blank"});
     if (!browser_.waitForStarted(10000)) {

@@ -9,6 +9,7 @@
 #include "core/Settings.h"
 #include "export/ExportManager.h"
 #include "core/PassageGrouping.h"
+#include "export/Subtitles.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,7 @@ protected:
         lecture->setConsolidatedWithModelID(QStringLiteral("claude/claude-sonnet-4-5"));
 
         const QList<TranscriptSegment> segments = fixture::makeTranscript(12, 9, 2.5, 11);
+        segments_ = segments;
         const QList<Block> blocks = groupSegmentsIntoBlocks(segments);
         EXPECT_GE(blocks.size(), 3);
         passageStarts_.clear();
@@ -75,7 +77,9 @@ protected:
         };
 
         Settings::shared().setExportRootBookmark(outDir_);
+        Settings::shared().setExportSubtitles(true);
         folder_ = test::await(ExportManager::shared().exportLecture(video, lecture, segments, shots, fixture::makeNotes(6), std::nullopt, {}));
+        Settings::shared().setExportSubtitles(false);
         Settings::shared().setExportRootBookmark(std::nullopt);
         pageUrl_ = QUrl::fromLocalFile(folder_ + "/index.html").toString();
 
@@ -102,11 +106,13 @@ protected:
     }
 
     QJsonValue js(const QString& expression) { return browser_->evaluate(expression); }
+    QString location() { return js("location.href").toString(); }
     bool waitFor(const QString& expression, int ms = 10000) { return browser_->waitFor(expression, ms); }
 
     inline static ChromiumSession* browser_ = nullptr;
     inline static QString outDir_, folder_, pageUrl_;
     inline static QList<double> passageStarts_;
+    inline static QList<TranscriptSegment> segments_;
 };
 
 }  // namespace
@@ -255,4 +261,71 @@ TEST_F(StudyPageInBrowser, ThePageWorksFromDiskWithoutNetworkOrScriptErrors) {
     // The lazily loaded pictures are really there.
     js("document.querySelectorAll('.shot img').forEach(i => i.loading = 'eager')");
     EXPECT_TRUE(waitFor("[...document.querySelectorAll('.shot img')].every(i => i.complete && i.naturalWidth === 1280)"));
+}
+
+TEST_F(StudyPageInBrowser, TheTimeInTheAddressSeeksAndScrollsThere) {
+    browser_->setViewport(1000, 420);
+    ASSERT_TRUE(browser_->navigate("about:blank"));
+    ASSERT_TRUE(browser_->navigate(pageUrl_ + "#t=20"));
+    ASSERT_TRUE(waitFor("lnAudio.readyState >= 1 && Math.abs(lnAudio.currentTime - 20) < 0.01")) << js("lnAudio.currentTime").toDouble();
+    EXPECT_TRUE(js("lnAudio.paused").toBool()) << "the page waits at the moment; it does not start playing";
+    int passage = 0;
+    while (passage + 1 < passageStarts_.size() && passageStarts_[passage + 1] <= 20) ++passage;
+    ASSERT_GT(passage, 0);
+    const QString inView = QStringLiteral(
+        "(() => { const r = document.querySelectorAll('#view-transcript .passage')[%1].getBoundingClientRect();"
+        " return r.bottom > 0 && r.top < innerHeight; })()");
+    EXPECT_GT(js("scrollY").toDouble(), 0);
+    EXPECT_TRUE(js(inView.arg(passage)).toBool());
+    EXPECT_FALSE(js(inView.arg(0)).toBool());
+
+    // Following another link to the same page moves again.
+    js("location.hash = '#t=2'");
+    EXPECT_TRUE(waitFor("Math.abs(lnAudio.currentTime - 2) < 0.01"));
+    EXPECT_TRUE(waitFor(inView.arg(0)));
+}
+
+TEST_F(StudyPageInBrowser, TheExportedSubtitlesPlayAsATrackOfTheExportedAudio) {
+    // A page of our own beside the export: its audio with the VTT file as a track.
+    QFile page(folder_ + "/captions.html");
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write("<!DOCTYPE html><audio id=a src=audio.m4a preload=auto>"
+               "<track id=tr kind=subtitles srclang=en src=subtitles.vtt default></audio>");
+    page.close();
+    ASSERT_TRUE(browser_->navigate(QUrl::fromLocalFile(page.fileName()).toString()));
+    js("document.getElementById('tr').track.mode = 'hidden'");
+    ASSERT_TRUE(waitFor("document.getElementById('tr').readyState === 2 && a.readyState >= 1"))
+        << "track state " << js("document.getElementById('tr').readyState").toInt();
+
+    const QList<SubtitleCue> cues = buildSubtitleCues(segments_);
+    ASSERT_GT(cues.size(), 3);
+    const SubtitleCue& cue = cues[cues.size() / 2];
+    js(QStringLiteral("a.currentTime = %1; a.play()").arg(cue.start + 0.05));
+    ASSERT_TRUE(waitFor(QStringLiteral("!a.paused && a.currentTime > %1 && a.textTracks[0].activeCues.length > 0").arg(cue.start + 0.1)));
+    js("a.pause()");
+    const double at = js("a.currentTime").toDouble();
+    const QString shown = js("a.textTracks[0].activeCues[0].text").toString();
+    const auto playing = std::find_if(cues.begin(), cues.end(), [at](const SubtitleCue& c) { return c.start <= at && at < c.end; });
+    ASSERT_NE(playing, cues.end()) << "no cue at " << at;
+    EXPECT_EQ(shown, playing->lines.join('\n')) << "at " << at;
+    EXPECT_EQ(js("document.getElementById('tr').track.cues.length").toInt(), cues.size());
+}
+
+TEST_F(StudyPageInBrowser, TheChapterListJumpsAndFollowsPlayback) {
+    // Chapters come from the two text slides' titles; the file beside the audio has them too.
+    EXPECT_EQ(js("[...document.querySelectorAll('.chapter')].map(a => a.textContent).join('|')").toString(),
+              QStringLiteral("0:09 The Second Law|0:24 Carnot Engines"));
+    QFile vtt(folder_ + "/chapters.vtt");
+    ASSERT_TRUE(vtt.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(vtt.readAll().contains("00:00:24.000 --> "));
+
+    js("document.querySelectorAll('.chapter')[1].click()");
+    ASSERT_TRUE(waitFor("Math.abs(lnAudio.currentTime - 24) < 0.01"));
+    EXPECT_TRUE(location().endsWith("#t=24.00"));
+    EXPECT_TRUE(waitFor("document.querySelectorAll('.chapter')[1].classList.contains('chapter--current')"));
+    // Playing from the first chapter marks it instead.
+    js("seekTo(9.5)");
+    EXPECT_TRUE(waitFor("document.querySelectorAll('.chapter')[0].classList.contains('chapter--current') &&"
+                        " !document.querySelectorAll('.chapter')[1].classList.contains('chapter--current')"));
+    js("lnAudio.pause()");
 }

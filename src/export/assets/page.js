@@ -213,3 +213,58 @@
     resizeTimer = setTimeout(drawConnectors, 150);
   });
 })();
+
+(function () {
+  // index.html#t=754 opens the page at that moment: the passage holding it is
+  // scrolled into view and the player, when there is one, waits there.
+  function chipSeconds(text) {
+    var parts = text.trim().split(':').map(Number);
+    if (parts.some(isNaN)) return NaN;
+    return parts.reduce(function (acc, p) { return acc * 60 + p; }, 0);
+  }
+
+  function openAt() {
+    var m = /^#(?:.*&)?t=(\d+(?:\.\d+)?)/.exec(location.hash);
+    if (m) jumpTo(parseFloat(m[1]));
+  }
+
+  function jumpTo(t) {
+    var target = null;
+    Array.prototype.forEach.call(document.querySelectorAll('#view-transcript .passage'), function (p) {
+      var chip = p.querySelector('.ts-chip');
+      if (chip && chipSeconds(chip.textContent) <= t) target = p;
+    });
+    if (target) {
+      if (window.switchView && document.documentElement.getAttribute('data-view') !== 'transcript') window.switchView('transcript');
+      target.scrollIntoView({ block: 'center' });
+    }
+    var audio = document.getElementById('lnAudio');
+    if (!audio) return;
+    if (audio.readyState >= 1) audio.currentTime = t;
+    else audio.addEventListener('loadedmetadata', function () { audio.currentTime = t; }, { once: true });
+  }
+
+  // The chapter list jumps (also to the chapter already in the address) and
+  // marks the chapter being played.
+  var chapters = Array.prototype.map.call(document.querySelectorAll('.chapter[data-t]'), function (a) {
+    a.addEventListener('click', function (ev) {
+      ev.preventDefault();
+      history.replaceState(null, '', a.getAttribute('href'));
+      jumpTo(parseFloat(a.getAttribute('data-t')));
+    });
+    return { el: a, t: parseFloat(a.getAttribute('data-t')) };
+  });
+  var audio = document.getElementById('lnAudio');
+  function markChapter() {
+    var current = null;
+    chapters.forEach(function (c) { if (c.t <= audio.currentTime + 0.01) current = c; });
+    chapters.forEach(function (c) { c.el.classList.toggle('chapter--current', c === current); });
+  }
+  if (audio && chapters.length) {
+    audio.addEventListener('timeupdate', markChapter);
+    audio.addEventListener('seeked', markChapter);
+  }
+
+  openAt();
+  window.addEventListener('hashchange', openAt);
+})();
