@@ -15,16 +15,24 @@ and in __metadata__ the config.json and generation_config.json texts.
 
 Run by hand with Debian's python3-torch and python3-numpy (never by CI):
   /usr/bin/python3 tools/make_engine_goldens.py
+
+With --decisions it writes tests/engine/data/decision_goldens.json instead, with the standard
+library alone: the numbers behind the engine's fallback decisions, computed here independently.
+  no_speech_prob   softmax probability of <|nospeech|> in the logits after <|startoftranscript|>
+                   (golden.prefix_logits row 0 of the file above; the prefix starts with it)
+  compression      for a few texts, len(UTF-8 bytes) / len(zlib.compress(UTF-8 bytes))
 """
 import json
 import math
 import os
 import struct
 import sys
+import zlib
 
-import numpy as np
-import torch
-import torch.nn.functional as F
+if "--decisions" not in sys.argv:
+    import numpy as np
+    import torch
+    import torch.nn.functional as F
 
 D_MODEL = 32
 HEADS = 2
@@ -45,11 +53,54 @@ MEL_FRAMES_KEPT = 448
 # tokens, then <|endoftext|>, <|translate|>, <|transcribe|>, six languages from <|en|>,
 # <|startoflm|>, <|startofprev|>, <|nospeech|>, <|startoftranscript|>, <|notimestamps|> and 1501
 # timestamps from 299.
-SOT, EN, TRANSCRIBE, TS0 = 297, 288, 287, 299
+SOT, EN, TRANSCRIBE, NOSPEECH, TS0 = 297, 288, 287, 296, 299
 PREFIX = [SOT, EN, TRANSCRIBE, TS0, 17, 140, 233, 61, 5]
 GREEDY_STEPS = 6
 
-torch.set_default_dtype(torch.float64)
+if "--decisions" not in sys.argv:
+    torch.set_default_dtype(torch.float64)
+
+# Texts for the compression ratio: dense speech must stay under the 2.4 threshold, a loop must
+# not; non-ASCII text counts its UTF-8 bytes.
+COMPRESSION_TEXTS = [
+    " Entropy measures how heat spreads out, and the second law says it never decreases in an"
+    " isolated system; today we derive it from counting microstates.",
+    " Thank you." * 20,
+    " Die Entropie eines abgeschlossenen Systems nimmt niemals ab, sagt der zweite Hauptsatz.",
+    " \u71b5\u8861\u91cf\u70ed\u91cf\u5982\u4f55\u6269\u6563\u3002\u7b2c\u4e8c\u5b9a\u5f8b\u8bf4\u5b83\u603b\u662f\u589e\u52a0\u3002",
+    " the the the the the the the the the the the the the the the the the the the the",
+]
+
+
+def read_safetensors_row(path, name, row):
+    with open(path, "rb") as f:
+        n = struct.unpack("<Q", f.read(8))[0]
+        header = json.loads(f.read(n))
+        entry = header[name]
+        assert entry["dtype"] == "F32"
+        cols = entry["shape"][1]
+        begin = entry["data_offsets"][0] + row * cols * 4
+        f.seek(8 + n + begin)
+        return struct.unpack("<%df" % cols, f.read(cols * 4))
+
+
+def write_decision_goldens():
+    data = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "engine", "data")
+    logits = read_safetensors_row(os.path.join(data, "engine_golden.safetensors"), "golden.prefix_logits", 0)
+    top = max(logits)
+    total = math.fsum(math.exp(v - top) for v in logits)
+    out = {
+        "no_speech_prob": math.exp(logits[NOSPEECH] - top) / total,
+        "compression": [
+            {"text": t, "ratio": len(t.encode("utf-8")) / len(zlib.compress(t.encode("utf-8")))}
+            for t in COMPRESSION_TEXTS
+        ],
+    }
+    path = os.path.join(data, "decision_goldens.json")
+    with open(path, "w", encoding="utf-8") as f:
+        json.dump(out, f, ensure_ascii=False, indent=1)
+        f.write("\n")
+    print(f"wrote {os.path.normpath(path)}")
 
 
 def uniform(rng, shape, scale):
@@ -299,4 +350,7 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    if "--decisions" in sys.argv:
+        write_decision_goldens()
+    else:
+        main()

@@ -24,6 +24,8 @@ QList<CommandSpec> buildCommands() {
                              "\n"
                              "Exit status: 0 when the lecture is complete, 1 when it failed, 2 for usage errors."),
               {{QStringLiteral("model"), QStringLiteral("ID"), QStringLiteral("Whisper model to use (see 'models list'); kept for this lecture")},
+               {QStringLiteral("language"), QStringLiteral("CODE"),
+                QStringLiteral("Spoken language (en, de, fr, ...), or auto to detect it; for this run (default: the transcriptionLanguage setting)")},
                {QStringLiteral("consolidate"), QStringLiteral("off|claude|ollama"),
                 QStringLiteral("Study notes for this lecture (default: the consolidation settings)")},
                {QStringLiteral("folder"), QStringLiteral("NAME"), QStringLiteral("Put the lecture into this library folder (created when missing)")},

@@ -54,6 +54,7 @@ int list(Session& session) {
             o.insert(QStringLiteral("folder"), folder ? QJsonValue(*folder) : QJsonValue());
             o.insert(QStringLiteral("localFilePath"), l->localFilePath() ? QJsonValue(*l->localFilePath()) : QJsonValue());
             o.insert(QStringLiteral("sourceURL"), l->sourceURL() ? QJsonValue(*l->sourceURL()) : QJsonValue());
+            o.insert(QStringLiteral("language"), l->transcriptLanguage() ? QJsonValue(*l->transcriptLanguage()) : QJsonValue());
             rows.append(o);
         }
         session.console.print(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)).trimmed());

@@ -7,6 +7,7 @@
 #include "cli/StageDisplay.h"
 #include "consolidation/ConsolidationService.h"
 #include "core/LibraryModel.h"
+#include "core/TranscriptionLanguages.h"
 #include "core/LibraryStore.h"
 #include "core/ProcessingState.h"
 #include "core/Settings.h"
@@ -40,11 +41,12 @@ int reportExisting(Session& session, const Lecture& lecture) {
 }
 
 // The run itself, for a lecture in the library.
-QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown) {
+QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown, std::optional<QString> language) {
     ProcessingState state;
     HeadlessPlayer player;
     LectureController controller(session.store(), lecture, state, player);
     controller.setRevealsWrittenFiles(false);
+    controller.setTranscriptionLanguage(language);
     ExportManager::shared().setMarkdownForced(markdown);
 
     const LectureController::ModelChoice model = controller.chooseModel();
@@ -82,6 +84,11 @@ QCoro::Task<int> runProcess(Session& session) {
         QStringList ids;
         for (const WhisperModelManager::Model& m : WhisperModelManager::models()) ids << m.id;
         throw UsageError(QStringLiteral("unknown model '%1' (one of %2)").arg(*modelID, ids.join(QStringLiteral(", "))), command);
+    }
+    std::optional<QString> language;
+    if (const auto raw = inv.value(QStringLiteral("language"))) {
+        language = parseTranscriptionLanguage(*raw);
+        if (!language) throw UsageError(QStringLiteral("unknown language '%1' (auto, or a code such as en, de, fr, es, it)").arg(*raw), command);
     }
     std::optional<ConsolidationMode> mode;
     if (const auto raw = inv.value(QStringLiteral("consolidate"))) mode = parseMode(*raw);
@@ -156,7 +163,7 @@ QCoro::Task<int> runProcess(Session& session) {
     }
     session.commit();
 
-    co_return co_await runPipeline(session, lecture, inv.has(QStringLiteral("markdown")));
+    co_return co_await runPipeline(session, lecture, inv.has(QStringLiteral("markdown")), language);
 }
 
 }  // namespace lumenote::cli

@@ -6,6 +6,7 @@
 #include "consolidation/ConsolidationSettings.h"
 #include "consolidation/SecretStore.h"
 #include "core/Settings.h"
+#include "core/TranscriptionLanguages.h"
 #include "transcription/WhisperModelManager.h"
 
 #include <QDir>
@@ -110,6 +111,12 @@ const QList<SettingKey>& keys() {
                 QStringList ids;
                 for (const WhisperModelManager::Model& m : WhisperModelManager::models()) ids << m.id;
                 s.setWhisperModelID(parseChoice(QLatin1String(k::whisperModelID), v, ids));
+            });
+        add(k::transcriptionLanguage, QStringLiteral("language code or auto"), [&s] { return s.transcriptionLanguage(); },
+            [&s](const QString& v) {
+                const auto code = parseTranscriptionLanguage(v);
+                if (!code) badValue(QLatin1String(k::transcriptionLanguage), QStringLiteral("auto or a language code such as en, de, fr"), v);
+                s.setTranscriptionLanguage(*code);
             });
         add(k::whisperModelFolderPaths, QStringLiteral("JSON object"), [&s] { return mapText(s.whisperModelFolderPaths()); },
             [&s](const QString& v) { s.setWhisperModelFolderPaths(parseMap(QLatin1String(k::whisperModelFolderPaths), v)); });

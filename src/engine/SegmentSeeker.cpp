@@ -31,7 +31,6 @@ bool allIn(std::string_view s, std::u32string_view set) {
 
 constexpr std::u32string_view kPrepended = U"\"'\u201c\u00a1\u00bf([{-";
 constexpr std::u32string_view kAppended = U"\"'.\u3002,\uff0c!\uff01?\uff1f:\uff1a\u201d)]}\u3001";
-constexpr std::u32string_view kPunctuation = U"!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\u201c\u201d\u00a1\u00bf\u3002\uff0c\uff01\uff1f\uff1a\u3001";
 
 // Complete UTF-8 (no sequence cut off at the end).
 bool completeUtf8(std::string_view s) {
@@ -43,6 +42,53 @@ bool completeUtf8(std::string_view s) {
         i += n;
     }
     return true;
+}
+
+// Marks that belong to the character before them: combining marks (Thai, Lao and Burmese vowel
+// signs and tones among them), variation selectors, Japanese voicing marks, Hangul vowel and
+// final jamo, skin tones.
+bool extendsCluster(uint32_t c) {
+    static constexpr std::pair<uint32_t, uint32_t> ranges[] = {
+        {0x0300, 0x036F}, {0x0E31, 0x0E31}, {0x0E34, 0x0E3A}, {0x0E47, 0x0E4E}, {0x0EB1, 0x0EB1},
+        {0x0EB4, 0x0EBC}, {0x0EC8, 0x0ECE}, {0x102B, 0x103E}, {0x1056, 0x1059}, {0x105E, 0x1060},
+        {0x1062, 0x1064}, {0x1067, 0x106D}, {0x1071, 0x1074}, {0x1082, 0x108D}, {0x108F, 0x108F},
+        {0x109A, 0x109D}, {0x1160, 0x11FF}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200D, 0x200D},
+        {0x20D0, 0x20FF}, {0x3099, 0x309A}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0x1F3FB, 0x1F3FF},
+        {0xE0100, 0xE01EF},
+    };
+    for (const auto& [lo, hi] : ranges)
+        if (c >= lo && c <= hi) return true;
+    return false;
+}
+
+// The text cut into user-perceived characters; leading spaces stay with the first.
+std::vector<std::string> graphemeClusters(std::string_view s) {
+    std::vector<std::string> out;
+    bool joinNext = false;  // after a zero-width joiner or a Burmese stacking virama
+    size_t i = 0;
+    while (i < s.size()) {
+        const uint8_t c = uint8_t(s[i]);
+        size_t n = c < 0x80 ? 1 : (c & 0xe0) == 0xc0 ? 2 : (c & 0xf0) == 0xe0 ? 3 : (c & 0xf8) == 0xf0 ? 4 : 1;
+        if (i + n > s.size()) n = s.size() - i;
+        const uint32_t cp = codePoints(s.substr(i, n)).front();
+        const bool leadingSpace = !out.empty() && out.back().find_first_not_of(' ') == std::string::npos;
+        if (out.empty() || extendsCluster(cp) || joinNext || leadingSpace) {
+            if (out.empty()) out.emplace_back();
+            out.back().append(s.substr(i, n));
+        } else {
+            out.emplace_back(s.substr(i, n));
+        }
+        joinNext = cp == 0x200D || cp == 0x1039;
+        i += n;
+    }
+    return out;
+}
+
+// Languages written without spaces between words: every character is timed as a word.
+bool writtenWithoutSpaces(const std::string& language) {
+    for (const char* code : {"zh", "ja", "th", "lo", "my", "yue"})
+        if (language == code) return true;
+    return false;
 }
 
 std::string_view trimSpaces(std::string_view s) {
@@ -289,25 +335,50 @@ void SegmentSeeker::addWordTimestamps(std::vector<TranscriptionSegment>& segment
         std::vector<float> pendingProbs;
         float pendingStart = 0, pendingEnd = 0;
         std::vector<std::vector<float>> wordProbs;
+        const bool perCharacter = writtenWithoutSpaces(result.language);
+        std::string space;
+        const auto addWord = [&](const std::string& text, float start, float end) {
+            WordTiming w;
+            w.word = text;
+            w.tokens = pendingTokens;
+            w.start = start;
+            w.end = end;
+            words.push_back(std::move(w));
+            wordProbs.push_back(pendingProbs);
+        };
+        // A unit is one or more tokens that spell whole characters. A word begins at a unit
+        // that begins with a space, so punctuation inside or around it stays with it
+        // ("well-known", "$5", "(today)."); without spaces, every character is a word, and a
+        // unit of several shares its time and its tokens among them.
         const auto flushUnit = [&](const std::string& text) {
-            const std::string_view stripped = trimSpaces(text);
-            const bool startsNew = words.empty() || text.front() == ' ' || allIn(stripped, kPunctuation) ||
-                                   allIn(trimSpaces(words.back().word), kPunctuation);
-            if (startsNew) {
-                WordTiming w;
-                w.word = text;
-                w.tokens = pendingTokens;
-                w.start = pendingStart;
-                w.end = pendingEnd;
-                words.push_back(std::move(w));
-                wordProbs.push_back(pendingProbs);
-            } else {
-                WordTiming& w = words.back();
-                w.word += text;
-                w.tokens.insert(w.tokens.end(), pendingTokens.begin(), pendingTokens.end());
-                w.end = pendingEnd;
-                wordProbs.back().insert(wordProbs.back().end(), pendingProbs.begin(), pendingProbs.end());
+            if (perCharacter) {
+                const std::vector<std::string> chars = graphemeClusters(text);
+                const float step = (pendingEnd - pendingStart) / float(std::max<size_t>(1, chars.size()));
+                for (size_t k = 0; k < chars.size(); ++k) {
+                    const float start = pendingStart + step * float(k), end = pendingStart + step * float(k + 1);
+                    if (chars[k].find_first_not_of(' ') == std::string::npos) {
+                        space += chars[k];  // a space leads the next character
+                    } else if (k == 0 && !words.empty() && space.empty() && extendsCluster(codePoints(chars[k]).front())) {
+                        WordTiming& w = words.back();  // a mark that came in a token of its own
+                        w.word += chars[k];
+                        w.tokens.insert(w.tokens.end(), pendingTokens.begin(), pendingTokens.end());
+                        w.end = end;
+                    } else {
+                        addWord(space + chars[k], start, end);
+                        space.clear();
+                    }
+                }
+                return;
             }
+            if (words.empty() || text.front() == ' ') {
+                addWord(text, pendingStart, pendingEnd);
+                return;
+            }
+            WordTiming& w = words.back();
+            w.word += text;
+            w.tokens.insert(w.tokens.end(), pendingTokens.begin(), pendingTokens.end());
+            w.end = pendingEnd;
+            wordProbs.back().insert(wordProbs.back().end(), pendingProbs.begin(), pendingProbs.end());
         };
         for (size_t t = 0; t < seg.tokens.size(); ++t) {
             const size_t i = offset + t;

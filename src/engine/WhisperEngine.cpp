@@ -145,7 +145,15 @@ TranscriptionResult Transcriber::run(std::span<const float> audio, const Decodin
             if (silenceDetector) {
                 const std::vector<bool> active = silenceDetector->voiceActivity(window);
                 if (std::none_of(active.begin(), active.end(), [](bool a) { return a; })) {
-                    // Nothing audible: no encoder pass and no segment.
+                    // Nothing audible: no encoder pass and no segment; the caller still
+                    // hears that the window went by.
+                    if (callback) {
+                        TranscriptionProgress progress;
+                        progress.timings = timings;
+                        progress.windowId = windowId;
+                        const std::optional<bool> go = callback(progress);
+                        stopped = go.has_value() && !*go;
+                    }
                     seek += windowSamples;
                     timings.totalDecodingWindows += 1;
                     ++windowId;

@@ -133,6 +133,7 @@ LectureSnapshot snapshot(const Lecture& lecture) {
     s.page.channelName = lecture.channelName();
     s.page.sourceURL = lecture.sourceURL();
     s.page.localFilePath = lecture.localFilePath();
+    s.page.language = lecture.transcriptLanguage();
     if (const auto model = lecture.consolidatedWithModelID(); model && !model->isEmpty()) s.page.notesModelName = modelDisplayName(*model);
     s.markdown = MarkdownExportManager::LectureInfo::from(lecture);
     s.notes = lecture.notesData();

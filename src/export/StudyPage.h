@@ -54,6 +54,9 @@ struct PageLecture {
     std::optional<QString> localFilePath;
     // Display name of the model that wrote the notes (already resolved).
     std::optional<QString> notesModelName;
+    // Code of the spoken language ("de"): the page's lang and a word in the header. None for
+    // lectures transcribed before languages were recorded (English).
+    std::optional<QString> language;
 };
 
 struct PageInput {

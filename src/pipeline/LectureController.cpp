@@ -198,8 +198,12 @@ QCoro::Task<QList<TranscriptSegment>> LectureController::transcribeAndStore(QStr
     TranscriptionService::ValueCallback onProgress = [state, live](double fraction) {
         if (state && *live) state->setTranscriptionProgress(fraction);
     };
+    TranscriptionService::TextCallback onLanguage = [lecture = lecture_](const QString& code) {
+        if (!lecture->isDeleted()) lecture->setTranscriptLanguage(code);
+    };
     QCoro::Task<Transcript> transcribing =
-        services_.transcription->transcribe(video, modelID, std::move(onStatus), std::move(onLiveText), std::move(onPosition), std::move(onProgress));
+        services_.transcription->transcribe(video, modelID, transcriptionLanguage_, std::move(onStatus), std::move(onLiveText),
+                                            std::move(onPosition), std::move(onProgress), std::move(onLanguage));
     const Transcript segments = co_await std::move(transcribing);
     *live = false;
     if (!self) co_return segments;

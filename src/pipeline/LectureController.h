@@ -111,6 +111,10 @@ public:
     // Whether a written Markdown file is shown in the file manager (the desktop
     // does; the command line prints the path instead).
     void setRevealsWrittenFiles(bool reveal) { revealsWrittenFiles_ = reveal; }
+    // The spoken language for this controller's runs ("de", "auto"); none: the
+    // "transcriptionLanguage" setting. The language the transcript came out in is stored on
+    // the lecture.
+    void setTranscriptionLanguage(std::optional<QString> language) { transcriptionLanguage_ = std::move(language); }
 
     // Texts shared with the command line and tests.
     static QString transcriptDoneMessage(int segments, qint64 words);
@@ -171,6 +175,7 @@ private:
     int running_ = 0;
     std::optional<QString> lastExportFolder_;
     bool revealsWrittenFiles_ = true;
+    std::optional<QString> transcriptionLanguage_;
     CancellationToken consolidationCancel_;
 };
 

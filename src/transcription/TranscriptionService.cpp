@@ -1,5 +1,6 @@
 #include "transcription/TranscriptionService.h"
 
+#include "core/Settings.h"
 #include "core/Uuid.h"
 #include "engine/WhisperEngine.h"
 #include "transcription/TranscriptMapping.h"
@@ -87,7 +88,18 @@ QCoro::Task<ExtractedAudio> TranscriptionService::extractAudio(QString videoPath
 QCoro::Task<Transcript> TranscriptionService::transcribe(QString videoPath, std::optional<QString> modelID,
                                                          StatusCallback onStatus, TextCallback onLiveText,
                                                          ValueCallback onPosition, ValueCallback onProgress) {
+    // (Named, not a temporary: see extractAudio.)
+    QCoro::Task<Transcript> running = transcribe(std::move(videoPath), std::move(modelID), std::nullopt, std::move(onStatus),
+                                                 std::move(onLiveText), std::move(onPosition), std::move(onProgress), {});
+    co_return co_await std::move(running);
+}
+
+QCoro::Task<Transcript> TranscriptionService::transcribe(QString videoPath, std::optional<QString> modelID,
+                                                         std::optional<QString> language, StatusCallback onStatus,
+                                                         TextCallback onLiveText, ValueCallback onPosition,
+                                                         ValueCallback onProgress, TextCallback onLanguage) {
     WhisperModelManager& models = models_;
+    const QString spoken = language.value_or(Settings::shared().transcriptionLanguage());
     const QString id = modelID.value_or(models.selectedModelID());
     const QString name = WhisperModelManager::displayName(id);
     if (onStatus) onStatus(QStringLiteral("Extracting audio and loading Whisper %1 model…").arg(name));
@@ -114,13 +126,15 @@ QCoro::Task<Transcript> TranscriptionService::transcribe(QString videoPath, std:
     std::exception_ptr failure;
     try {
         // (Named, not a temporary: see extractAudio.)
-        QCoro::Task<std::vector<engine::TranscriptionResult>> running = models.transcribe(wav, id, std::move(onUpdate));
+        QCoro::Task<std::vector<engine::TranscriptionResult>> running = models.transcribe(wav, id, std::move(onUpdate), spoken);
         results = co_await running;
     } catch (...) {
         failure = std::current_exception();
     }
     QFile::remove(wav);
     if (failure) std::rethrow_exception(failure);
+    if (onLanguage && !results.empty() && !results.front().language.empty())
+        onLanguage(QString::fromStdString(results.front().language));
     co_return mapEngineResults(results);
 }
 

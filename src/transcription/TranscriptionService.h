@@ -41,6 +41,12 @@ public:
     // SpeechEngineError.
     QCoro::Task<Transcript> transcribe(QString videoPath, std::optional<QString> modelID, StatusCallback onStatus,
                                        TextCallback onLiveText, ValueCallback onPosition, ValueCallback onProgress);
+    // The same in a chosen language: a code such as "de", or "auto" (detected on the first
+    // 30 s); none means the "transcriptionLanguage" setting. `onLanguage` receives the
+    // language the transcript came out in, once, on the main thread.
+    QCoro::Task<Transcript> transcribe(QString videoPath, std::optional<QString> modelID, std::optional<QString> language,
+                                       StatusCallback onStatus, TextCallback onLiveText, ValueCallback onPosition,
+                                       ValueCallback onProgress, TextCallback onLanguage);
 
     // Writes the audio of `videoPath` to a new WAV file in the temporary
     // folder (named by a new UUID) on a worker thread. The caller owns the

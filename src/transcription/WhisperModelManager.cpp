@@ -211,7 +211,7 @@ QCoro::Task<std::shared_ptr<engine::WhisperEngine>> WhisperModelManager::loadKit
 }
 
 QCoro::Task<std::vector<engine::TranscriptionResult>> WhisperModelManager::transcribe(
-    QString audioPath, QString id, std::function<void(QString, double)> onUpdate) {
+    QString audioPath, QString id, std::function<void(QString, double)> onUpdate, std::optional<QString> language) {
     const std::shared_ptr<engine::WhisperEngine> kit = co_await loadKit(id);
 
     // Runs on the engine thread: hands each update to the main thread and never waits for it.
@@ -230,6 +230,7 @@ QCoro::Task<std::vector<engine::TranscriptionResult>> WhisperModelManager::trans
         bool failed = false;
     };
     engine::DecodingOptions options = transcriptionDecodingOptions();
+    if (language) options.language = language->toStdString();
     if (decodingAdjuster_) decodingAdjuster_(options);
     const QFuture<Outcome> running =
         QtConcurrent::run(&engineThreads_, [kit, path = audioPath.toStdString(), callback, options] {

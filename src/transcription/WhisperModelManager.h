@@ -106,9 +106,11 @@ public:
     // Runs the engine on a 16 kHz WAV file with the application's decoding
     // options. `onUpdate(text, position)` is called on the main thread for
     // every decoding step (position = window index x 30 s); updates may still
-    // arrive after the call has returned.
+    // arrive after the call has returned. `language`: a code such as "de", "auto" to detect
+    // it, or none for the engine's default (English).
     QCoro::Task<std::vector<engine::TranscriptionResult>> transcribe(QString audioPath, QString id,
-                                                                      std::function<void(QString, double)> onUpdate);
+                                                                      std::function<void(QString, double)> onUpdate,
+                                                                      std::optional<QString> language = std::nullopt);
 
     // Downloads the model into the Hugging Face cache. Reports through the
     // properties; returns whether it succeeded (lastError says why not).

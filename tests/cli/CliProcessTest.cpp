@@ -204,6 +204,7 @@ TEST_F(CliTest, HelpForEveryCommandAndOneLineErrors) {
                                                       {"process"},
                                                       {"process", "x.mp4", "--consolidate", "gpt"},
                                                       {"process", "x.mp4", "--model", "openai_whisper-huge"},
+                                                      {"process", "x.mp4", "--language", "klingon"},
                                                       {"library", "delete", "--all"},
                                                       {"library", "move", "lecture"},
                                                       {"tools", "update", "curl"},
@@ -227,6 +228,9 @@ TEST_F(CliTest, SettingsAndTheAPIKeyFromStandardInput) {
     EXPECT_EQ(cli->run({"settings", "get", "screenshotMaxInterval"}).last(), "45");
     expectOneErrorLine(cli->run({"settings", "set", "screenshotMaxInterval", "soon"}), 2, "screenshotMaxInterval takes a number, not 'soon'");
     expectOneErrorLine(cli->run({"settings", "set", "consolidationProvider", "Ollama"}), 2, "one of claude, ollama");
+    EXPECT_EQ(cli->run({"settings", "get", "transcriptionLanguage"}).last(), "en");
+    EXPECT_EQ(cli->run({"settings", "set", "transcriptionLanguage", "Auto"}).last(), "transcriptionLanguage = auto");
+    expectOneErrorLine(cli->run({"settings", "set", "transcriptionLanguage", "german"}), 2, "auto or a language code");
     expectOneErrorLine(cli->run({"settings", "set", "whisperModelFolderPaths", R"({"openai_whisper-tiny": 3})"}), 2, "a JSON object of strings");
     EXPECT_EQ(cli->run({"settings", "unset", "screenshotMaxInterval"}).last(), "screenshotMaxInterval = 30  (default)");
     EXPECT_TRUE(cli->run({"settings", "get"}).out.contains("screenshotMaxInterval = 30  (default)\n"));
@@ -306,7 +310,7 @@ TEST_F(CliTest, ToolsReportAndFailClearly) {
 
 TEST_F(CliTest, ProcessesALectureEndToEndAndManagesTheLibrary) {
     placeModel();
-    Result r = cli->run({"process", video(), "--markdown", "--folder", "Earth Science"});
+    Result r = cli->run({"process", video(), "--markdown", "--folder", "Earth Science", "--language", "de"});
     ASSERT_EQ(r.code, 0) << r;
     EXPECT_TRUE(r.err.isEmpty()) << r;
     EXPECT_FALSE(r.out.contains("\x1b")) << r;
@@ -339,6 +343,9 @@ TEST_F(CliTest, ProcessesALectureEndToEndAndManagesTheLibrary) {
     EXPECT_EQ(lecture["status"].toString(), "complete");
     EXPECT_EQ(lecture["folder"].toString(), "Earth Science");
     EXPECT_NEAR(lecture["duration"].toDouble(), 21, 3);
+    // The language asked for is the lecture's, and its page's.
+    EXPECT_EQ(lecture["language"].toString(), "de");
+    EXPECT_TRUE(readText(folder + "/index.html").contains("<html lang=\"de\" ")) << "the page's language";
     const QString id = lecture["id"].toString();
 
     // The same file again: reported, not imported twice.
@@ -364,6 +371,7 @@ TEST_F(CliTest, ProcessesALectureEndToEndAndManagesTheLibrary) {
     r = cli->run({"retranscribe", id});
     EXPECT_EQ(r.code, 0) << r;
     EXPECT_TRUE(r.messages().contains("Audio extracted — transcribing with Whisper Small…")) << r;
+    EXPECT_EQ(cli->lecture("The Water Cycle")["language"].toString(), "en");  // the setting's default
 
     // Search: a word of the transcript leads to its moment in the page.
     QString word;

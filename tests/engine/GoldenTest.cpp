@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include <nlohmann/json.hpp>
@@ -13,6 +14,7 @@
 #include "EngineTestSupport.h"
 #include "engine/AudioProcessor.h"
 #include "engine/Kernels.h"
+#include "engine/TextDecoder.h"
 #include "engine/WhisperEngine.h"
 #include "engine/WhisperModel.h"
 
@@ -203,15 +205,48 @@ TEST(Golden, EveryKernelLevelMatches) {
     kernels::setIsa(saved);
 }
 
+// The golden file as model.safetensors (its extra tensors are ignored), with config files and
+// the synthetic tokenizer that fits its vocabulary.
+std::string goldenModelFolder() {
+    static const std::string dir = [] {
+        const std::string d = freshDir("golden-model");
+        std::filesystem::copy_file(sourcePath("tests/engine/data/engine_golden.safetensors"), d + "/model.safetensors");
+        testing::writeString(d + "/config.json", golden().file->metadata().at("config"));
+        testing::writeString(d + "/generation_config.json", golden().file->metadata().at("generation_config"));
+        testmodel::writeTokenizer(d, testmodel::makeTokenizer(golden().config.vocabSize),
+                                  testmodel::TokenizerFormat::vocabAndMerges);
+        return d;
+    }();
+    return dir;
+}
+
+TEST(Golden, DecisionNumbersMatchTheReference) {
+    std::ifstream in(sourcePath("tests/engine/data/decision_goldens.json"));
+    const nlohmann::json g = nlohmann::json::parse(in);
+    for (const auto& c : g["compression"]) {
+        const std::string text = c["text"];
+        EXPECT_NEAR(compressionRatio(text), c["ratio"].get<double>(), 1e-5) << text;
+    }
+    // The no-speech probability comes from the logits after the start of transcript, not from
+    // those after the whole prompt.
+    WhisperEngineConfig config;
+    config.modelFolder = goldenModelFolder();
+    WhisperEngine engine(config);
+    WhisperModel& model = *engine.whisperModel();
+    model.encodeWindow(signalAsFloat());
+    TextDecoder decoder(model, engine.tokenizer());
+    DecodingOptions options;
+    options.temperatureFallbackCount = 0;
+    options.sampleLength = 1;
+    TranscriptionTimings timings;
+    bool stopped = false;
+    const DecodingResult r = decoder.decodeWithFallback(decoder.buildPrompt(options, "en"), options, 0, {}, timings, stopped);
+    const double expected = g["no_speech_prob"];
+    EXPECT_NEAR(r.noSpeechProb, expected, expected * 1e-3);
+}
+
 TEST(Golden, ModelFolderInHuggingFaceLayoutLoadsAndTranscribes) {
-    // The golden file as model.safetensors (its extra tensors are ignored), with config files
-    // and the synthetic tokenizer that fits its vocabulary.
-    const std::string dir = freshDir("golden-model");
-    std::filesystem::copy_file(sourcePath("tests/engine/data/engine_golden.safetensors"), dir + "/model.safetensors");
-    testing::writeString(dir + "/config.json", golden().file->metadata().at("config"));
-    testing::writeString(dir + "/generation_config.json", golden().file->metadata().at("generation_config"));
-    testmodel::writeTokenizer(dir, testmodel::makeTokenizer(golden().config.vocabSize),
-                              testmodel::TokenizerFormat::vocabAndMerges);
+    const std::string dir = goldenModelFolder();
     WhisperEngineConfig config;
     config.modelFolder = dir;
     WhisperEngine engine(config);

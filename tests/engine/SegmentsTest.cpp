@@ -170,25 +170,70 @@ TEST(Alignment, PunctuationJoinsItsNeighbours) {
     EXPECT_EQ(words[2].word, " \u201cHi\u201d");
 }
 
-TEST_F(Seeking, WordTimingsFollowTheAlignmentDiagonal) {
-    // " the lecture, today": sampled token i attends to frames [25 i, 25 i + 25).
-    std::vector<int> tokens{ts(0)};
-    for (int t : tok.encode(" the lecture, today")) tokens.push_back(t);
-    tokens.push_back(ts(6));
-    DecodingResult r = result(tokens);
+// Alignment weights in which sampled token i attends to frames [25 i, 25 i + 25).
+void alignDiagonally(DecodingResult& r, int frames) {
     DecodingCache cache;
     cache.heads = 2;
-    cache.frames = 300;
-    cache.rows = int(tokens.size()) + 1;
+    cache.frames = frames;
+    cache.rows = int(r.tokens.size()) + 1;
     for (int row = 0; row < cache.rows; ++row) {
         for (int h = 0; h < 2; ++h) {
-            for (int f = 0; f < 300; ++f) {
+            for (int f = 0; f < frames; ++f) {
                 const bool inside = f >= 25 * row && f < 25 * row + 25;
                 cache.alignmentWeights.push_back((inside ? 1.0f : 0.05f) + 0.01f * float((f * 7 + h) % 5));
             }
         }
     }
     r.cache = cache;
+}
+
+TEST_F(Seeking, WordsKeepTheirPunctuationAndUnspacedScriptsSplitPerCharacter) {
+    struct Case {
+        const char* language;
+        const char* text;
+        std::vector<std::string> words;
+    };
+    const Case cases[] = {
+        {"en", " a well-known fact", {" a", " well-known", " fact"}},
+        {"en", " it costs $5 (today).", {" it", " costs", " $5", " (today)."}},
+        {"en", " he said \"yes\" - twice", {" he", " said", " \"yes\"", " - twice"}},
+        {"de", " \u201cGut\u201d, sagte er", {" \u201cGut\u201d,", " sagte", " er"}},
+        {"zh", " \u4f60\u597d\uff0c\u4e16\u754c\u3002", {" \u4f60", "\u597d\uff0c", "\u4e16", "\u754c\u3002"}},
+        {"ja", "\u304c\u3063\u3053\u3046", {"\u304c", "\u3063", "\u3053", "\u3046"}},
+        // Thai vowel and tone marks stay on their consonant.
+        {"th", "\u0e01\u0e34\u0e19\u0e02\u0e49\u0e32\u0e27", {"\u0e01\u0e34", "\u0e19", "\u0e02\u0e49", "\u0e32", "\u0e27"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<int> tokens{ts(0)};
+        for (int t : tok.encode(c.text)) tokens.push_back(t);
+        tokens.push_back(ts(20));
+        DecodingResult r = result(tokens);
+        alignDiagonally(r, 25 * (int(tokens.size()) + 2));
+        r.language = c.language;
+        auto seek = seeker.findSeekPointAndSegments(r, tok, options, 0, 480000, 0);
+        seeker.addWordTimestamps(seek.segments, r, tok, 0);
+        ASSERT_EQ(seek.segments.size(), 1u);
+        std::vector<std::string> texts;
+        float previousEnd = 0;
+        for (const WordTiming& w : *seek.segments[0].words) {
+            texts.push_back(w.word);
+            EXPECT_FALSE(w.tokens.empty());
+            EXPECT_LE(previousEnd, w.start);
+            EXPECT_LT(w.start, w.end) << w.word;  // characters of one token get a share of its time
+            previousEnd = w.end;
+        }
+        EXPECT_EQ(texts, c.words);
+    }
+}
+
+TEST_F(Seeking, WordTimingsFollowTheAlignmentDiagonal) {
+    // " the lecture, today": sampled token i attends to frames [25 i, 25 i + 25).
+    std::vector<int> tokens{ts(0)};
+    for (int t : tok.encode(" the lecture, today")) tokens.push_back(t);
+    tokens.push_back(ts(6));
+    DecodingResult r = result(tokens);
+    alignDiagonally(r, 300);
     auto seek = seeker.findSeekPointAndSegments(r, tok, options, 16000, 480000, 0);
     seeker.addWordTimestamps(seek.segments, r, tok, 16000);
     ASSERT_EQ(seek.segments.size(), 1u);

@@ -236,6 +236,14 @@ TEST(StudyPage, MetadataAndSourceLineDropWhatIsMissing) {
     in.lecture.channelName.reset();
     html = buildHTML(in);
     EXPECT_TRUE(html.contains(QStringLiteral("<p class=\"source-attribution\"><a href=")));
+
+    // The spoken language: the page's lang, and its name among the metadata.
+    EXPECT_TRUE(html.contains(QStringLiteral("<html lang=\"en\" ")));
+    in.lecture.language = QStringLiteral("de");
+    in.lecture.duration = 90;
+    html = buildHTML(in);
+    EXPECT_TRUE(html.contains(QStringLiteral("<html lang=\"de\" ")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<p class=\"header-meta\">1:30 &nbsp;·&nbsp; German</p>")));
 }
 
 TEST(StudyPage, AnnotationsAreMatchedToTheirPassageExactly) {
