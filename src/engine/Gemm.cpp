@@ -383,8 +383,66 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
     }
 }
 
+namespace {
+
+// The fused attention below with both products on bfloat16 pairs.
+void attentionBf16(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
+                   ThreadPool& pool) {
+    const int dh = d / heads;
+    const int keyPanels = (T + MR - 1) / MR;
+    const int dimPanels = (dh + MR - 1) / MR;
+    const size_t kPanel = size_t((dh + 1) / 2) * MR, vPanel = size_t((T + 1) / 2) * MR;  // in pairs
+    const size_t kHead = size_t(keyPanels) * kPanel, vHead = size_t(dimPanels) * vPanel;
+    thread_local std::vector<uint32_t> packedK, packedV;
+    packedK.resize(kHead * heads);
+    packedV.resize(vHead * heads);
+    uint32_t* pk = packedK.data();
+    uint32_t* pv = packedV.data();
+    pool.run(heads * (keyPanels + dimPanels), [&](int item) {
+        const int h = item / (keyPanels + dimPanels), p = item % (keyPanels + dimPanels);
+        if (p < keyPanels) {
+            reduced::packABf16(k + size_t(p) * MR * d + h * dh, d, std::min(MR, T - p * MR), dh, pk + h * kHead + p * kPanel);
+        } else {
+            const int i = (p - keyPanels) * MR;
+            reduced::packAColumnsBf16(v + h * dh + i, d, std::min(MR, dh - i), T, pv + h * vHead + (p - keyPanels) * vPanel);
+        }
+    });
+    const int blocks = (T + NR - 1) / NR;
+    const size_t qPairs = size_t((dh + 1) / 2) * NR, sPairs = size_t((T + 1) / 2) * NR;
+    pool.run(heads * blocks, [&](int item) {
+        const int h = item / blocks, q0 = (item % blocks) * NR;
+        const int nq = std::min(NR, T - q0);
+        float* sp = scratch(size_t(T) * NR + size_t(dimPanels) * MR * NR + qPairs + sPairs, 1);  // [key][32]
+        float* op = sp + size_t(T) * NR;                                // [dim][32]
+        auto* qp = reinterpret_cast<uint32_t*>(op + size_t(dimPanels) * MR * NR);
+        uint32_t* pp = qp + qPairs;
+        reduced::packBRowsAreNBf16(q + size_t(q0) * d + h * dh, d, nq, dh, qp);
+        for (int p = 0; p < keyPanels; ++p) {
+            reduced::kernelBf16(dh, pk + h * kHead + p * kPanel, reinterpret_cast<const uint16_t*>(qp),
+                                sp + size_t(p) * MR * NR, NR, scale, 0.0f, std::min(MR, T - p * MR), NR, nullptr, false);
+        }
+        avx512::softmaxColumns32(sp, T);
+        reduced::packBPairsBf16(sp, T, pp);
+        for (int p = 0; p < dimPanels; ++p) {
+            reduced::kernelBf16(T, pv + h * vHead + p * vPanel, reinterpret_cast<const uint16_t*>(pp),
+                                op + size_t(p) * MR * NR, NR, 1.0f, 0.0f, std::min(MR, dh - p * MR), NR, nullptr, false);
+        }
+        for (int j = 0; j < nq; ++j) {
+            float* dst = out + size_t(q0 + j) * d + h * dh;
+            for (int i = 0; i < dh; ++i) dst[i] = op[size_t(i) * NR + size_t(j)];
+        }
+    });
+}
+
+}  // namespace
+
 void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
-               ThreadPool& pool) {
+               ThreadPool& pool, Precision precision) {
+    assert(T > 0 && heads > 0 && d % heads == 0);
+    if (precision != Precision::exact && supported(Kernel::bf16)) {
+        attentionBf16(T, d, heads, q, k, v, out, scale, pool);
+        return;
+    }
     const int dh = d / heads;
     if (!ownKernel()) {
         std::vector<float> s(size_t(T) * T);

@@ -71,9 +71,10 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
 
 // Self-attention over T positions with `heads` heads: out[t][h*dh + i] = sum_s softmax_s(scale *
 // q_t . k_s) v_s[i] per head, q/k/v/out being [T][d] row-major. Fused on AVX-512: the T x T
-// scores are never stored whole.
+// scores are never stored whole. Reduced precisions take both products in bfloat16 where the
+// processor has it (the softmax stays in single precision).
 void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
-               ThreadPool& pool);
+               ThreadPool& pool, Precision precision = Precision::exact);
 
 // Whether the AMX path is in use (AMX-BF16 present, the OS grants tile state, not capped by
 // LUMENOTE_ENGINE_GEMM).
@@ -105,6 +106,12 @@ void kernelBf16(int kc, const uint32_t* ap, const uint16_t* bp, float* c, int ld
 // A row as unsigned bytes q + 128 with q = round(x / scale), scale = max|x| / 127; `kp` (a
 // multiple of 4, >= k) bytes written, the padding 128.
 float quantizeRowU8(const float* a, int k, int kp, uint8_t* out);
+// Ap [kc / 2][14] from A(m, k) = a[k * lda + m] (m < rows), as bfloat16 pairs.
+void packAColumnsBf16(const float* a, int lda, int rows, int kc, uint32_t* ap);
+// Bp [kc / 2][32] pairs from B(k, n) = b[n * ldb + k] for `cols` columns; the rest zero.
+void packBRowsAreNBf16(const float* b, int ldb, int cols, int kc, uint32_t* bp);
+// Bp [rows / 2][32] pairs from s[rows][32] (B(k, n) = s[k * 32 + n]).
+void packBPairsBf16(const float* s, int rows, uint32_t* bp);
 // Ap [kc / 4][14] from rows of unsigned bytes (row stride lda bytes).
 void packAU8(const uint8_t* a, int lda, int rows, int kc, uint32_t* ap);
 // C tile from integer sums: (sum - 128 * colSum[j]) * rowScale[i] * colScale[j], then as

@@ -73,6 +73,58 @@ void kernelBf16(int kc, const uint32_t* ap, const uint16_t* bp, float* c, int ld
     avx512::epilogue(&t[0][0], c, ldc, alpha, beta, rows, cols, bias, gelu);
 }
 
+namespace {
+// Two rows of 16 floats as 16 bfloat16 pairs (lo from `a`, hi from `b`).
+inline __m512i interleaveBf16(__m512 a, __m512 b) {
+    const __m512i halves = reinterpret_cast<__m512i>(_mm512_cvtne2ps_pbh(b, a));  // a0..a15, b0..b15
+    const __m512i order = _mm512_setr_epi32(0x00100000, 0x00110001, 0x00120002, 0x00130003, 0x00140004, 0x00150005,
+                                            0x00160006, 0x00170007, 0x00180008, 0x00190009, 0x001a000a, 0x001b000b,
+                                            0x001c000c, 0x001d000d, 0x001e000e, 0x001f000f);
+    return _mm512_permutexvar_epi16(order, halves);
+}
+}  // namespace
+
+void packAColumnsBf16(const float* a, int lda, int rows, int kc, uint32_t* ap) {
+    assert(rows > 0 && rows <= MR && kc > 0);
+    const __mmask16 valid = firstLanes(rows);
+    for (int p = 0; p < (kc + 1) / 2; ++p) {
+        const __m512 lo = _mm512_maskz_loadu_ps(valid, a + size_t(2 * p) * size_t(lda));
+        const __m512 hi = 2 * p + 1 < kc ? _mm512_maskz_loadu_ps(valid, a + size_t(2 * p + 1) * size_t(lda)) : _mm512_setzero_ps();
+        _mm512_mask_storeu_epi32(ap + size_t(p) * MR, __mmask16(0x3fff), interleaveBf16(lo, hi));
+    }
+}
+
+void packBRowsAreNBf16(const float* b, int ldb, int cols, int kc, uint32_t* bp) {
+    assert(cols > 0 && cols <= NR && kc > 0);
+    const __m512i across = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                                              _mm512_set1_epi32(NR));
+    const int pairs = (kc + 1) / 2;
+    for (int j = 0; j < NR; ++j) {
+        const float* row = b + size_t(j) * size_t(ldb);
+        for (int c = 0; c < kc; c += 32) {
+            __m512i v = _mm512_setzero_si512();
+            if (j < cols) {
+                v = reinterpret_cast<__m512i>(_mm512_cvtne2ps_pbh(_mm512_maskz_loadu_ps(firstLanes(kc - c - 16), row + c + 16),
+                                                                  _mm512_maskz_loadu_ps(firstLanes(kc - c), row + c)));
+            }
+            _mm512_mask_i32scatter_epi32(bp + size_t(c / 2) * NR + size_t(j), firstLanes(pairs - c / 2), across, v, 4);
+        }
+    }
+}
+
+void packBPairsBf16(const float* s, int rows, uint32_t* bp) {
+    assert(rows > 0);
+    for (int p = 0; p < (rows + 1) / 2; ++p) {
+        const float* r0 = s + size_t(2 * p) * NR;
+        const bool second = 2 * p + 1 < rows;
+        const __m512 z = _mm512_setzero_ps();
+        _mm512_storeu_si512(bp + size_t(p) * NR,
+                            interleaveBf16(_mm512_loadu_ps(r0), second ? _mm512_loadu_ps(r0 + NR) : z));
+        _mm512_storeu_si512(bp + size_t(p) * NR + 16,
+                            interleaveBf16(_mm512_loadu_ps(r0 + 16), second ? _mm512_loadu_ps(r0 + NR + 16) : z));
+    }
+}
+
 float quantizeRowU8(const float* a, int k, int kp, uint8_t* out) {
     assert(k > 0 && kp >= k && kp % 4 == 0);
     __m512 m = _mm512_setzero_ps();

@@ -442,7 +442,7 @@ void WhisperModel::encode(const float* mel, float* out) {
         linear(l.q, s.h.data(), T, s.q.data(), false, pool_);
         linear(l.k, s.h.data(), T, s.k.data(), false, pool_);
         linear(l.v, s.h.data(), T, s.v.data(), false, pool_);
-        gemm::attention(T, d, H, s.q.data(), s.k.data(), s.v.data(), s.o.data(), scale, pool_);
+        gemm::attention(T, d, H, s.q.data(), s.k.data(), s.v.data(), s.o.data(), scale, pool_, encoderPrecision_);
         linear(l.o, s.o.data(), T, s.x.data(), true, pool_);
         parallelRows(T, [&](int a, int b) {
             for (int t = a; t < b; ++t) {
