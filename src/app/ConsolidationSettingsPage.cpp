@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace lumenote {
@@ -149,8 +150,18 @@ ConsolidationSettingsPage::ConsolidationSettingsPage(QWidget* parent)
         if (text.trimmed() != Settings::shared().consolidationOllamaModel()) controller_->setOllamaModel(text.trimmed());
     });
     connect(ollamaRefresh_, &QPushButton::clicked, this, [this] { service_.fetchOllamaModels(); });
-    connect(prompt_, &QPlainTextEdit::textChanged, this, [this] { Settings::shared().setConsolidationPrompt(prompt_->toPlainText()); });
+    // The prompt is stored once typing pauses, and when the page goes away.
+    promptSave_ = new QTimer(this);
+    promptSave_->setSingleShot(true);
+    promptSave_->setInterval(400);
+    connect(promptSave_, &QTimer::timeout, this, [this] { savePrompt(); });
+    connect(prompt_, &QPlainTextEdit::textChanged, this, [this] {
+        promptEdited_ = true;
+        promptSave_->start();
+    });
     connect(promptReset_, &QPushButton::clicked, this, [this] {
+        promptSave_->stop();
+        promptEdited_ = false;
         controller_->resetPromptToDefault();
         const QSignalBlocker block(prompt_);
         prompt_->setPlainText(Settings::shared().consolidationPrompt());
@@ -190,10 +201,25 @@ ConsolidationSettingsPage::ConsolidationSettingsPage(QWidget* parent)
     loadKey();
 }
 
+ConsolidationSettingsPage::~ConsolidationSettingsPage() { savePrompt(); }
+
+void ConsolidationSettingsPage::hideEvent(QHideEvent* event) {
+    savePrompt();
+    SettingsPage::hideEvent(event);
+}
+
+void ConsolidationSettingsPage::savePrompt() {
+    promptSave_->stop();
+    if (!promptEdited_) return;
+    promptEdited_ = false;
+    Settings::shared().setConsolidationPrompt(prompt_->toPlainText());
+}
+
 void ConsolidationSettingsPage::pageShown() { load(); }
 
 void ConsolidationSettingsPage::load() {
     const Settings& settings = Settings::shared();
+    savePrompt();
     {
         const QSignalBlocker a(enabled_), b(provider_), c(endpoint_), d(prompt_);
         enabled_->setChecked(settings.consolidationEnabled());

@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace lumenote {
 
@@ -26,12 +27,18 @@ class ConsolidationSettingsPage : public SettingsPage {
     Q_OBJECT
 public:
     explicit ConsolidationSettingsPage(QWidget* parent = nullptr);
+    ~ConsolidationSettingsPage() override;
 
     void pageShown() override;
     void retranslate() override;
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void load();
+    // Stores the prompt when it differs from the stored one.
+    void savePrompt();
     void updateProviderGroups();
     void fillClaudeModels();
     void fillOllamaModels();
@@ -73,6 +80,8 @@ private:
     QLabel* promptLabel_ = nullptr;
     QPlainTextEdit* prompt_ = nullptr;
     QPushButton* promptReset_ = nullptr;
+    QTimer* promptSave_ = nullptr;
+    bool promptEdited_ = false;  // typed since the last save
 };
 
 }  // namespace lumenote

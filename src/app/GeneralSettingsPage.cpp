@@ -28,6 +28,7 @@ constexpr int kIntervalStep = 5;
 QLabel* noteLabel(QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
 }

@@ -180,8 +180,8 @@ TEST_F(SettingsWindowTest, ControlsWriteTheirKeys) {
          [&] { return s.rawValue(k::consolidationOllamaEndpoint).toString() == "http://127.0.0.1:10/"; }},
         {"ollama model typed", [](SettingsWindow& w) { child<QComboBox>(&w, "ollamaModelPicker")->setEditText("llama3.1:8b"); },
          [&] { return s.consolidationOllamaModel() == "llama3.1:8b"; }},
-        {"prompt", [](SettingsWindow& w) { child<QPlainTextEdit>(&w, "promptEdit")->setPlainText("Bullet points only."); },
-         [&] { return s.consolidationPrompt() == "Bullet points only."; }},
+        {"prompt, once typing pauses", [](SettingsWindow& w) { child<QPlainTextEdit>(&w, "promptEdit")->setPlainText("Bullet points only."); },
+         [&] { return spinUntil([&] { return s.consolidationPrompt() == "Bullet points only."; }, 2000); }},
         {"prompt reset", [](SettingsWindow& w) { child<QPushButton>(&w, "promptReset")->click(); },
          [&] { return s.rawValue(k::consolidationPrompt).toString() == kDefaultConsolidationPrompt; }},
     };
