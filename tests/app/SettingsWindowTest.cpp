@@ -9,6 +9,7 @@
 #include "consolidation/SecretStore.h"
 #include "core/LibraryStore.h"
 #include "core/Settings.h"
+#include "media/URLDownloadService.h"
 #include "transcription/WhisperModelManager.h"
 
 #include "FakeModelHub.h"
@@ -323,6 +324,54 @@ TEST_F(SettingsWindowTest, ToolsPageStartsTheDueRevisionCheck) {
     page->modelView()->setCurrentIndex(page->modelList()->index(1, 0));
     EXPECT_EQ(child<QPushButton>(&window, "modelDownload")->text(), "Download Update");
     QDir(snapshot).removeRecursively();
+}
+
+TEST_F(SettingsWindowTest, ToolsCheckAndUpdate) {
+    const QString bin = home() + "/tools-bin";
+    QDir().mkpath(bin);
+    ASSERT_TRUE(test::writeExecutableScript(bin + "/yt-dlp", "#!/bin/sh\necho 2024.01.01\n"));
+    TestHttpServer github;
+    github.route("GET", "/repos/yt-dlp/yt-dlp/releases/latest",
+                 [](const HttpRequest&) { return HttpResponse::json(200, R"({"tag_name":"2025.02.02"})"); });
+    github.route("GET", "/yt-dlp/yt-dlp/releases/latest/download/*",
+                 [](const HttpRequest&) { return HttpResponse(200).body("#!/bin/sh\necho 2025.02.02\n"); });
+    qputenv("LUMENOTE_GITHUB_API_URL", github.urlString().toUtf8());
+    qputenv("LUMENOTE_GITHUB_URL", github.urlString().toUtf8());
+    qunsetenv("LUMENOTE_FFMPEG_INFO_URL");
+    URLDownloadService& tools = URLDownloadService::shared();
+    tools.setToolSearchDirectories({bin});
+
+    SettingsWindow window;
+    window.show();
+    window.showPage(Page::Tools);
+    auto* status = child<QLabel>(&window, "ytDlpStatus");
+    auto* update = child<QPushButton>(&window, "ytDlpUpdate");
+    EXPECT_EQ(child<QLabel>(&window, "ytDlpPath")->text(), bin + "/yt-dlp");
+    EXPECT_FALSE(update->isEnabled());
+    child<QPushButton>(&window, "ytDlpCheck")->click();
+    ASSERT_TRUE(spinUntil([&] { return status->text() == "Version 2025.02.02 is available (installed: 2024.01.01)"; }))
+        << status->text().toStdString();
+    ASSERT_TRUE(update->isEnabled());
+    update->click();
+    ASSERT_TRUE(spinUntil([&] { return status->text() == "Up to date (version 2025.02.02)"; })) << status->text().toStdString();
+    EXPECT_EQ(child<QLabel>(&window, "ytDlpPath")->text(), URLDownloadService::privateYtDlpPath());
+    EXPECT_FALSE(update->isEnabled());
+
+    // No ffmpeg anywhere: the page offers the install, which names the package manager when no build service is set.
+    auto* install = child<QPushButton>(&window, "ffmpegInstall");
+    EXPECT_FALSE(child<QPushButton>(&window, "ffmpegCheck")->isEnabled());
+    EXPECT_EQ(install->text(), "Install");
+    ASSERT_TRUE(install->isEnabled());
+    install->click();
+    auto* ffmpegStatus = child<QLabel>(&window, "ffmpegStatus");
+    ASSERT_TRUE(spinUntil([&] { return !tools.isInstallingFFmpeg() && ffmpegStatus->text().startsWith("The check failed"); }));
+    EXPECT_TRUE(ffmpegStatus->text().contains(tools.ffmpegInstallError()));
+    EXPECT_FALSE(tools.ffmpegInstallError().isEmpty());
+
+    QFile::remove(URLDownloadService::privateYtDlpPath());
+    tools.setToolSearchDirectories(URLDownloadService::defaultToolSearchDirectories());
+    qputenv("LUMENOTE_GITHUB_API_URL", "http://127.0.0.1:9");
+    qputenv("LUMENOTE_GITHUB_URL", "http://127.0.0.1:9");
 }
 
 TEST_F(SettingsWindowTest, ClaudeKeyAndModelDiscovery) {
