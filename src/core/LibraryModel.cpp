@@ -202,13 +202,45 @@ void LibraryModel::deleteUnprocessed() {
 }
 
 QCoro::Task<> LibraryModel::reconcileExports() {
-    QHash<QString, LecturePtr> byName;
-    for (const LecturePtr& l : store_.lectures()) byName.insert(exports_.lectureDirName(*l), l);
+    // Names, the listing and the video checks are made on a worker from copied
+    // values; a large library would otherwise hold up the main thread.
+    struct Input {
+        QDateTime dateAdded;
+        QString title;
+        QString videoPath;
+    };
+    struct Result {
+        QStringList names;
+        QList<bool> videoPresent;
+        QList<DiskExportEntry> entries;
+    };
+    const std::vector<LecturePtr> lectures = store_.lectures();
+    std::vector<Input> inputs;
+    inputs.reserve(lectures.size());
+    for (const LecturePtr& l : lectures) inputs.push_back({l->dateAdded(), l->title(), l->localFilePath().value_or(QString())});
 
     ExportFolderOperations* exports = &exports_;
     // Named before awaiting: GCC 12 mishandles temporaries inside a co_await expression.
-    QFuture<QList<DiskExportEntry>> scan = QtConcurrent::run([exports] { return exports->scanExportRoot(); });
-    const QList<DiskExportEntry> entries = co_await scan;
+    QFuture<Result> work = QtConcurrent::run([exports, inputs = std::move(inputs)] {
+        Result r;
+        r.names.reserve(qsizetype(inputs.size()));
+        r.videoPresent.reserve(qsizetype(inputs.size()));
+        for (const Input& in : inputs) {
+            r.names << exports->lectureDirName(in.dateAdded, in.title);
+            r.videoPresent << (!in.videoPath.isEmpty() && QFileInfo::exists(in.videoPath));
+        }
+        r.entries = exports->scanExportRoot();
+        return r;
+    });
+    const Result result = co_await work;
+    const QList<DiskExportEntry>& entries = result.entries;
+
+    QHash<QString, LecturePtr> byName;
+    QHash<QUuid, bool> videoPresent;
+    for (size_t i = 0; i < lectures.size(); ++i) {
+        byName.insert(result.names[qsizetype(i)], lectures[i]);
+        videoPresent.insert(lectures[i]->id(), result.videoPresent[qsizetype(i)]);
+    }
 
     QSet<QUuid> found;
     for (const DiskExportEntry& entry : entries) {
@@ -243,8 +275,11 @@ QCoro::Task<> LibraryModel::reconcileExports() {
     for (auto it = byName.begin(); it != byName.end(); ++it) {
         const LecturePtr& l = it.value();
         if (l->isDeleted() || l->status() != LectureStatus::Complete || found.contains(l->id())) continue;
+        // A lecture added or re-pointed while the worker ran is checked here.
         const auto path = l->localFilePath();
-        if (!path || path->isEmpty() || !QFileInfo::exists(*path)) {
+        const auto known = videoPresent.constFind(l->id());
+        const bool present = path && !path->isEmpty() && (known != videoPresent.constEnd() ? *known : QFileInfo::exists(*path));
+        if (!present) {
             logLine(QStringLiteral("[Reconcile] Export not yet synced for '%1' — keeping .complete").arg(it.key()));
         } else {
             logLine(QStringLiteral("[Reconcile] Export missing for '%1' → missing").arg(it.key()));
