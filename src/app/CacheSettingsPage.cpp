@@ -22,11 +22,7 @@ namespace lumenote {
 
 CacheSettingsPage::CacheSettingsPage(QWidget* parent) : SettingsPage(parent), folder_(URLDownloadService::downloadFolder()) {
     setObjectName(QStringLiteral("cachePage"));
-    heading_ = new QLabel(this);
-    QFont big = heading_->font();
-    big.setPointSizeF(big.pointSizeF() * 1.3);
-    big.setBold(true);
-    heading_->setFont(big);
+    heading_ = createHeading();
     description_ = new QLabel(this);
     description_->setWordWrap(true);
 

@@ -21,26 +21,10 @@
 
 namespace lumenote {
 
-namespace {
-
-QLabel* statusLabel(QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setWordWrap(true);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
-}  // namespace
-
 ConsolidationSettingsPage::ConsolidationSettingsPage(QWidget* parent)
     : SettingsPage(parent), service_(ConsolidationService::shared()), controller_(new ConsolidationSettingsController(this)) {
     setObjectName(QStringLiteral("consolidationPage"));
-    heading_ = new QLabel(this);
-    QFont big = heading_->font();
-    big.setPointSizeF(big.pointSizeF() * 1.3);
-    big.setBold(true);
-    heading_->setFont(big);
+    heading_ = createHeading();
     enabled_ = new QCheckBox(this);
     enabled_->setObjectName(QStringLiteral("consolidationEnabled"));
     providerLabel_ = new QLabel(this);
@@ -63,13 +47,13 @@ ConsolidationSettingsPage::ConsolidationSettingsPage(QWidget* parent)
     saveKey_->setObjectName(QStringLiteral("saveAPIKey"));
     removeKey_ = new QPushButton(claudeGroup_);
     removeKey_->setObjectName(QStringLiteral("removeAPIKey"));
-    keyStorage_ = statusLabel(claudeGroup_, "apiKeyStorage");
+    keyStorage_ = createNote(claudeGroup_, "apiKeyStorage");
     claudeModelLabel_ = new QLabel(claudeGroup_);
     claudeModel_ = new QComboBox(claudeGroup_);
     claudeModel_->setObjectName(QStringLiteral("claudeModelPicker"));
     claudeRefresh_ = new QPushButton(claudeGroup_);
     claudeRefresh_->setObjectName(QStringLiteral("claudeRefresh"));
-    claudeStatus_ = statusLabel(claudeGroup_, "claudeStatus");
+    claudeStatus_ = createNote(claudeGroup_, "claudeStatus");
     auto* claude = new QGridLayout(claudeGroup_);
     claude->addWidget(keyLabel_, 0, 0);
     claude->addWidget(keyField_, 0, 1);
@@ -96,7 +80,7 @@ ConsolidationSettingsPage::ConsolidationSettingsPage(QWidget* parent)
     ollamaModel_->setInsertPolicy(QComboBox::NoInsert);
     ollamaRefresh_ = new QPushButton(ollamaGroup_);
     ollamaRefresh_->setObjectName(QStringLiteral("ollamaRefresh"));
-    ollamaStatus_ = statusLabel(ollamaGroup_, "ollamaStatus");
+    ollamaStatus_ = createNote(ollamaGroup_, "ollamaStatus");
     auto* ollama = new QGridLayout(ollamaGroup_);
     ollama->addWidget(endpointLabel_, 0, 0);
     ollama->addWidget(endpoint_, 0, 1, 1, 2);

@@ -25,29 +25,17 @@ constexpr int kIntervalMin = 15;
 constexpr int kIntervalMax = 120;
 constexpr int kIntervalStep = 5;
 
-QLabel* noteLabel(QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
 }  // namespace
 
 GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent) {
     setObjectName(QStringLiteral("generalPage"));
-    heading_ = new QLabel(this);
-    QFont big = heading_->font();
-    big.setPointSizeF(big.pointSizeF() * 1.3);
-    big.setBold(true);
-    heading_->setFont(big);
+    heading_ = createHeading();
 
     language_ = new QComboBox(this);
     language_->setObjectName(QStringLiteral("languagePicker"));
     for (const auto language : LocalizationManager::languages())
         language_->addItem(LocalizationManager::displayName(language), LocalizationManager::code(language));
-    languageNote_ = noteLabel(this);
+    languageNote_ = createNote(this);
 
     logo_ = new QComboBox(this);
     logo_->setObjectName(QStringLiteral("logoVariantPicker"));
@@ -78,7 +66,7 @@ GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent)
     exportFolder_->setObjectName(QStringLiteral("exportFolderField"));
     syncFolder_ = new FolderField(this);
     syncFolder_->setObjectName(QStringLiteral("syncFolderField"));
-    syncNote_ = noteLabel(this);
+    syncNote_ = createNote(this);
 
     form_ = new QFormLayout;
     form_->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);

@@ -12,11 +12,7 @@ namespace lumenote {
 
 MarkdownSettingsPage::MarkdownSettingsPage(QWidget* parent) : SettingsPage(parent) {
     setObjectName(QStringLiteral("markdownPage"));
-    heading_ = new QLabel(this);
-    QFont big = heading_->font();
-    big.setPointSizeF(big.pointSizeF() * 1.3);
-    big.setBold(true);
-    heading_->setFont(big);
+    heading_ = createHeading();
     description_ = new QLabel(this);
     description_->setWordWrap(true);
     enabled_ = new QCheckBox(this);

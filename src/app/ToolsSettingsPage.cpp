@@ -21,15 +21,6 @@ namespace lumenote {
 
 namespace {
 
-QLabel* infoLabel(QWidget* parent, const char* name, bool dim = false) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    if (dim) label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
 QPushButton* button(QWidget* parent, const char* name) {
     auto* b = new QPushButton(parent);
     b->setObjectName(QLatin1String(name));
@@ -44,6 +35,17 @@ QProgressBar* progressBar(QWidget* parent, const char* name) {
     bar->setMaximumHeight(8);
     bar->hide();
     return bar;
+}
+
+// A tool's box: its state with the two actions beside it, then full-width lines.
+void layOutTool(QGroupBox* group, QLabel* status, QPushButton* check, QPushButton* action, std::initializer_list<QWidget*> lines) {
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(status, 0, 0);
+    grid->addWidget(check, 0, 1);
+    grid->addWidget(action, 0, 2);
+    int row = 1;
+    for (QWidget* line : lines) grid->addWidget(line, row++, 0, 1, 3);
+    grid->setColumnStretch(0, 1);
 }
 
 int permille(double fraction) { return static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000); }
@@ -85,49 +87,31 @@ ToolsSettingsPage::ToolsSettingsPage(QWidget* parent)
       ytDlpPathFound_(tools_.ytDlpPath()),
       ffmpegPathFound_(tools_.ffmpegPath()) {
     setObjectName(QStringLiteral("toolsPage"));
-    heading_ = new QLabel(this);
-    QFont big = heading_->font();
-    big.setPointSizeF(big.pointSizeF() * 1.3);
-    big.setBold(true);
-    heading_->setFont(big);
+    heading_ = createHeading();
 
     // yt-dlp
     ytDlpGroup_ = new QGroupBox(QStringLiteral("yt-dlp"), this);
-    ytDlpPath_ = infoLabel(ytDlpGroup_, "ytDlpPath", true);
-    ytDlpStatus_ = infoLabel(ytDlpGroup_, "ytDlpStatus");
-    ytDlpLastCheck_ = infoLabel(ytDlpGroup_, "ytDlpLastCheck", true);
+    ytDlpPath_ = createNote(ytDlpGroup_, "ytDlpPath");
+    ytDlpStatus_ = createNote(ytDlpGroup_, "ytDlpStatus", false);
+    ytDlpLastCheck_ = createNote(ytDlpGroup_, "ytDlpLastCheck");
     ytDlpCheck_ = button(ytDlpGroup_, "ytDlpCheck");
     ytDlpUpdate_ = button(ytDlpGroup_, "ytDlpUpdate");
     ytDlpProgress_ = progressBar(ytDlpGroup_, "ytDlpProgress");
-    auto* yt = new QGridLayout(ytDlpGroup_);
-    yt->addWidget(ytDlpStatus_, 0, 0);
-    yt->addWidget(ytDlpCheck_, 0, 1);
-    yt->addWidget(ytDlpUpdate_, 0, 2);
-    yt->addWidget(ytDlpPath_, 1, 0, 1, 3);
-    yt->addWidget(ytDlpLastCheck_, 2, 0, 1, 3);
-    yt->addWidget(ytDlpProgress_, 3, 0, 1, 3);
-    yt->setColumnStretch(0, 1);
+    layOutTool(ytDlpGroup_, ytDlpStatus_, ytDlpCheck_, ytDlpUpdate_, {ytDlpPath_, ytDlpLastCheck_, ytDlpProgress_});
 
     // ffmpeg
     ffmpegGroup_ = new QGroupBox(QStringLiteral("ffmpeg"), this);
-    ffmpegPath_ = infoLabel(ffmpegGroup_, "ffmpegPath", true);
-    ffmpegStatus_ = infoLabel(ffmpegGroup_, "ffmpegStatus");
-    ffmpegLastCheck_ = infoLabel(ffmpegGroup_, "ffmpegLastCheck", true);
+    ffmpegPath_ = createNote(ffmpegGroup_, "ffmpegPath");
+    ffmpegStatus_ = createNote(ffmpegGroup_, "ffmpegStatus", false);
+    ffmpegLastCheck_ = createNote(ffmpegGroup_, "ffmpegLastCheck");
     ffmpegCheck_ = button(ffmpegGroup_, "ffmpegCheck");
     ffmpegInstall_ = button(ffmpegGroup_, "ffmpegInstall");
     ffmpegProgress_ = progressBar(ffmpegGroup_, "ffmpegProgress");
-    auto* ff = new QGridLayout(ffmpegGroup_);
-    ff->addWidget(ffmpegStatus_, 0, 0);
-    ff->addWidget(ffmpegCheck_, 0, 1);
-    ff->addWidget(ffmpegInstall_, 0, 2);
-    ff->addWidget(ffmpegPath_, 1, 0, 1, 3);
-    ff->addWidget(ffmpegLastCheck_, 2, 0, 1, 3);
-    ff->addWidget(ffmpegProgress_, 3, 0, 1, 3);
-    ff->setColumnStretch(0, 1);
+    layOutTool(ffmpegGroup_, ffmpegStatus_, ffmpegCheck_, ffmpegInstall_, {ffmpegPath_, ffmpegLastCheck_, ffmpegProgress_});
 
     // Speech models
     modelsGroup_ = new QGroupBox(this);
-    modelsDescription_ = infoLabel(modelsGroup_, "modelsDescription", true);
+    modelsDescription_ = createNote(modelsGroup_, "modelsDescription");
     models_ = new SpeechModelListModel(manager_, this);
     modelView_ = new QTreeView(modelsGroup_);
     modelView_->setObjectName(QStringLiteral("speechModelList"));
@@ -144,7 +128,7 @@ ToolsSettingsPage::ToolsSettingsPage(QWidget* parent)
     delete_ = button(modelsGroup_, "modelDelete");
     modelsCheck_ = button(modelsGroup_, "modelsCheck");
     modelProgress_ = progressBar(modelsGroup_, "modelProgress");
-    modelsStatus_ = infoLabel(modelsGroup_, "modelsStatus", true);
+    modelsStatus_ = createNote(modelsGroup_, "modelsStatus");
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(download_);
     buttons->addWidget(use_);
