@@ -27,6 +27,8 @@ PACKAGES=(
   yt-dlp unzip
   dbus dbus-daemon gnome-keyring libsecret-tools
   xvfb xauth
+  # desktop files: AppStream and desktop entry validators, manual page checker
+  appstream desktop-file-utils groff-base
   python3
 )
 

@@ -256,6 +256,8 @@ void LibrarySidebar::selectLecture(const LecturePtr& lecture) {
         view_->selectionModel()->clearSelection();
         return;
     }
+    // A lecture imported a moment ago may not be in the fetched lists yet.
+    library_.refreshLists();
     tree_->sync();
     const QModelIndex source = tree_->indexOfLecture(lecture->id());
     if (!source.isValid()) {

@@ -13,6 +13,9 @@ class QStackedWidget;
 
 namespace lumenote {
 
+class LibraryStore;
+class SettingsPage;
+
 class SettingsWindow : public QDialog {
     Q_OBJECT
 public:
@@ -22,6 +25,10 @@ public:
     explicit SettingsWindow(QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
+    // The library whose lectures protect their downloaded videos in the cache
+    // page. Without one the page reads the library file itself.
+    void setLibraryStore(const LibraryStore* store);
+
     // Brings the given page to the front.
     void showPage(Page page);
     Page currentPage() const;
@@ -30,9 +37,11 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void retranslate();
+    SettingsPage* page(int index) const;
 
     QListWidget* pageList_ = nullptr;
     QStackedWidget* pages_ = nullptr;

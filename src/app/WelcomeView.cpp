@@ -35,7 +35,7 @@ WelcomeView::WelcomeView(QWidget* parent) : QWidget(parent) {
     message_ = new QLabel(this);
     message_->setAlignment(Qt::AlignCenter);
     message_->setWordWrap(true);
-    message_->setMaximumWidth(460);
+    message_->setFixedWidth(460);
     importButton_ = new QPushButton(this);
     importButton_->setObjectName(QStringLiteral("welcomeImportButton"));
     importButton_->setDefault(true);

@@ -202,21 +202,53 @@ void LibraryModel::deleteUnprocessed() {
 }
 
 QCoro::Task<> LibraryModel::reconcileExports() {
-    // Exports name their lecture; older ones are matched by folder name,
-    // earliest-added lecture first when several share it.
-    QHash<QUuid, LecturePtr> byID;
-    QHash<QString, QList<LecturePtr>> byName;
+    // Names, the listing and the video checks are made on a worker from copied
+    // values; a large library would otherwise hold up the main thread.
+    struct Input {
+        QDateTime dateAdded;
+        QString title;
+        QString videoPath;
+    };
+    struct Result {
+        QStringList names;
+        QList<bool> videoPresent;
+        QList<DiskExportEntry> entries;
+    };
+    // Earliest-added first: older exports without a lecture stamp are matched
+    // by folder name, and the earliest lecture of a shared name takes the first.
     std::vector<LecturePtr> lectures = store_.lectures();
     std::stable_sort(lectures.begin(), lectures.end(), [](const LecturePtr& a, const LecturePtr& b) { return a->dateAdded() < b->dateAdded(); });
-    for (const LecturePtr& l : lectures) {
-        byID.insert(l->id(), l);
-        byName[exports_.lectureDirName(*l)].append(l);
-    }
+    std::vector<Input> inputs;
+    inputs.reserve(lectures.size());
+    for (const LecturePtr& l : lectures) inputs.push_back({l->dateAdded(), l->title(), l->localFilePath().value_or(QString())});
 
     ExportFolderOperations* exports = &exports_;
     // Named before awaiting: GCC 12 mishandles temporaries inside a co_await expression.
-    QFuture<QList<DiskExportEntry>> scan = QtConcurrent::run([exports] { return exports->scanExportRoot(); });
-    const QList<DiskExportEntry> entries = co_await scan;
+    QFuture<Result> work = QtConcurrent::run([exports, inputs = std::move(inputs)] {
+        Result r;
+        r.names.reserve(qsizetype(inputs.size()));
+        r.videoPresent.reserve(qsizetype(inputs.size()));
+        for (const Input& in : inputs) {
+            r.names << exports->lectureDirName(in.dateAdded, in.title);
+            r.videoPresent << (!in.videoPath.isEmpty() && QFileInfo::exists(in.videoPath));
+        }
+        r.entries = exports->scanExportRoot();
+        return r;
+    });
+    const Result result = co_await work;
+    const QList<DiskExportEntry>& entries = result.entries;
+
+    QHash<QUuid, LecturePtr> byID;
+    QHash<QString, QList<LecturePtr>> byName;
+    QHash<QUuid, QString> nameOf;
+    QHash<QUuid, bool> videoPresent;
+    for (size_t i = 0; i < lectures.size(); ++i) {
+        const LecturePtr& l = lectures[i];
+        byID.insert(l->id(), l);
+        byName[result.names[qsizetype(i)]].append(l);
+        nameOf.insert(l->id(), result.names[qsizetype(i)]);
+        videoPresent.insert(l->id(), result.videoPresent[qsizetype(i)]);
+    }
 
     QSet<QUuid> found;
     for (const DiskExportEntry& entry : entries) {
@@ -259,9 +291,12 @@ QCoro::Task<> LibraryModel::reconcileExports() {
 
     for (const LecturePtr& l : lectures) {
         if (l->isDeleted() || l->status() != LectureStatus::Complete || found.contains(l->id())) continue;
-        const QString name = exports_.lectureDirName(*l);
+        // A lecture re-pointed while the worker ran is checked here.
+        const QString name = nameOf.value(l->id());
         const auto path = l->localFilePath();
-        if (!path || path->isEmpty() || !QFileInfo::exists(*path)) {
+        const auto known = videoPresent.constFind(l->id());
+        const bool present = path && !path->isEmpty() && (known != videoPresent.constEnd() ? *known : QFileInfo::exists(*path));
+        if (!present) {
             logLine(QStringLiteral("[Reconcile] Export not yet synced for '%1' — keeping .complete").arg(name));
         } else {
             logLine(QStringLiteral("[Reconcile] Export missing for '%1' → missing").arg(name));

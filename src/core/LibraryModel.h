@@ -37,8 +37,10 @@ public:
     virtual ~ExportFolderOperations() = default;
     // The name of a lecture's export folder ("yyyy-MM-dd" and the cleaned
     // title), which lectures of the same date and title share; only exports
-    // without a lecture stamp are matched by it.
-    virtual QString lectureDirName(const Lecture& lecture) const = 0;
+    // without a lecture stamp are matched by it. Works on values, so it may
+    // run off the main thread.
+    virtual QString lectureDirName(const QDateTime& dateAdded, const QString& title) const = 0;
+    QString lectureDirName(const Lecture& lecture) const { return lectureDirName(lecture.dateAdded(), lecture.title()); }
     virtual void deleteExport(const Lecture& lecture, const std::optional<QString>& folderName) = 0;
     virtual void moveExport(const Lecture& lecture, const std::optional<QString>& fromFolder, const std::optional<QString>& toFolder) = 0;
     // Lists the export root; runs off the main thread.

@@ -62,6 +62,8 @@ QString sanitizeRaw(const QString& name) {
     }
     while (out.contains(QLatin1String("  "))) out.replace(QLatin1String("  "), QLatin1String(" "));
     out = trimSpacesAndTabs(out);
+    // No more code units than the limit means no more graphemes either.
+    if (out.size() <= kMaxNameLength) return out;
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, out);
     qsizetype count = 0, cut = -1;
     while (graphemes.toNextBoundary() >= 0) {
@@ -163,7 +165,8 @@ QString ExportManager::sanitizeName(const QString& name) {
 }
 
 QString ExportManager::lectureDirName(const QDateTime& dateAdded, const QString& title) {
-    return dateAdded.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') + sanitizeName(title);
+    const QDate day = dateAdded.toLocalTime().date();
+    return QString::asprintf("%04d-%02d-%02d ", day.year(), day.month(), day.day()) + sanitizeName(title);
 }
 
 QString ExportManager::lectureDirName(const Lecture& lecture) { return lectureDirName(lecture.dateAdded(), lecture.title()); }

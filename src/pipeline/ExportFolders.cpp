@@ -4,7 +4,9 @@
 
 namespace lumenote {
 
-QString ExportFolders::lectureDirName(const Lecture& lecture) const { return ExportManager::lectureDirName(lecture); }
+QString ExportFolders::lectureDirName(const QDateTime& dateAdded, const QString& title) const {
+    return ExportManager::lectureDirName(dateAdded, title);
+}
 
 void ExportFolders::deleteExport(const Lecture& lecture, const std::optional<QString>& folderName) {
     exports_.deleteExport(lecture, folderName);

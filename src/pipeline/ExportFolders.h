@@ -11,7 +11,8 @@ class ExportManager;
 class ExportFolders : public ExportFolderOperations {
 public:
     explicit ExportFolders(ExportManager& exports) : exports_(exports) {}
-    QString lectureDirName(const Lecture& lecture) const override;
+    using ExportFolderOperations::lectureDirName;
+    QString lectureDirName(const QDateTime& dateAdded, const QString& title) const override;
     void deleteExport(const Lecture& lecture, const std::optional<QString>& folderName) override;
     void moveExport(const Lecture& lecture, const std::optional<QString>& fromFolder, const std::optional<QString>& toFolder) override;
     QList<DiskExportEntry> scanExportRoot() const override;

@@ -27,7 +27,7 @@ namespace {
 // Export folders that only record what was asked of them.
 class RecordingExports : public ExportFolderOperations {
 public:
-    QString lectureDirName(const Lecture& l) const override { return l.title(); }
+    QString lectureDirName(const QDateTime&, const QString& title) const override { return title; }
     void deleteExport(const Lecture& l, const std::optional<QString>&) override { deleted << l.title(); }
     void moveExport(const Lecture& l, const std::optional<QString>& from, const std::optional<QString>& to) override {
         moves << QStringLiteral("%1:%2>%3").arg(l.title(), from.value_or("-"), to.value_or("-"));

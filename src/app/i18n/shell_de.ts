@@ -3,6 +3,22 @@
 <TS version="2.1" language="de_DE">
     <context>
         <name />
+        <message id="startup.store.error.title">
+            <source>Lumenote cannot open its library.</source>
+            <translation>Lumenote kann seine Bibliothek nicht öffnen.</translation>
+        </message>
+        <message id="startup.store.error.message">
+            <source>The library file is at %1.
+
+%2
+
+The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
+            <translation>Die Bibliotheksdatei liegt unter %1.
+
+%2
+
+Die Datei wurde nicht verändert. Verschieben Sie sie oder stellen Sie eine Sicherung wieder her und starten Sie Lumenote dann erneut.</translation>
+        </message>
         <message id="feedback.mail.thanks">
             <source>Thank you for helping to make Lumenote better! Tell us what happened, what you expected, and how to reproduce it if you can.</source>
             <translation>Danke, dass Sie helfen, Lumenote besser zu machen! Beschreiben Sie, was passiert ist, was Sie erwartet haben und, wenn möglich, wie es sich wiederholen lässt.</translation>
@@ -352,22 +368,6 @@ Wörter: %3 · Bildschirmfotos: %4</translation>
         <message id="welcome.drop.hint">
             <source>or drop a video file (MP4, MOV, M4V) here</source>
             <translation>oder ziehen Sie eine Videodatei (MP4, MOV, M4V) hierher</translation>
-        </message>
-        <message id="startup.store.error.title">
-            <source>Lumenote cannot open its library.</source>
-            <translation>Lumenote kann seine Bibliothek nicht öffnen.</translation>
-        </message>
-        <message id="startup.store.error.message">
-            <source>The library file is at %1.
-
-%2
-
-The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
-            <translation>Die Bibliotheksdatei liegt unter %1.
-
-%2
-
-Die Datei wurde nicht verändert. Verschieben Sie sie oder stellen Sie eine Sicherung wieder her und starten Sie Lumenote dann erneut.</translation>
         </message>
     </context>
 </TS>

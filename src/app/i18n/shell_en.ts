@@ -3,6 +3,22 @@
 <TS version="2.1" language="en_US">
     <context>
         <name />
+        <message id="startup.store.error.title">
+            <source>Lumenote cannot open its library.</source>
+            <translation>Lumenote cannot open its library.</translation>
+        </message>
+        <message id="startup.store.error.message">
+            <source>The library file is at %1.
+
+%2
+
+The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
+            <translation>The library file is at %1.
+
+%2
+
+The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</translation>
+        </message>
         <message id="feedback.mail.thanks">
             <source>Thank you for helping to make Lumenote better! Tell us what happened, what you expected, and how to reproduce it if you can.</source>
             <translation>Thank you for helping to make Lumenote better! Tell us what happened, what you expected, and how to reproduce it if you can.</translation>
@@ -352,22 +368,6 @@ Words: %3 · Screenshots: %4</translation>
         <message id="welcome.drop.hint">
             <source>or drop a video file (MP4, MOV, M4V) here</source>
             <translation>or drop a video file (MP4, MOV, M4V) here</translation>
-        </message>
-        <message id="startup.store.error.title">
-            <source>Lumenote cannot open its library.</source>
-            <translation>Lumenote cannot open its library.</translation>
-        </message>
-        <message id="startup.store.error.message">
-            <source>The library file is at %1.
-
-%2
-
-The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
-            <translation>The library file is at %1.
-
-%2
-
-The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</translation>
         </message>
     </context>
 </TS>

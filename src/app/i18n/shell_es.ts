@@ -3,6 +3,22 @@
 <TS version="2.1" language="es_ES">
     <context>
         <name />
+        <message id="startup.store.error.title">
+            <source>Lumenote cannot open its library.</source>
+            <translation>Lumenote no puede abrir su biblioteca.</translation>
+        </message>
+        <message id="startup.store.error.message">
+            <source>The library file is at %1.
+
+%2
+
+The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
+            <translation>El archivo de la biblioteca está en %1.
+
+%2
+
+El archivo no se ha modificado. Muévalo a otro lugar o restaure una copia de seguridad y vuelva a iniciar Lumenote.</translation>
+        </message>
         <message id="feedback.mail.thanks">
             <source>Thank you for helping to make Lumenote better! Tell us what happened, what you expected, and how to reproduce it if you can.</source>
             <translation>¡Gracias por ayudarnos a mejorar Lumenote! Cuéntenos qué ocurrió, qué esperaba y, si puede, cómo reproducirlo.</translation>
@@ -352,22 +368,6 @@ Palabras: %3 · Capturas: %4</translation>
         <message id="welcome.drop.hint">
             <source>or drop a video file (MP4, MOV, M4V) here</source>
             <translation>o arrastre aquí un archivo de vídeo (MP4, MOV, M4V)</translation>
-        </message>
-        <message id="startup.store.error.title">
-            <source>Lumenote cannot open its library.</source>
-            <translation>Lumenote no puede abrir su biblioteca.</translation>
-        </message>
-        <message id="startup.store.error.message">
-            <source>The library file is at %1.
-
-%2
-
-The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
-            <translation>El archivo de la biblioteca está en %1.
-
-%2
-
-El archivo no se ha modificado. Muévalo a otro lugar o restaure una copia de seguridad y vuelva a iniciar Lumenote.</translation>
         </message>
     </context>
 </TS>

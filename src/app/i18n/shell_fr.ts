@@ -3,6 +3,22 @@
 <TS version="2.1" language="fr_FR">
     <context>
         <name />
+        <message id="startup.store.error.title">
+            <source>Lumenote cannot open its library.</source>
+            <translation>Lumenote ne parvient pas à ouvrir sa bibliothèque.</translation>
+        </message>
+        <message id="startup.store.error.message">
+            <source>The library file is at %1.
+
+%2
+
+The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
+            <translation>Le fichier de la bibliothèque se trouve dans %1.
+
+%2
+
+Le fichier n’a pas été modifié. Déplacez-le ou restaurez une sauvegarde, puis relancez Lumenote.</translation>
+        </message>
         <message id="feedback.mail.thanks">
             <source>Thank you for helping to make Lumenote better! Tell us what happened, what you expected, and how to reproduce it if you can.</source>
             <translation>Merci de nous aider à améliorer Lumenote ! Dites-nous ce qui s’est passé, ce que vous attendiez et, si possible, comment reproduire le problème.</translation>
@@ -352,22 +368,6 @@ Mots : %3 · Captures : %4</translation>
         <message id="welcome.drop.hint">
             <source>or drop a video file (MP4, MOV, M4V) here</source>
             <translation>ou déposez ici un fichier vidéo (MP4, MOV, M4V)</translation>
-        </message>
-        <message id="startup.store.error.title">
-            <source>Lumenote cannot open its library.</source>
-            <translation>Lumenote ne parvient pas à ouvrir sa bibliothèque.</translation>
-        </message>
-        <message id="startup.store.error.message">
-            <source>The library file is at %1.
-
-%2
-
-The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
-            <translation>Le fichier de la bibliothèque se trouve dans %1.
-
-%2
-
-Le fichier n’a pas été modifié. Déplacez-le ou restaurez une sauvegarde, puis relancez Lumenote.</translation>
         </message>
     </context>
 </TS>

@@ -3,6 +3,22 @@
 <TS version="2.1" language="it_IT">
     <context>
         <name />
+        <message id="startup.store.error.title">
+            <source>Lumenote cannot open its library.</source>
+            <translation>Lumenote non riesce ad aprire la sua libreria.</translation>
+        </message>
+        <message id="startup.store.error.message">
+            <source>The library file is at %1.
+
+%2
+
+The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
+            <translation>Il file della libreria si trova in %1.
+
+%2
+
+Il file non è stato modificato. Spostalo altrove o ripristina un backup, poi avvia di nuovo Lumenote.</translation>
+        </message>
         <message id="feedback.mail.thanks">
             <source>Thank you for helping to make Lumenote better! Tell us what happened, what you expected, and how to reproduce it if you can.</source>
             <translation>Grazie per aiutarci a migliorare Lumenote! Raccontaci che cosa è successo, che cosa ti aspettavi e, se puoi, come riprodurre il problema.</translation>
@@ -352,22 +368,6 @@ Parole: %3 · Schermate: %4</translation>
         <message id="welcome.drop.hint">
             <source>or drop a video file (MP4, MOV, M4V) here</source>
             <translation>oppure trascina qui un file video (MP4, MOV, M4V)</translation>
-        </message>
-        <message id="startup.store.error.title">
-            <source>Lumenote cannot open its library.</source>
-            <translation>Lumenote non riesce ad aprire la sua libreria.</translation>
-        </message>
-        <message id="startup.store.error.message">
-            <source>The library file is at %1.
-
-%2
-
-The file has not been changed. Move it aside or restore a backup, then start Lumenote again.</source>
-            <translation>Il file della libreria si trova in %1.
-
-%2
-
-Il file non è stato modificato. Spostalo altrove o ripristina un backup, poi avvia di nuovo Lumenote.</translation>
         </message>
     </context>
 </TS>

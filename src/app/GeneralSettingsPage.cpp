@@ -1,0 +1,198 @@
+#include "app/GeneralSettingsPage.h"
+
+#include "app/FolderField.h"
+#include "app/LocalizationManager.h"
+#include "app/LogoManager.h"
+#include "core/AppPaths.h"
+#include "core/Settings.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSvgRenderer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace lumenote {
+
+namespace {
+
+constexpr int kIntervalMin = 15;
+constexpr int kIntervalMax = 120;
+constexpr int kIntervalStep = 5;
+
+}  // namespace
+
+GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent) {
+    setObjectName(QStringLiteral("generalPage"));
+    heading_ = createHeading();
+
+    language_ = new QComboBox(this);
+    language_->setObjectName(QStringLiteral("languagePicker"));
+    for (const auto language : LocalizationManager::languages())
+        language_->addItem(LocalizationManager::displayName(language), LocalizationManager::code(language));
+    languageNote_ = createNote(this);
+
+    logo_ = new QComboBox(this);
+    logo_->setObjectName(QStringLiteral("logoVariantPicker"));
+    for (const auto variant : {LogoManager::Variant::automatic, LogoManager::Variant::standard, LogoManager::Variant::autumn,
+                               LogoManager::Variant::christmas})
+        logo_->addItem(QString(), LogoManager::rawValue(variant));
+    logoPreview_ = new QLabel(this);
+    logoPreview_->setObjectName(QStringLiteral("logoPreview"));
+    logoPreview_->setFixedSize(160, 160);
+    logoPreview_->setAlignment(Qt::AlignCenter);
+
+    interval_ = new QSlider(Qt::Horizontal, this);
+    interval_->setObjectName(QStringLiteral("screenshotIntervalSlider"));
+    // One slider step per tick: 22 positions from 15 s to 120 s.
+    interval_->setRange(kIntervalMin / kIntervalStep, kIntervalMax / kIntervalStep);
+    interval_->setTickPosition(QSlider::TicksBelow);
+    interval_->setTickInterval(1);
+    interval_->setPageStep(2);
+    intervalValue_ = new QLabel(this);
+    intervalValue_->setMinimumWidth(56);
+    intervalRow_ = new QWidget(this);
+    auto* intervalRow = new QHBoxLayout(intervalRow_);
+    intervalRow->setContentsMargins(0, 0, 0, 0);
+    intervalRow->addWidget(interval_, 1);
+    intervalRow->addWidget(intervalValue_);
+
+    exportFolder_ = new FolderField(this);
+    exportFolder_->setObjectName(QStringLiteral("exportFolderField"));
+    syncFolder_ = new FolderField(this);
+    syncFolder_->setObjectName(QStringLiteral("syncFolderField"));
+    syncNote_ = createNote(this);
+
+    form_ = new QFormLayout;
+    form_->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form_->addRow(new QLabel(this), language_);
+    form_->addRow(QString(), languageNote_);
+    form_->addRow(new QLabel(this), logo_);
+    form_->addRow(QString(), logoPreview_);
+    form_->addRow(new QLabel(this), intervalRow_);
+    form_->addRow(new QLabel(this), exportFolder_);
+    form_->addRow(new QLabel(this), syncFolder_);
+    form_->addRow(QString(), syncNote_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(heading_);
+    layout->addLayout(form_);
+    layout->addStretch(1);
+
+    connect(language_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0) return;
+        LocalizationManager::shared().setCurrentLanguage(LocalizationManager::languageForCode(language_->itemData(index).toString()));
+    });
+    connect(logo_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0) return;
+        LogoManager::shared().setSelectedVariant(LogoManager::variantForRawValue(logo_->itemData(index).toString()));
+        updateLogoPreview();
+    });
+    connect(interval_, &QSlider::valueChanged, this, [this](int value) {
+        Settings::shared().setScreenshotMaxInterval(value * kIntervalStep);
+        updateIntervalLabel();
+    });
+    connect(exportFolder_, &FolderField::folderChosen, this,
+            [](const std::optional<QString>& path) { Settings::shared().setExportRootBookmark(path); });
+    connect(syncFolder_, &FolderField::folderChosen, this,
+            [](const std::optional<QString>& path) { Settings::shared().setCloudSyncFolder(path); });
+
+    load();
+    retranslate();
+}
+
+int GeneralSettingsPage::intervalSliderValue(double storedSeconds) {
+    const double seconds = storedSeconds <= 0 ? 30.0 : storedSeconds;
+    const long tick = std::lround(seconds / kIntervalStep);
+    return static_cast<int>(std::clamp<long>(tick, kIntervalMin / kIntervalStep, kIntervalMax / kIntervalStep));
+}
+
+void GeneralSettingsPage::pageShown() { load(); }
+
+void GeneralSettingsPage::load() {
+    const Settings& settings = Settings::shared();
+    {
+        const QSignalBlocker block(language_);
+        language_->setCurrentIndex(language_->findData(LocalizationManager::code(LocalizationManager::shared().currentLanguage())));
+    }
+    {
+        const QSignalBlocker block(logo_);
+        logo_->setCurrentIndex(logo_->findData(LogoManager::rawValue(LogoManager::shared().selectedVariant())));
+    }
+    {
+        const QSignalBlocker block(interval_);
+        interval_->setValue(intervalSliderValue(settings.screenshotMaxInterval()));
+    }
+    exportFolder_->setFolder(settings.exportRootBookmark());
+    syncFolder_->setFolder(settings.cloudSyncFolder());
+    updateLogoPreview();
+    updateIntervalLabel();
+}
+
+void GeneralSettingsPage::updateLogoPreview() {
+    QSvgRenderer renderer(LogoManager::resourcePath(LogoManager::shared().imageName()));
+    const qreal dpr = devicePixelRatioF();
+    QPixmap pixmap(logoPreview_->size() * dpr);
+    pixmap.fill(Qt::transparent);
+    if (renderer.isValid()) {
+        QPainter painter(&pixmap);
+        QSizeF size = renderer.defaultSize();
+        size.scale(pixmap.size(), Qt::KeepAspectRatio);
+        renderer.render(&painter, QRectF(QPointF((pixmap.width() - size.width()) / 2, (pixmap.height() - size.height()) / 2), size));
+    }
+    pixmap.setDevicePixelRatio(dpr);
+    logoPreview_->setPixmap(pixmap);
+}
+
+void GeneralSettingsPage::updateIntervalLabel() {
+    //% "%1 seconds"
+    intervalValue_->setText(qtTrId("settings.general.interval.value").arg(interval_->value() * kIntervalStep));
+}
+
+void GeneralSettingsPage::retranslate() {
+    //% "General"
+    heading_->setText(qtTrId("settings.tab.general"));
+    auto setLabel = [this](QWidget* field, const QString& text) {
+        if (auto* label = qobject_cast<QLabel*>(form_->labelForField(field))) label->setText(text);
+    };
+    //% "Language:"
+    setLabel(language_, qtTrId("settings.general.language"));
+    //% "The interface changes at once; lectures and exports keep their own language."
+    languageNote_->setText(qtTrId("settings.general.language.note"));
+    //% "Logo artwork:"
+    setLabel(logo_, qtTrId("settings.general.logo"));
+    //% "Seasonal (automatic)"
+    logo_->setItemText(0, qtTrId("settings.general.logo.automatic"));
+    //% "Standard"
+    logo_->setItemText(1, qtTrId("settings.general.logo.standard"));
+    //% "Autumn"
+    logo_->setItemText(2, qtTrId("settings.general.logo.autumn"));
+    //% "Christmas"
+    logo_->setItemText(3, qtTrId("settings.general.logo.christmas"));
+    //% "Screenshot interval:"
+    setLabel(intervalRow_, qtTrId("settings.general.interval"));
+    //% "The longest stretch of a lecture without a screenshot."
+    interval_->setToolTip(qtTrId("settings.general.interval.tooltip"));
+    updateIntervalLabel();
+    //% "Export folder:"
+    setLabel(exportFolder_, qtTrId("settings.general.export.folder"));
+    exportFolder_->setDefaultText(AppPaths::exportRoot());
+    //% "Choose the Export Folder"
+    exportFolder_->setChooserTitle(qtTrId("settings.general.export.folder.chooser"));
+    exportFolder_->retranslate();
+    //% "Sync folder:"
+    setLabel(syncFolder_, qtTrId("settings.general.sync.folder"));
+    //% "None: the library stays on this computer"
+    syncFolder_->setDefaultText(qtTrId("settings.general.sync.folder.none"));
+    //% "Choose the Sync Folder"
+    syncFolder_->setChooserTitle(qtTrId("settings.general.sync.folder.chooser"));
+    syncFolder_->retranslate();
+    //% "A folder that your sync client (Nextcloud, Syncthing, Dropbox…) keeps in step between your computers. Lumenote keeps its library and exports in its “Lumenote” subfolder. A change takes effect the next time Lumenote starts."
+    syncNote_->setText(qtTrId("settings.general.sync.folder.note"));
+}
+
+}  // namespace lumenote

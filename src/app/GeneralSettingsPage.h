@@ -1,0 +1,48 @@
+#pragma once
+
+// General settings: interface language, logo artwork, screenshot interval,
+// export folder and sync folder.
+
+#include "app/SettingsPage.h"
+
+class QComboBox;
+class QFormLayout;
+class QLabel;
+class QSlider;
+
+namespace lumenote {
+
+class FolderField;
+
+class GeneralSettingsPage : public SettingsPage {
+    Q_OBJECT
+public:
+    explicit GeneralSettingsPage(QWidget* parent = nullptr);
+
+    void pageShown() override;
+    void retranslate() override;
+
+    // The slider's value for a stored interval: the nearest tick from 15 to
+    // 120 in steps of 5 (a stored value <= 0 means 30).
+    static int intervalSliderValue(double storedSeconds);
+
+private:
+    void load();
+    void updateLogoPreview();
+    void updateIntervalLabel();
+
+    QFormLayout* form_ = nullptr;
+    QLabel* heading_ = nullptr;
+    QComboBox* language_ = nullptr;
+    QLabel* languageNote_ = nullptr;
+    QComboBox* logo_ = nullptr;
+    QLabel* logoPreview_ = nullptr;
+    QWidget* intervalRow_ = nullptr;
+    QSlider* interval_ = nullptr;
+    QLabel* intervalValue_ = nullptr;
+    FolderField* exportFolder_ = nullptr;
+    FolderField* syncFolder_ = nullptr;
+    QLabel* syncNote_ = nullptr;
+};
+
+}  // namespace lumenote
