@@ -13,7 +13,7 @@ QList<double> scanSampleTimes(double duration) {
 }
 
 SceneScanner::SceneScanner(ScanParameters parameters, double duration, WordReader readWords)
-    : params_(parameters), duration_(duration), readWords_(std::move(readWords)), lastCapture_(-parameters.minimumSpacing) {}
+    : params_(parameters), duration_(duration), reader_(std::move(readWords)), lastCapture_(-parameters.minimumSpacing) {}
 
 void SceneScanner::addUndecodable() {
     ++sampled_;
@@ -26,53 +26,98 @@ void SceneScanner::capture(double at, double t, const QByteArray& thumbnail) {
     lastCapture_ = t;
 }
 
-bool SceneScanner::differsInWords(const QImage& frame) {
-    if (!referenceWords_) referenceWords_ = readWords_ ? readWords_(referenceWordsFrame_) : QSet<QString>();
-    if (referenceWords_->isEmpty()) return false;
-    const QSet<QString> words = readWords_ ? readWords_(frame) : QSet<QString>();
-    if (words.isEmpty() || wordSimilarity(words, *referenceWords_) >= 0.35) return false;
-    referenceWords_ = words;
-    referenceWordsFrame_ = frame;
-    return true;
+bool buildsOn(const QSet<QString>& words, const QSet<QString>& earlier) {
+    return !earlier.isEmpty() && words.size() > earlier.size() && words.contains(earlier);
+}
+
+QSet<QString> SceneScanner::read(const QImage& frame) const { return reader_ ? reader_(frame) : QSet<QString>(); }
+
+const QSet<QString>& SceneScanner::referenceWords() {
+    if (!referenceWords_) referenceWords_ = read(referenceWordsFrame_);
+    return *referenceWords_;
+}
+
+const QSet<QString>& SceneScanner::wordsOf(const QByteArray& thumbnail, const QImage& frame) {
+    if (lastRead_.isEmpty() || changedPixelFraction(lastRead_, thumbnail, params_.pixelThreshold) > kSamePictureFraction) {
+        lastReadWords_ = read(frame);
+        lastRead_ = thumbnail;
+    }
+    return lastReadWords_;
 }
 
 std::optional<double> SceneScanner::add(double t, const QByteArray& thumbnail, bool textSlide, const QImage& frame) {
     ++sampled_;
     const double gap = t - lastCapture_;
-    const auto diff = [&](const QByteArray& a) { return changedPixelFraction(a, thumbnail, params_.pixelThreshold); };
     std::optional<double> captured;
 
     if (!textSlide) {
-        if (gap >= params_.minimumSpacing && (reference_.isEmpty() || diff(reference_) >= 0.05)) {
+        const bool differs = reference_.isEmpty() || changedPixelFraction(reference_, thumbnail, params_.pixelThreshold) >= 0.05;
+        if (gap >= params_.minimumSpacing && differs) {
             captured = std::min(duration_, t + 0.25);
             capture(*captured, t, thumbnail);
+            referenceIsText_ = false;  // the reference words stay those of the last text slide
         }
+        still_ = moving_ = false;
     } else {
         ++textSlides_;
         // A slide counts once it has settled: nothing before it proves that at time 0.
-        const bool settled = !previous_.isEmpty() && diff(previous_) < 0.02;
-        if (settled) {
-            const double d = reference_.isEmpty() ? 1.0 : diff(reference_);
-            bool take = false;
-            if (gap >= 8.0) {
-                take = d > 0.1 * params_.sceneSensitivity;
-            } else if (gap >= 1.5 && d > 0.2) {
-                take = true;
-            }
-            if (take) {
-                captured = t;
-                capture(t, t, thumbnail);
-                // Read when a later slide needs comparing with this one.
-                referenceWords_.reset();
-                referenceWordsFrame_ = frame;
-            } else if (gap >= 1.5 && d > 0.08 && differsInWords(frame)) {
-                captured = t;
-                capture(t, t, thumbnail);
-            }
-        }
+        const double sincePrevious = previous_.isEmpty() ? 1.0 : changedPixelFraction(previous_, thumbnail, params_.pixelThreshold);
+        const bool settled = sincePrevious < 0.02;
+        const bool wasMoving = moving_;
+        still_ = sincePrevious <= kSamePictureFraction;
+        moving_ = settled && !still_;
+        if (settled) captured = addTextSlide(t, gap, thumbnail, frame, wasMoving);
     }
     previous_ = thumbnail;
     return captured;
+}
+
+std::optional<double> SceneScanner::addTextSlide(double t, double gap, const QByteArray& thumbnail, const QImage& frame, bool wasMoving) {
+    const double d = reference_.isEmpty() ? 1.0 : changedPixelFraction(reference_, thumbnail, params_.pixelThreshold);
+    if (d <= kSamePictureFraction) return std::nullopt;  // the captured picture itself
+
+    // Words are read on still pictures only. A picture that has just changed
+    // a little is given one more sample to stand still (a build step that
+    // fades in); one that keeps moving is decided by its pixels alone.
+    std::optional<QSet<QString>> words;
+    const auto readWords = [&] {
+        if (!words) words = wordsOf(thumbnail, frame);
+        return *words;
+    };
+
+    // A slide that builds on the last captured one takes its place.
+    if (referenceIsText_ && !referenceWords().isEmpty()) {
+        if (still_) {
+            if (buildsOn(readWords(), referenceWords())) {
+                selected_.back() = t;
+                reference_ = thumbnail;
+                lastCapture_ = t;
+                referenceWords_ = words;
+                referenceWordsFrame_ = frame;
+                return t;
+            }
+        } else if (!wasMoving) {
+            return std::nullopt;
+        }
+    }
+
+    if (gap < 1.5) return std::nullopt;
+    const bool longGap = gap >= 8.0;
+    const bool byPixels = longGap ? d > 0.1 * params_.sceneSensitivity : d > 0.2;
+    bool take = byPixels;
+    // Smaller changes are decided by the words: any change above the noise
+    // floor after a long gap, above 8 % within it.
+    if (!byPixels && (longGap || d > 0.08) && still_ && !referenceWords().isEmpty()) {
+        const QSet<QString>& current = readWords();
+        take = !current.isEmpty() && wordSimilarity(current, referenceWords()) < 0.35;
+    }
+    if (!take) return std::nullopt;
+    capture(t, t, thumbnail);
+    referenceIsText_ = true;
+    // Known words become the reference; otherwise they are read when a later slide needs them.
+    referenceWords_ = words;
+    referenceWordsFrame_ = frame;
+    return t;
 }
 
 QString SceneScanner::summaryLine() const {

@@ -164,23 +164,99 @@ TEST(SceneScanner, LongGapRuleUsesTheSensitivity) {
 TEST(SceneScanner, SmallChangesWithinEightSecondsAreDecidedByWords) {
     Words words;
     words.sets["a"] = {"entropy", "heat", "flows", "from", "hot", "cold"};
-    words.sets["a2"] = {"entropy", "heat", "flows", "from", "hot", "cold", "bodies"};  // one more word
+    words.sets["a~"] = {"entropy", "heat", "flows", "from", "hot", "bodies"};  // one word other
     words.sets["b"] = {"carnot", "engine", "efficiency", "limit", "from"};
     SceneScanner s({20, 30, 0.2}, 100, words.reader());
     s.add(0.5, thumb(0.1), true, named("a"));
     ASSERT_EQ(s.add(1.0, thumb(0.1), true, named("a")), 1.0);
     EXPECT_EQ(words.reads, 0);  // words are read only when needed
 
-    // 10 % changed, same words plus one: similar, not taken.
-    s.add(3.0, thumb(0.2), true, named("a2"));
-    EXPECT_EQ(s.add(3.5, thumb(0.2), true, named("a2")), std::nullopt);
-    EXPECT_EQ(words.reads, 2);  // the reference slide once, this frame once
+    // 10 % changed, nearly the same words: similar, not taken.
+    s.add(3.0, thumb(0.2), true, named("a~"));
+    EXPECT_EQ(s.add(3.5, thumb(0.2), true, named("a~")), std::nullopt);
+    EXPECT_EQ(words.reads, 2);  // the reference slide once, this picture once
     // 18 % changed and different words: taken.
     s.add(4.0, thumb(0.28), true, named("b"));
     EXPECT_EQ(s.add(4.5, thumb(0.28), true, named("b")), 4.5);
     // The new words are the reference now: "a" is different from "b".
     s.add(6.0, thumb(0.38), true, named("a"));
     EXPECT_EQ(s.add(6.5, thumb(0.38), true, named("a")), 6.5);
+}
+
+namespace {
+
+// A stretch of the scan: samples every half second from `from` to `to`, each
+// `changed` away from an empty thumbnail and showing the words of `name`.
+struct Shown {
+    double from, to;
+    double changed;
+    const char* name;
+    bool text = true;
+};
+
+struct WordRuleCase {
+    const char* what;
+    QList<Shown> shown;
+    QList<double> selected;
+    int reads;
+    double spacing = 30;
+};
+
+}  // namespace
+
+TEST(SceneScanner, WordsDecideSmallChangesAndBuildsReplaceTheirEarlierForm) {
+    Words words;
+    words.sets["a"] = {"entropy", "heat", "flows", "from", "hot", "cold"};
+    words.sets["a~"] = {"entropy", "heat", "flows", "from", "hot", "bodies"};
+    words.sets["b"] = {"work", "never", "free", "loss"};
+    words.sets["1"] = {"carnot", "cycle"};
+    words.sets["2"] = {"carnot", "cycle", "isotherms"};
+    words.sets["3"] = {"carnot", "cycle", "isotherms", "adiabats"};
+    words.sets["4"] = {"carnot", "cycle", "isotherms", "adiabats", "efficiency"};
+    words.sets["5"] = {"carnot", "cycle", "isotherms", "adiabats", "efficiency", "limit"};
+    const QList<WordRuleCase> cases = {
+        {"sparse slides after a long gap differ by words only",
+         {{0, 9.5, 0.10, "a"}, {10, 20, 0.11, "b"}}, {0.5, 10.5}, 2},
+        {"the same words after a long gap: no capture, one reading of the still picture",
+         {{0, 9.5, 0.10, "a"}, {10, 30, 0.11, "a~"}}, {0.5}, 2},
+        {"a change within the noise floor is never read",
+         {{0, 9.5, 0.10, "a"}, {10, 30, 0.103, "b"}}, {0.5}, 0},
+        {"a five-step build is kept once, complete, at its last step",
+         {{0, 2.5, 0.10, "1"}, {3, 5.5, 0.11, "2"}, {6, 8.5, 0.12, "3"}, {9, 11.5, 0.13, "4"}, {12, 20, 0.14, "5"}}, {12.5}, 5},
+        {"a build followed by a new slide",
+         {{0, 4.5, 0.10, "1"}, {5, 9.5, 0.11, "2"}, {10, 20, 0.5, "b"}}, {5.5, 10.5}, 3},
+        {"going back a build step keeps the fuller form",
+         {{0, 4.5, 0.10, "1"}, {5, 9.5, 0.11, "2"}, {10, 30, 0.10, "1"}}, {5.5}, 3},
+        {"a slide shown twice with camera footage between is taken each time, the second no build",
+         {{0, 9.5, 0.10, "1"}, {10, 17.5, 0.9, "", false}, {18, 25, 0.11, "2"}}, {0.5, 10.25, 18.5}, 0, 5},
+        {"nothing builds on a slide without readable words",
+         {{0, 4.5, 0.10, ""}, {5, 20, 0.11, "2"}}, {0.5}, 1},
+        // A pointer moves (no new words), then a bullet appears: its first
+        // sample is not yet still, so it is read on the next one as a build
+        // instead of being taken by pixels as a new slide.
+        {"a small change waits one sample to stand still before it is read",
+         {{0, 4.5, 0.10, "1"}, {5, 9.5, 0.11, "1"}, {10, 20, 0.125, "2"}}, {10.5}, 3},
+        // (Only the captured slides are read, the second when the next sample needs it.)
+        {"a slide that keeps moving is decided by its pixels",
+         {{0, 9.5, 0.10, "1"}, {10, 10, 0.11, "x"}, {10.5, 10.5, 0.12, "x"}, {11, 11, 0.13, "x"}, {11.5, 11.5, 0.14, "x"}},
+         {0.5, 11.0}, 2},
+    };
+    for (const WordRuleCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        words.reads = 0;
+        SceneScanner s({20, c.spacing, 0.2}, 100, words.reader());
+        for (const Shown& part : c.shown)
+            for (double t = part.from; t <= part.to; t += 0.5) s.add(t, thumb(part.changed), part.text, named(part.name));
+        EXPECT_EQ(s.selectedTimes(), c.selected);
+        EXPECT_EQ(words.reads, c.reads);
+    }
+}
+
+TEST(SceneScanner, BuildsOnNeedsEveryEarlierWordAndOneMore) {
+    EXPECT_TRUE(buildsOn({"carnot", "cycle", "limit"}, {"carnot", "cycle"}));
+    EXPECT_FALSE(buildsOn({"carnot", "cycle"}, {"carnot", "cycle"}));
+    EXPECT_FALSE(buildsOn({"carnot", "engine", "limit"}, {"carnot", "cycle"}));
+    EXPECT_FALSE(buildsOn({"carnot"}, {}));
 }
 
 TEST(SceneScanner, EmptyReferenceWordsBlockTheWordRule) {

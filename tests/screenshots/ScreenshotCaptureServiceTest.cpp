@@ -170,6 +170,97 @@ TEST_F(CaptureTest, LectureDeckYieldsOneShotPerSlideAndScene) {
     for (int i = 1; i < run.statuses.size(); ++i) EXPECT_GE(run.statuses[i].second, run.statuses[i - 1].second);
 }
 
+namespace {
+
+SlideSpec sparse(const QString& title, const QString& line) {
+    SlideSpec s;
+    s.title = title;
+    s.bullets = {line};
+    return s;
+}
+
+const SlideSpec kHeat = sparse(QStringLiteral("Entropy"), QStringLiteral("Heat flows from hot to cold"));
+const SlideSpec kWork = sparse(QStringLiteral("Entropy"), QStringLiteral("Work is never free of loss"));
+const QStringList kCarnot = {QStringLiteral("Two isothermal strokes"), QStringLiteral("Two adiabatic strokes"),
+                             QStringLiteral("Heat enters when hot"), QStringLiteral("Heat leaves when cold"),
+                             QStringLiteral("Efficiency below one")};
+const SlideSpec kClosing = sparse(QStringLiteral("Summary"), QStringLiteral("Entropy never decreases"));
+const SlideSpec kFree = sparse(QStringLiteral("Free energy"), QStringLiteral("Helmholtz for fixed volume"));
+
+SlideSpec carnotStep(int bullets) {
+    SlideSpec s;
+    s.title = QStringLiteral("Carnot cycle");
+    s.bullets = kCarnot.mid(0, bullets);
+    return s;
+}
+
+double scanDifference(const SlideSpec& a, const SlideSpec& b) {
+    return changedPixelFraction(greyThumbnail(renderSlide(a, kSize), kScanThumbnailSize), greyThumbnail(renderSlide(b, kSize), kScanThumbnailSize), 20);
+}
+
+}  // namespace
+
+TEST_F(CaptureTest, EveryDistinctSlideOnceAndEachBuildComplete) {
+    // The lecture below needs these: the sparse slides differ by less than the
+    // long-gap pixel rule, each build step by less still, yet all by more than
+    // the noise floor.
+    EXPECT_GT(scanDifference(kHeat, kWork), kSamePictureFraction);
+    EXPECT_LE(scanDifference(kHeat, kWork), 0.02);
+    for (int step = 2; step <= 5; ++step) {
+        EXPECT_GT(scanDifference(carnotStep(step - 1), carnotStep(step)), kSamePictureFraction);
+        EXPECT_LE(scanDifference(carnotStep(step - 1), carnotStep(step)), 0.02);
+    }
+
+    struct Part {
+        VideoPart video;
+        bool shot;  // one screenshot expected within this part
+    };
+    const QList<Part> parts = {
+        {VideoPart::makeSlide(kHeat, 10), true},
+        {VideoPart::makeSlide(kWork, 10), true},  // only the body line differs
+        {VideoPart::makeSlide(carnotStep(1), 3), false},
+        {VideoPart::makeSlide(carnotStep(2), 3), false},
+        {VideoPart::makeSlide(carnotStep(3), 3), false},
+        {VideoPart::makeSlide(carnotStep(4), 3), false},
+        {VideoPart::makeSlide(carnotStep(5), 6), true},  // the build, complete
+        {VideoPart::makeSlide(kClosing, 10), true},      // a new slide right after the build
+        {VideoPart::makeFootage(cameraLikeSources(10)[0], 12), true},
+        {VideoPart::makeSlide(kClosing, 10), true},  // shown again after the camera
+        {VideoPart::makeBlack(3), false},
+        {VideoPart::makeSlide(kFree, 10), true},
+    };
+    QList<VideoPart> video;
+    for (const Part& p : parts) video << p.video;
+    const QString path = this->path("builds.mp4");
+    VideoOptions options;
+    options.size = kSize;
+    ASSERT_TRUE(writeLectureVideo(path, video, options));
+
+    const CaptureRun run = capture(path);
+    ASSERT_FALSE(run.threw) << run.error.toStdString();
+    SCOPED_TRACE(run.log.join('\n').toStdString());
+    QStringList expected;
+    double start = 0;
+    for (const Part& p : parts) {
+        if (p.shot) expected << QStringLiteral("%1-%2").arg(start).arg(start + p.video.seconds);
+        start += p.video.seconds;
+    }
+    QStringList found;
+    for (const CapturedScreenshot& shot : run.shots) {
+        double from = 0;
+        for (const Part& p : parts) {
+            if (shot.timestamp >= from && shot.timestamp < from + p.video.seconds) {
+                found << QStringLiteral("%1-%2").arg(from).arg(from + p.video.seconds);
+                break;
+            }
+            from += p.video.seconds;
+        }
+    }
+    EXPECT_EQ(found, expected) << times(run.shots).join(' ').toStdString();
+    // The black gap is selected as a scene and dropped as too dark.
+    EXPECT_TRUE(run.log.contains(QStringLiteral("[screenshots] Phase 2 complete: 7/8 kept \u2014 0 decode failures, 1 too dark")));
+}
+
 TEST_F(CaptureTest, SlightlyChangedSlideWaitsForTheEightSecondRule) {
     // The same slide with three bullets replaced: more than 2 % but under 8 %
     // of the pixels, so it is taken only once 8 s have passed since the last capture.
