@@ -416,7 +416,7 @@ QCoro::Task<QList<CapturedScreenshot>> LectureController::shownOrStoredScreensho
 QCoro::Task<> LectureController::saveScreenshots(QList<CapturedScreenshot> screenshots) {
     ScreenshotCaptureService* shots = services_.screenshots;
     const QUuid id = lecture_->id();
-    auto save = [shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); };
+    auto save = [shots, screenshots, id] { return shots->replaceScreenshots(screenshots, id); };
     QCoro::Task<std::pair<std::optional<QStringList>, QString>> saving = offMainThread<QStringList>(save);
     const auto [saved, error] = co_await std::move(saving);
     if (!saved) throw Error(error);

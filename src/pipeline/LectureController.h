@@ -142,7 +142,7 @@ private:
     bool stateShowsThisLecture() const;
     // The screenshots shown, else the stored ones (then shown).
     QCoro::Task<QList<CapturedScreenshot>> shownOrStoredScreenshots();
-    // Saves them as the lecture's screenshot files off the main thread; throws Error.
+    // Makes them the lecture's screenshot files (others removed) off the main thread; throws Error.
     QCoro::Task<> saveScreenshots(QList<CapturedScreenshot> screenshots);
     QCoro::Task<> reExportWithNotes(std::optional<QString> notes);
     std::optional<QString> storedNotesText() const;

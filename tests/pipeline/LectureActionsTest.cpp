@@ -95,6 +95,18 @@ TEST_F(PipelineTest, ActionsOnAProcessedLecture) {
     ASSERT_TRUE(md);
     EXPECT_EQ(QFileInfo(*md).fileName(), "Entropy 101.md");
     EXPECT_TRUE(QFileInfo::exists(*md));
+
+    // Once the state shows another lecture, its contents never reach this lecture's export.
+    state.showLecture(QUuid::createUuid());
+    state.setTranscriptSegments({{QUuid::createUuid(), QStringLiteral("Words of another lecture"), 0, 2, {}}});
+    await(c.reExport());
+    EXPECT_EQ(lecture->status(), LectureStatus::Complete);
+    EXPECT_FALSE(pageOf(c).contains("Words of another lecture"));
+    EXPECT_TRUE(pageOf(c).contains("class=\"word\""));
+    EXPECT_EQ(state.transcriptSegments().size(), 1);
+    await(c.captureCurrentFrame());
+    EXPECT_TRUE(state.screenshots().isEmpty());
+    EXPECT_EQ(storedScreenshotTimestamps(*lecture).size(), shots + 1);
 }
 
 TEST_F(PipelineTest, ActionsWithNothingStoredDoNothing) {
