@@ -24,6 +24,7 @@ namespace lumenote {
 
 class ConsolidationService;
 class ExportManager;
+class LectureDocument;
 class LibraryStore;
 class PlayerControl;
 class ProcessingState;
@@ -108,6 +109,9 @@ public:
     bool isRunning() const { return running_ > 0; }
     // The export folder written by the last successful export of this controller.
     std::optional<QString> lastExportFolder() const { return lastExportFolder_; }
+    // The open lecture's document: a frame captured from the player is then
+    // added through it, as an edit that can be undone.
+    void setDocument(LectureDocument* document);
     // Whether a written Markdown file is shown in the file manager (the desktop
     // does; the command line prints the path instead).
     void setRevealsWrittenFiles(bool reveal) { revealsWrittenFiles_ = reveal; }
@@ -172,6 +176,7 @@ private:
     std::optional<QString> lastExportFolder_;
     bool revealsWrittenFiles_ = true;
     CancellationToken consolidationCancel_;
+    QPointer<LectureDocument> document_;
 };
 
 }  // namespace lumenote

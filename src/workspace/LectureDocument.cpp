@@ -74,7 +74,14 @@ bool LectureDocument::stateShowsLecture() const {
 
 void LectureDocument::adoptScreenshotsFromState() {
     if (!stateShowsLecture()) return;
-    screenshots_ = state_->screenshots();
+    const QList<CapturedScreenshot>& shown = state_->screenshots();
+    const bool same = std::equal(shown.begin(), shown.end(), screenshots_.begin(), screenshots_.end(),
+                                 [](const CapturedScreenshot& a, const CapturedScreenshot& b) { return a.id == b.id; });
+    if (same) return;
+    // A load or a run replaced the list: the edits made to the old one no
+    // longer apply, and undoing one would bring the old list back.
+    undoStack_.clear();
+    screenshots_ = shown;
     emit screenshotsChanged();
 }
 

@@ -36,8 +36,8 @@ public:
 
     // The lists are read from the lecture record; the screenshots are those
     // the state shows for this lecture (and follow the state when a load or a
-    // run replaces them). Without a lecture the lists start empty and nothing
-    // is stored.
+    // run replaces them, which ends the undo history). Without a lecture the
+    // lists start empty and nothing is stored.
     LectureDocument(LecturePtr lecture, ProcessingState& state, ScreenshotFileWriter writeFiles = defaultScreenshotFileWriter(),
                     QObject* parent = nullptr);
     ~LectureDocument() override;

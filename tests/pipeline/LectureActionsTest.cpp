@@ -2,6 +2,8 @@
 
 #include "core/LectureFiles.h"
 #include "core/Settings.h"
+#include "screenshots/ScreenshotCaptureService.h"
+#include "workspace/LectureDocument.h"
 #include "FixtureTools.h"
 
 #include <QDir>
@@ -82,6 +84,23 @@ TEST_F(PipelineTest, ActionsOnAProcessedLecture) {
                                [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; }));
     EXPECT_TRUE(state.isModifiedSinceExport());
     EXPECT_EQ(storedScreenshotTimestamps(*lecture).size(), shots + 1);
+
+    // With the lecture open as a document, a captured frame is an edit that undo takes back.
+    {
+        LectureDocument document(lecture, state);
+        c.setDocument(&document);
+        player.setCurrentTime(7.0);
+        await(c.captureCurrentFrame());
+        EXPECT_EQ(messages().last(), "Frame captured at 0:07 — added to transcript.");
+        EXPECT_EQ(state.screenshots().size(), shots + 2);
+        EXPECT_EQ(storedScreenshotTimestamps(*lecture).size(), shots + 2);
+        ASSERT_EQ(document.undoStack().count(), 1);
+        document.undoStack().undo();
+        EXPECT_EQ(state.screenshots().size(), shots + 1);
+        EXPECT_EQ(storedScreenshotTimestamps(*lecture).size(), shots + 1);
+        document.waitForFileWrites();
+        EXPECT_EQ(ScreenshotCaptureService::shared().loadScreenshots(lecture->id()).size(), shots + 1);
+    }
 
     // Re-transcription keeps the screenshots and exports again.
     lecture->setDesiredModelID(kTinyModel);

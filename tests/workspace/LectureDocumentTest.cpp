@@ -207,4 +207,11 @@ TEST_F(LectureDocumentTest, ScreenshotFilesFollowTheList) {
     EXPECT_EQ(reloadedTimes(), (QList<double>{5, 40}));
     doc.undoStack().undo();
     EXPECT_EQ(reloadedTimes(), (QList<double>{5, 20, 40}));
+
+    // A run that replaces the list ends the history: an undo would bring the old list back.
+    doc.removeScreenshot(shots[0].id);
+    state.setScreenshots({shot(7, Qt::white)});
+    EXPECT_EQ(doc.undoStack().count(), 0);
+    ASSERT_EQ(doc.screenshots().size(), 1);
+    EXPECT_EQ(doc.screenshots()[0].timestamp, 7.0);
 }
