@@ -266,7 +266,7 @@ DecodingResult TextDecoder::decodeWithFallback(const DecodingPrompt& prompt, con
         float firstTokenLogProb = 0;
         const uint64_t seed = uint64_t(windowId) * 1000003ull + attempt;
         result = decodeAttempt(prompt, options, temperature, seed, windowId, callback, timings, stopped,
-                               firstTokenLogProb);
+                               firstTokenLogProb, noSpeechProb);
         result.noSpeechProb = noSpeechProb;
         if (stopped) break;
 
@@ -332,7 +332,7 @@ DecodingResult TextDecoder::decodeWithFallback(const DecodingPrompt& prompt, con
 DecodingResult TextDecoder::decodeAttempt(const DecodingPrompt& prompt, const DecodingOptions& options,
                                           float temperature, uint64_t seed, int64_t windowId,
                                           const TranscriptionCallback& callback, TranscriptionTimings& timings,
-                                          bool& stopped, float& firstTokenLogProb) {
+                                          bool& stopped, float& firstTokenLogProb, float noSpeechProb) {
     const SpecialTokens& st = tokenizer_.specialTokens();
     const auto loopStart = Clock::now();
     GreedyTokenSampler sampler(temperature, st.endToken, options, seed);
@@ -345,6 +345,11 @@ DecodingResult TextDecoder::decodeAttempt(const DecodingPrompt& prompt, const De
     r.temperature = temperature;
     double sumLogProb = 0;
     int sampledCount = 0;
+    // A window the model hears as no speech is decided after a few tokens: when they are as
+    // unlikely as the log-probability threshold says, the rest would be invented text.
+    constexpr int kNoSpeechDecisionTokens = 16;
+    const bool noSpeechLikely = options.noSpeechThreshold && options.logProbThreshold &&
+                                noSpeechProb > *options.noSpeechThreshold;
     for (int step = 0; step < maxSample; ++step) {
         auto t0 = Clock::now();
         applyFilters(logits_, tokens);
@@ -386,6 +391,10 @@ DecodingResult TextDecoder::decodeAttempt(const DecodingPrompt& prompt, const De
             }
         }
         if (s.completed || step + 1 == maxSample) break;
+        if (noSpeechLikely && sampledCount == kNoSpeechDecisionTokens &&
+            sumLogProb / sampledCount < double(*options.logProbThreshold)) {
+            break;
+        }
         t0 = Clock::now();
         model_.decode(std::span<const int>(&tokens.back(), 1), int(tokens.size()) - 1, logits_);
         timings.decodingPredictions += since(t0);

@@ -74,7 +74,8 @@ public:
 private:
     DecodingResult decodeAttempt(const DecodingPrompt& prompt, const DecodingOptions& options, float temperature,
                                  uint64_t seed, int64_t windowId, const TranscriptionCallback& callback,
-                                 TranscriptionTimings& timings, bool& stopped, float& firstTokenLogProb);
+                                 TranscriptionTimings& timings, bool& stopped, float& firstTokenLogProb,
+                                 float noSpeechProb);
     void applyFilters(std::span<float> logits, const std::vector<int>& tokens) const;
     void log(const std::string& line) const;
 

@@ -246,12 +246,9 @@ void WhisperEngine::loadModels() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (model_ && tokenizer_) return;
     const auto start = Clock::now();
-    if (!config_.modelFolder && config_.download && config_.modelDownloader) {
-        config_.modelFolder = config_.modelDownloader(config_);
-    }
     if (!config_.modelFolder) throw WhisperError("Model folder is not set.");
     const std::string folder = *config_.modelFolder;
-    const bool chatty = config_.verbose || config_.logLevel >= LogLevel::info;
+    const bool chatty = config_.verbose;
     if (chatty) log("Loading models from " + folder);
     const std::string tokFolder = config_.tokenizerFolder.value_or(folder);
 
@@ -341,7 +338,7 @@ std::vector<TranscriptionResult> WhisperEngine::transcribeLocked(std::span<const
                                                                  double audioLoading) {
     if (!model_ || !tokenizer_) throw WhisperError("Models are unavailable");
     const LogSink sink = [this](const std::string& line) { log(line); };
-    const bool chatty = options.verbose || config_.verbose || config_.logLevel >= LogLevel::debug;
+    const bool chatty = options.verbose || config_.verbose;
     Transcriber transcriber(*model_, *tokenizer_, *seeker_, chatty ? sink : LogSink{});
     transcriber.setExtraFilters(config_.logitsFilters);
     transcriber.setModelSuppression(modelConfig_.suppressTokens, modelConfig_.beginSuppressTokens);

@@ -45,15 +45,10 @@
 
 namespace lumenote::engine {
 
-enum class LogLevel { none, error, info, debug };
-
+// What the engine loads and how. It reads a model folder that is already on disk; finding and
+// downloading models is the hub's and the model manager's work.
 struct WhisperEngineConfig {
-    std::optional<std::string> model;          // variant name, e.g. "openai_whisper-small"
-    std::optional<std::string> downloadBase;   // where a download would go
-    std::optional<std::string> modelRepo;
-    std::optional<std::string> modelToken;
-    std::optional<std::string> modelEndpoint;
-    std::optional<std::string> modelFolder;    // the model's files
+    std::optional<std::string> modelFolder;      // the model's files
     std::optional<std::string> tokenizerFolder;  // defaults to modelFolder
     std::optional<ModelComputeOptions> computeOptions;
     // Replaceable components. `speechModel` stands for the feature extractor, audio encoder and
@@ -62,15 +57,10 @@ struct WhisperEngineConfig {
     std::vector<std::shared_ptr<LogitsFilter>> logitsFilters;  // run after the built-in filters
     std::shared_ptr<SegmentSeeker> segmentSeeker;
     std::shared_ptr<VoiceActivityDetector> voiceActivityDetector;
+    // Log lines for loading and for every transcription (DecodingOptions::verbose asks for one).
     bool verbose = false;
-    LogLevel logLevel = LogLevel::none;
     std::optional<bool> prewarm;  // run one silent window after loading
     std::optional<bool> load;     // load at creation (default true)
-    bool download = false;
-    bool useBackgroundDownloadSession = false;
-    // The engine has no network code: with `download` and no modelFolder it asks this function
-    // (supplied by the model manager) for the folder of the downloaded model.
-    std::function<std::string(const WhisperEngineConfig&)> modelDownloader;
     // Where log lines go; standard output with a "[WhisperEngine]" tag when unset.
     std::function<void(const std::string&)> logSink;
 };

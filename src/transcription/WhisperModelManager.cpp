@@ -170,12 +170,8 @@ QCoro::Task<std::shared_ptr<engine::WhisperEngine>> WhisperModelManager::loadKit
     if (loadsRunning_++ == 0) emit isLoadingChanged();
     setLastError({});
     engine::WhisperEngineConfig config;
-    config.model = id.toStdString();
+    config.modelFolder = folder->toStdString();  // where discovery or download() found it
     config.verbose = false;
-    config.logLevel = engine::LogLevel::none;
-    config.download = true;
-    // The engine asks for the downloaded model's folder; download() put it there.
-    config.modelDownloader = [path = folder->toStdString()](const engine::WhisperEngineConfig&) { return path; };
     // Otherwise the engine picks the fastest precision that keeps the model's results.
     if (exact) {
         engine::ModelComputeOptions compute;

@@ -126,6 +126,37 @@ TEST_F(Decoding, FallbackReasonsComeInTheStatedOrder) {
     }
 }
 
+TEST_F(Decoding, ANoSpeechWindowStopsAfterAFewUnlikelyTokens) {
+    struct Case {
+        const char* name;
+        bool noSpeech;       // the model's verdict after the start of transcript
+        float laterLogProb;  // of every sampled token
+        size_t tokens;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"no speech, invented words", true, -1.5f, 16, "silence"},
+        {"no speech, yet confident words", true, -0.2f, 100, ""},
+        {"speech, unlikely words", false, -1.5f, 100, "logProbThreshold"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DecodingOptions options;
+        options.withoutTimestamps = true;
+        options.temperatureFallbackCount = 0;
+        options.sampleLength = 100;
+        ScriptedModel model(2100, [&](int, const std::vector<int>& h) {
+            if (h.size() == 1) return pick(c.noSpeech ? st.noSpeechToken : st.englishToken, -0.05f, textTokens());
+            const int step = int(h.size()) - noTsPromptLength;
+            return pick(step * 37 % 280, c.laterLogProb, textTokens());
+        });
+        const DecodingResult r = decodeWindow(model, options);
+        EXPECT_EQ(r.noSpeechProb > 0.6f, c.noSpeech) << r.noSpeechProb;
+        EXPECT_EQ(r.tokens.size(), c.tokens);
+        EXPECT_EQ(r.fallback ? r.fallback->fallbackReason : "", c.reason);
+    }
+}
+
 TEST_F(Decoding, LowProbabilityWindowGoesThroughAllTemperaturesWithDefaults) {
     // Noise: every token is unlikely, the average log probability is below -1.
     ScriptedModel model(2100, [&](int, const std::vector<int>& h) {

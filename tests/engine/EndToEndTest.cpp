@@ -183,7 +183,9 @@ TEST(EndToEnd, SilenceAndMusicGiveNoSegments) {
         EXPECT_EQ(!r.segments.empty(), c.segments) << r.text;
         EXPECT_EQ(r.timings.totalEncodingRuns > 0, c.encoded);
         EXPECT_EQ(r.timings.totalDecodingWindows, 1);
-        if (c.model == hearsNoSpeech && c.noSpeechRule) EXPECT_EQ(r.timings.totalDecodingFallbacks, 0);
+        if (c.model == hearsNoSpeech && c.noSpeechRule) {
+            EXPECT_EQ(r.timings.totalDecodingFallbacks, 0);
+        }
     }
 }
 

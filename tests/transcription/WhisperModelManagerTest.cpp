@@ -355,14 +355,12 @@ TEST_F(WhisperModelManagerTest, LoadKitKeepsOneEngine) {
     placeModel(model, hubSnapshot(cacheRoot(), "whisper-base", kSha));
     WhisperModelManager m;
     std::atomic<int> created{0};
-    std::vector<std::string> folders;
     std::optional<engine::ModelComputeOptions> compute;
     m.setEngineFactory([&](const engine::WhisperEngineConfig& config) {
         ++created;
         compute = config.computeOptions;
-        EXPECT_TRUE(config.download);
         EXPECT_FALSE(config.verbose);
-        EXPECT_FALSE(config.modelFolder.has_value());
+        EXPECT_TRUE(config.modelFolder.has_value());
         return std::make_shared<engine::WhisperEngine>(config);
     });
     QSignalSpy loading(&m, &WhisperModelManager::isLoadingChanged);
@@ -381,7 +379,7 @@ TEST_F(WhisperModelManagerTest, LoadKitKeepsOneEngine) {
     EXPECT_EQ(m.loadedModelID(), "openai_whisper-tiny");
     EXPECT_FALSE(m.isLoading());
     EXPECT_EQ(loading.count(), 2);
-    EXPECT_EQ(first->config().model, std::optional<std::string>("openai_whisper-tiny"));
+    EXPECT_EQ(first->config().modelFolder, hubSnapshot(cacheRoot(), "whisper-tiny", kSha).toStdString());
 
     const auto other = await(m.loadKit("openai_whisper-base"));
     EXPECT_EQ(created.load(), 2);
