@@ -56,6 +56,13 @@ void Console::print(const QString& text) {
     drawBarsLocked();
 }
 
+void Console::printData(const QString& text) {
+    std::lock_guard lock(mutex_);
+    eraseBarsLocked();
+    writeLocked(data_ ? data_ : out_, text);
+    drawBarsLocked();
+}
+
 void Console::error(const QString& text) {
     std::lock_guard lock(mutex_);
     eraseBarsLocked();

@@ -33,6 +33,11 @@ public:
 
     // One line (or several) on standard output.
     void print(const QString& text);
+    // The command's result for scripts (JSON): on standard output even when
+    // the other lines go elsewhere (setDataStream).
+    void printData(const QString& text);
+    // Where printData writes; by default the stream of print.
+    void setDataStream(FILE* stream) { data_ = stream; }
     // "lumenote-cli: <text>" on standard error.
     void error(const QString& text);
     // A service's diagnostic line: shown only when verbose, or when it begins
@@ -68,6 +73,7 @@ private:
     int columns() const;
 
     const bool terminal_;
+    FILE* data_ = nullptr;
     FILE* out_;
     FILE* err_;
     bool verbose_ = false;

@@ -106,7 +106,10 @@ int main(int argc, char** argv) {
         return kExitDone;
     }
 
-    Console console(Console::stdoutIsTerminal());
+    // process --json keeps standard output for its result; the progress goes to standard error.
+    const bool resultOnly = invocation.command && invocation.command->group() == QLatin1String("process") && invocation.has(QStringLiteral("json"));
+    Console console(resultOnly ? false : Console::stdoutIsTerminal(), resultOnly ? stderr : stdout);
+    if (resultOnly) console.setDataStream(stdout);
     console.setVerbose(invocation.verbose);
     // The services' diagnostics go through the console, so that they neither
     // tear the progress bars nor crowd the output unless asked for.

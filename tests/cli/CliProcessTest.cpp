@@ -448,6 +448,36 @@ TEST_F(CliTest, ProcessesALectureEndToEndAndManagesTheLibrary) {
     EXPECT_EQ(cli->run({"search", word}).code, 1) << "a deleted lecture leaves the index";
 }
 
+TEST_F(CliTest, ProcessesSeveralInputsWithOneSummary) {
+    placeModel();
+    const QString missing = cli->home() + "/missing.mp4";
+    Result r = cli->run({"process", video(), missing});
+    EXPECT_EQ(r.code, 1) << r;
+    const QStringList lines = r.lines();
+    EXPECT_EQ(lines.value(0), "[1/2] " + video());
+    EXPECT_TRUE(lines.contains("[2/2] " + missing)) << r;
+    const qsizetype summary = lines.indexOf("Summary: 1 of 2 completed.");
+    ASSERT_GE(summary, 0) << r;
+    EXPECT_TRUE(lines.value(summary + 1).startsWith("  done    " + video() + " → ")) << r;
+    EXPECT_TRUE(lines.value(summary + 1).endsWith("/index.html")) << r;
+    EXPECT_EQ(lines.value(summary + 2), "  failed  " + missing + ": no such file: " + missing) << r;
+    EXPECT_EQ(r.errLines(), QStringList{"lumenote-cli: no such file: " + missing}) << r;
+
+    // For scripts: only the results on standard output.
+    r = cli->run({"process", missing, video(), "--json"});
+    EXPECT_EQ(r.code, 1) << r;
+    const QJsonArray results = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(results.size(), 2) << r;
+    EXPECT_FALSE(results[0]["completed"].toBool());
+    EXPECT_EQ(results[0]["error"].toString(), "no such file: " + missing);
+    EXPECT_TRUE(results[0]["lectureID"].isNull());
+    EXPECT_TRUE(results[1]["completed"].toBool());
+    EXPECT_EQ(results[1]["title"].toString(), "The Water Cycle");
+    EXPECT_TRUE(QFile::exists(results[1]["studyPage"].toString())) << r;
+    EXPECT_TRUE(r.err.contains("Already in the library")) << r;
+    EXPECT_EQ(cli->run({"process", video(), "--json"}).code, 0);
+}
+
 TEST_F(CliTest, ShowsProgressBarsOnATerminal) {
     placeModel();
     // script(1) gives the program a terminal and passes on what it draws.

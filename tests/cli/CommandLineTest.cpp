@@ -71,8 +71,8 @@ TEST(CommandLine, UsageErrorsNameTheProblemAndTheHelpToRead) {
               "'library' needs a subcommand: list, stats, folders, move, delete, reconcile (see 'lumenote-cli library --help')");
     EXPECT_EQ(usageError({"models", "fetch"}),
               "'models' has no subcommand 'fetch' (list, select, download, check) (see 'lumenote-cli models --help')");
-    EXPECT_EQ(usageError({"process"}), "'process' needs <video-file-or-address> (see 'lumenote-cli process --help')");
-    EXPECT_EQ(usageError({"process", "a.mp4", "b.mp4"}), "too many arguments for 'process': b.mp4 (see 'lumenote-cli process --help')");
+    EXPECT_EQ(usageError({"process"}), "'process' needs <video-file-or-address>... (see 'lumenote-cli process --help')");
+    EXPECT_EQ(usageError({"reexport", "a", "b"}), "too many arguments for 'reexport': b (see 'lumenote-cli reexport --help')");
     EXPECT_EQ(usageError({"process", "a.mp4", "--consolidate", "gpt"}),
               "'--consolidate' must be one of off|claude|ollama, not 'gpt' (see 'lumenote-cli process --help')");
     EXPECT_EQ(usageError({"process", "a.mp4", "--model"}), "'--model' needs a value (ID) (see 'lumenote-cli process --help')");
