@@ -57,6 +57,14 @@ QList<CommandSpec> buildCommands() {
               {},
               1, 1});
 
+    c.append({QStringLiteral("watch"), QStringLiteral("<folder>"), QStringLiteral("Process every video that appears in a folder"),
+              QStringLiteral("Keeps running: each video (mp4, mov, m4v, mkv, webm) that appears in the folder is processed as\n"
+                             "with 'process' once it has stopped growing, and the result is logged. Videos already in the\n"
+                             "library (the same path) are skipped, so a restarted watch does not process anything twice.\n"
+                             "Ctrl-C or a termination request stops it; a lecture being processed then is marked failed."),
+              {{QStringLiteral("folder"), QStringLiteral("NAME"), QStringLiteral("Put the lectures into this library folder (created when missing)")},
+               {QStringLiteral("markdown"), {}, QStringLiteral("Also write the Markdown version of each")}},
+              1, 1});
     c.append({QStringLiteral("search"), QStringLiteral("<query>..."), QStringLiteral("Find words and phrases in every lecture"),
               QStringLiteral("Searches the transcripts, the study notes, your notes, margin notes and highlights. All words\n"
                              "must occur; \"quoted words\" must occur as a phrase; word* matches every word that begins so.\n"

@@ -42,17 +42,8 @@ int reportExisting(Session& session, const Lecture& lecture) {
     throw CommandFailure(QStringLiteral("%1 is %2 and was not processed again; add --reprocess to process it").arg(describeLecture(lecture), status));
 }
 
-// What became of one input, for the summary of several and for --json.
-struct SourceResult {
-    QString source;
-    bool completed = false;
-    QString error;
-    LecturePtr lecture;
-    std::optional<QString> studyPage;
-};
-
 // The run itself, for a lecture in the library.
-QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown, SourceResult& result) {
+QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown, ProcessResult& result) {
     ProcessingState state;
     HeadlessPlayer player;
     LectureController controller(session.store(), lecture, state, player);
@@ -86,7 +77,7 @@ QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown
 }
 
 // A source already in the library, as a result.
-int existing(Session& session, const Lecture& lecture, SourceResult& result) {
+int existing(Session& session, const Lecture& lecture, ProcessResult& result) {
     try {
         const int status = reportExisting(session, lecture);
         result.completed = true;
@@ -98,8 +89,9 @@ int existing(Session& session, const Lecture& lecture, SourceResult& result) {
     }
 }
 
-// One input: import, then the whole pipeline. Fills `result` as it goes.
-QCoro::Task<int> processSource(Session& session, QString source, SourceResult& result) {
+}  // namespace
+
+QCoro::Task<int> processInput(Session& session, QString source, ProcessResult& result) {
     const Invocation& inv = session.invocation;
     Console& console = session.console;
     const QString command = inv.command->name;
@@ -189,7 +181,9 @@ QCoro::Task<int> processSource(Session& session, QString source, SourceResult& r
     co_return co_await runPipeline(session, lecture, inv.has(QStringLiteral("markdown")), result);
 }
 
-QJsonObject resultJson(const SourceResult& r) {
+namespace {
+
+QJsonObject resultJson(const ProcessResult& r) {
     auto optional = [](const std::optional<QString>& v) { return v ? QJsonValue(*v) : QJsonValue(); };
     return QJsonObject{{QStringLiteral("source"), r.source},
                        {QStringLiteral("completed"), r.completed},
@@ -205,15 +199,15 @@ QCoro::Task<int> runProcess(Session& session) {
     const Invocation& inv = session.invocation;
     const QStringList sources = inv.arguments;
     const bool json = inv.has(QStringLiteral("json"));
-    QList<SourceResult> results;
+    QList<ProcessResult> results;
     for (qsizetype i = 0; i < sources.size(); ++i) {
         if (sources.size() > 1) {
             if (i > 0) session.console.print(QString());
             session.console.print(QStringLiteral("[%1/%2] %3").arg(i + 1).arg(sources.size()).arg(sources[i]));
         }
-        SourceResult result;
+        ProcessResult result;
         try {
-            co_await processSource(session, sources[i], result);
+            co_await processInput(session, sources[i], result);
         } catch (const UsageError&) {
             throw;
         } catch (const CommandFailure& e) {
@@ -229,15 +223,15 @@ QCoro::Task<int> runProcess(Session& session) {
         results.append(result);
     }
 
-    const auto failed = std::count_if(results.begin(), results.end(), [](const SourceResult& r) { return !r.completed; });
+    const auto failed = std::count_if(results.begin(), results.end(), [](const ProcessResult& r) { return !r.completed; });
     if (json) {
         QJsonArray rows;
-        for (const SourceResult& r : results) rows.append(resultJson(r));
+        for (const ProcessResult& r : results) rows.append(resultJson(r));
         session.console.printData(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)).trimmed());
     } else if (results.size() > 1) {
         session.console.print(QString());
         session.console.print(QStringLiteral("Summary: %1 of %2 completed.").arg(results.size() - failed).arg(results.size()));
-        for (const SourceResult& r : results)
+        for (const ProcessResult& r : results)
             session.console.print(r.completed ? QStringLiteral("  done    %1 → %2").arg(r.source, r.studyPage.value_or(QStringLiteral("-")))
                                               : QStringLiteral("  failed  %1: %2").arg(r.source, r.error));
     }

@@ -60,6 +60,7 @@ QCoro::Task<int> dispatch(Session& session) {
     if (group == QLatin1String("settings")) co_return co_await runSettings(session);
     if (group == QLatin1String("search")) co_return co_await runSearch(session);
     if (group == QLatin1String("subtitles")) co_return co_await runSubtitles(session);
+    if (group == QLatin1String("watch")) co_return co_await runWatch(session);
     co_return co_await runLectureAction(session);
 }
 
