@@ -54,8 +54,11 @@ public:
     void removeBar(const QString& key);
     void removeAllBars();
 
-    // One bar as text, fitted into `width` columns.
-    static QString renderBar(const QString& label, double fraction, const QString& detail, int width);
+    // One bar as text, fitted into `width` columns; `remaining` follows the percentage.
+    static QString renderBar(const QString& label, double fraction, const QString& detail, int width, const QString& remaining = {});
+    // "~2:10 left" from the speed so far: progress from `startFraction` to
+    // `fraction` in `elapsedSeconds`; empty while too early to tell or when done.
+    static QString remainingText(double elapsedSeconds, double startFraction, double fraction);
 
 private:
     struct Bar {
@@ -63,6 +66,8 @@ private:
         QString label;
         double fraction = 0;
         QString detail;
+        QElapsedTimer started;
+        double startFraction = 0;
         int plainStep = 0;
         int lastPlainPercent = -1;
     };

@@ -124,4 +124,16 @@ TEST(Console, BarsFitTheTerminalAndKeepTheEndOfLongText) {
     EXPECT_TRUE(Console::renderBar("Export", 1.7, {}, 80).endsWith("100%"));
     EXPECT_TRUE(Console::renderBar("Export", std::nan(""), {}, 80).endsWith("  0%"));
     EXPECT_LE(Console::renderBar("Screenshots", 0.3, "detail", 12).size(), 12);
+    EXPECT_TRUE(Console::renderBar("Transcription", 0.5, "live words", 100, "~0:10 left").contains(" 50% ~0:10 left  live words"));
+
+    // The time left, from the speed since the bar appeared.
+    const struct {
+        double elapsed, start, fraction;
+        const char* text;
+    } remaining[] = {
+        {10, 0, 0.5, "~0:10 left"},     {10, 0.4, 0.5, "~0:50 left"},  {600, 0, 0.25, "~30:00 left"}, {60, 0, 0.02, "~49:00 left"},
+        {3, 0, 0.01, ""},                {2, 0, 0.5, ""},               {100, 0.3, 0.3, ""},           {100, 0, 1.0, ""},
+        {1000, 0, 0.1, "~2:30:00 left"}, {7, 0, 0.7, "~0:05 left"},
+    };
+    for (const auto& r : remaining) EXPECT_EQ(Console::remainingText(r.elapsed, r.start, r.fraction), r.text) << r.elapsed << " " << r.fraction;
 }
