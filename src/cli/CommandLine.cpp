@@ -11,8 +11,8 @@ const QString kLectureNaming = QStringLiteral(
 
 QList<CommandSpec> buildCommands() {
     QList<CommandSpec> c;
-    c.append({QStringLiteral("process"), QStringLiteral("<video-file-or-address>"),
-              QStringLiteral("Import a lecture video and turn it into its study page"),
+    c.append({QStringLiteral("process"), QStringLiteral("<video-file-or-address>..."),
+              QStringLiteral("Import lecture videos and turn each into its study page"),
               QStringLiteral("Imports a local video file or a web address (downloaded with yt-dlp), transcribes it with the\n"
                              "Whisper model, captures the slides, optionally condenses the transcript into study notes, and\n"
                              "exports the HTML study page. Each step is printed as it happens; on a terminal a progress bar\n"
@@ -22,7 +22,10 @@ QList<CommandSpec> buildCommands() {
                              "is not imported twice: it is reported, and processed again only with --reprocess (a lecture\n"
                              "from a web address is then downloaded again).\n"
                              "\n"
-                             "Exit status: 0 when the lecture is complete, 1 when it failed, 2 for usage errors."),
+                             "Several inputs are processed one after the other, with a summary at the end of which\n"
+                             "completed and which failed and why.\n"
+                             "\n"
+                             "Exit status: 0 when every lecture is complete, 1 when any failed, 2 for usage errors."),
               {{QStringLiteral("model"), QStringLiteral("ID"), QStringLiteral("Whisper model to use (see 'models list'); kept for this lecture")},
                {QStringLiteral("language"), QStringLiteral("CODE"),
                 QStringLiteral("Spoken language (en, de, fr, ...), or auto to detect it; for this run (default: the transcriptionLanguage setting)")},
@@ -30,8 +33,9 @@ QList<CommandSpec> buildCommands() {
                 QStringLiteral("Study notes for this lecture (default: the consolidation settings)")},
                {QStringLiteral("folder"), QStringLiteral("NAME"), QStringLiteral("Put the lecture into this library folder (created when missing)")},
                {QStringLiteral("markdown"), {}, QStringLiteral("Also write the Markdown version, for this run only")},
-               {QStringLiteral("reprocess"), {}, QStringLiteral("Process a lecture of the same source again")}},
-              1, 1});
+               {QStringLiteral("reprocess"), {}, QStringLiteral("Process a lecture of the same source again")},
+               {QStringLiteral("json"), {}, QStringLiteral("Print a JSON array of results (progress goes to standard error)")}},
+              1, -1});
     c.append({QStringLiteral("reexport"), QStringLiteral("<lecture>"), QStringLiteral("Rebuild a lecture's study page from what is stored"),
               kLectureNaming + QStringLiteral("\nA failed re-export keeps the lecture complete and exits with status 1."),
               {},
@@ -55,6 +59,14 @@ QList<CommandSpec> buildCommands() {
               {},
               1, 1});
 
+    c.append({QStringLiteral("watch"), QStringLiteral("<folder>"), QStringLiteral("Process every video that appears in a folder"),
+              QStringLiteral("Keeps running: each video (mp4, mov, m4v, mkv, webm) that appears in the folder is processed as\n"
+                             "with 'process' once it has stopped growing, and the result is logged. Videos already in the\n"
+                             "library (the same path) are skipped, so a restarted watch does not process anything twice.\n"
+                             "Ctrl-C or a termination request stops it; a lecture being processed then is marked failed."),
+              {{QStringLiteral("folder"), QStringLiteral("NAME"), QStringLiteral("Put the lectures into this library folder (created when missing)")},
+               {QStringLiteral("markdown"), {}, QStringLiteral("Also write the Markdown version of each")}},
+              1, 1});
     c.append({QStringLiteral("search"), QStringLiteral("<query>..."), QStringLiteral("Find words and phrases in every lecture"),
               QStringLiteral("Searches the transcripts, the study notes, your notes, margin notes and highlights. All words\n"
                              "must occur; \"quoted words\" must occur as a phrase; word* matches every word that begins so.\n"

@@ -4,6 +4,8 @@
 // found late throws UsageError, a failure to report throws CommandFailure.
 
 #include <QCoroTask>
+#include "core/Lecture.h"
+
 #include <QString>
 
 #include <optional>
@@ -22,6 +24,19 @@ class ProcessingState;
 namespace lumenote::cli {
 
 QCoro::Task<int> runProcess(Session& session);
+QCoro::Task<int> runWatch(Session& session);
+
+// What became of one input of process or watch.
+struct ProcessResult {
+    QString source;
+    bool completed = false;
+    QString error;
+    LecturePtr lecture;
+    std::optional<QString> studyPage;
+};
+// One input: import (with the command's options), then the whole pipeline.
+// Fills `result` as it goes; returns the exit status, throws CommandFailure.
+QCoro::Task<int> processInput(Session& session, QString source, ProcessResult& result);
 // reexport, retranscribe, consolidate, markdown
 QCoro::Task<int> runLectureAction(Session& session);
 QCoro::Task<int> runLibrary(Session& session);

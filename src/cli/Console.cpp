@@ -56,6 +56,13 @@ void Console::print(const QString& text) {
     drawBarsLocked();
 }
 
+void Console::printData(const QString& text) {
+    std::lock_guard lock(mutex_);
+    eraseBarsLocked();
+    writeLocked(data_ ? data_ : out_, text);
+    drawBarsLocked();
+}
+
 void Console::error(const QString& text) {
     std::lock_guard lock(mutex_);
     eraseBarsLocked();
@@ -76,12 +83,21 @@ void Console::showDiagnostics(const QString& prefix, int* counter) {
     shownCounter_ = counter;
 }
 
-QString Console::renderBar(const QString& label, double fraction, const QString& detail, int width) {
+QString Console::remainingText(double elapsedSeconds, double startFraction, double fraction) {
+    // Too early (or no progress yet) gives wild guesses.
+    if (!std::isfinite(fraction) || fraction >= 1 || elapsedSeconds < 3 || fraction - startFraction < 0.02) return {};
+    const double rate = (fraction - startFraction) / elapsedSeconds;
+    const qint64 left = qint64(std::ceil((1 - fraction) / rate / 5.0 - 1e-9) * 5);  // in steps of five seconds
+    if (left >= 3600) return QStringLiteral("~%1:%2:%3 left").arg(left / 3600).arg(left / 60 % 60, 2, 10, QLatin1Char('0')).arg(left % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("~%1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString Console::renderBar(const QString& label, double fraction, const QString& detail, int width, const QString& remaining) {
     if (!std::isfinite(fraction)) fraction = 0;
     fraction = std::clamp(fraction, 0.0, 1.0);
     const int percent = int(std::floor(fraction * 100.0));
     const QString head = label.leftJustified(14, QLatin1Char(' '), true) + QLatin1Char(' ');
-    const QString tail = QStringLiteral(" %1%").arg(percent, 3);
+    const QString tail = QStringLiteral(" %1%").arg(percent, 3) + (remaining.isEmpty() ? QString() : QStringLiteral(" ") + remaining);
     // The bar takes what is left after the label and the percentage, up to 30 cells.
     const int cells = std::clamp(width - int(head.size()) - int(tail.size()) - 2, 0, 30);
     const int filled = int(std::lround(fraction * cells));
@@ -106,7 +122,15 @@ void Console::setBar(const QString& key, const QString& label, double fraction, 
     std::lock_guard lock(mutex_);
     auto it = std::find_if(bars_.begin(), bars_.end(), [&](const Bar& b) { return b.key == key; });
     if (it == bars_.end()) {
-        bars_.append(Bar{key, label, fraction, detail, plainStepPercent, -1});
+        Bar bar;
+        bar.key = key;
+        bar.label = label;
+        bar.fraction = fraction;
+        bar.detail = detail;
+        bar.plainStep = plainStepPercent;
+        bar.startFraction = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0;
+        bar.started.start();
+        bars_.append(bar);
         it = bars_.end() - 1;
     } else {
         it->label = label;
@@ -120,7 +144,8 @@ void Console::setBar(const QString& key, const QString& label, double fraction, 
             const int step = percent / it->plainStep * it->plainStep;
             if (step > it->lastPlainPercent) {
                 it->lastPlainPercent = step;
-                writeLocked(out_, QStringLiteral("%1: %2%").arg(label).arg(step));
+                const QString left = remainingText(double(it->started.elapsed()) / 1000.0, it->startFraction, fraction);
+                writeLocked(out_, QStringLiteral("%1: %2%").arg(label).arg(step) + (left.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(left)));
             }
         }
         return;
@@ -172,7 +197,8 @@ void Console::drawBarsLocked() {
     }
     const int width = columns() - 1;
     QByteArray bytes = "\x1b[?7l";  // no line wrapping while the bars are drawn
-    for (const Bar& b : bars_) bytes += renderBar(b.label, b.fraction, b.detail, width).toUtf8() + '\n';
+    for (const Bar& b : bars_)
+        bytes += renderBar(b.label, b.fraction, b.detail, width, remainingText(double(b.started.elapsed()) / 1000.0, b.startFraction, b.fraction)).toUtf8() + '\n';
     bytes += "\x1b[?7h";
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out_);
     std::fflush(out_);

@@ -33,6 +33,11 @@ public:
 
     // One line (or several) on standard output.
     void print(const QString& text);
+    // The command's result for scripts (JSON): on standard output even when
+    // the other lines go elsewhere (setDataStream).
+    void printData(const QString& text);
+    // Where printData writes; by default the stream of print.
+    void setDataStream(FILE* stream) { data_ = stream; }
     // "lumenote-cli: <text>" on standard error.
     void error(const QString& text);
     // A service's diagnostic line: shown only when verbose, or when it begins
@@ -49,8 +54,11 @@ public:
     void removeBar(const QString& key);
     void removeAllBars();
 
-    // One bar as text, fitted into `width` columns.
-    static QString renderBar(const QString& label, double fraction, const QString& detail, int width);
+    // One bar as text, fitted into `width` columns; `remaining` follows the percentage.
+    static QString renderBar(const QString& label, double fraction, const QString& detail, int width, const QString& remaining = {});
+    // "~2:10 left" from the speed so far: progress from `startFraction` to
+    // `fraction` in `elapsedSeconds`; empty while too early to tell or when done.
+    static QString remainingText(double elapsedSeconds, double startFraction, double fraction);
 
 private:
     struct Bar {
@@ -58,6 +66,8 @@ private:
         QString label;
         double fraction = 0;
         QString detail;
+        QElapsedTimer started;
+        double startFraction = 0;
         int plainStep = 0;
         int lastPlainPercent = -1;
     };
@@ -68,6 +78,7 @@ private:
     int columns() const;
 
     const bool terminal_;
+    FILE* data_ = nullptr;
     FILE* out_;
     FILE* err_;
     bool verbose_ = false;

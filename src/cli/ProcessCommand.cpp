@@ -19,6 +19,9 @@
 #include "transcription/WhisperModelManager.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMetaObject>
 
 namespace lumenote::cli {
@@ -41,7 +44,7 @@ int reportExisting(Session& session, const Lecture& lecture) {
 }
 
 // The run itself, for a lecture in the library.
-QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown, std::optional<QString> language) {
+QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown, std::optional<QString> language, ProcessResult& result) {
     ProcessingState state;
     HeadlessPlayer player;
     LectureController controller(session.store(), lecture, state, player);
@@ -67,16 +70,34 @@ QCoro::Task<int> runPipeline(Session& session, LecturePtr lecture, bool markdown
     display.finish();
     session.onInterrupt = {};
     session.commit();
-    co_return reportRun(session, controller);
+    const int status = reportRun(session, controller);
+    result.completed = status == kExitDone;
+    if (const auto folder = controller.lastExportFolder(); folder && result.completed) result.studyPage = studyPagePath(*folder);
+    if (!result.completed)
+        result.error = controller.pipelineError().value_or(QStringLiteral("ended with status %1").arg(statusRawValue(lecture->status())));
+    co_return status;
+}
+
+// A source already in the library, as a result.
+int existing(Session& session, const Lecture& lecture, ProcessResult& result) {
+    try {
+        const int status = reportExisting(session, lecture);
+        result.completed = true;
+        if (const auto folder = ExportManager::shared().existingLectureFolder(lecture, session.folderName(lecture))) result.studyPage = studyPagePath(*folder);
+        return status;
+    } catch (const CommandFailure& e) {
+        result.error = e.message();
+        throw;
+    }
 }
 
 }  // namespace
 
-QCoro::Task<int> runProcess(Session& session) {
+QCoro::Task<int> processInput(Session& session, QString source, ProcessResult& result) {
     const Invocation& inv = session.invocation;
     Console& console = session.console;
     const QString command = inv.command->name;
-    const QString source = inv.arguments.value(0);
+    result.source = source;
 
     // Everything the options ask for is checked before anything changes.
     const std::optional<QString> modelID = inv.value(QStringLiteral("model"));
@@ -141,7 +162,8 @@ QCoro::Task<int> runProcess(Session& session) {
     QObject::disconnect(downloadProgress);
     console.removeBar(QStringLiteral("download"));
 
-    if (outcome.kind == ImportOutcome::Kind::OpenedExisting) co_return reportExisting(session, *lecture);
+    result.lecture = lecture;
+    if (outcome.kind == ImportOutcome::Kind::OpenedExisting) co_return existing(session, *lecture, result);
     if (outcome.kind == ImportOutcome::Kind::Failed)
         throw CommandFailure(outcome.errorMessage.isEmpty() ? QStringLiteral("Download failed.") : outcome.errorMessage);
     if (outcome.kind != ImportOutcome::Kind::Imported && outcome.kind != ImportOutcome::Kind::Reprocessing)
@@ -163,7 +185,64 @@ QCoro::Task<int> runProcess(Session& session) {
     }
     session.commit();
 
-    co_return co_await runPipeline(session, lecture, inv.has(QStringLiteral("markdown")), language);
+    co_return co_await runPipeline(session, lecture, inv.has(QStringLiteral("markdown")), language, result);
+}
+
+namespace {
+
+QJsonObject resultJson(const ProcessResult& r) {
+    auto optional = [](const std::optional<QString>& v) { return v ? QJsonValue(*v) : QJsonValue(); };
+    return QJsonObject{{QStringLiteral("source"), r.source},
+                       {QStringLiteral("completed"), r.completed},
+                       {QStringLiteral("lectureID"), r.lecture ? QJsonValue(r.lecture->idText()) : QJsonValue()},
+                       {QStringLiteral("title"), r.lecture ? QJsonValue(r.lecture->title()) : QJsonValue()},
+                       {QStringLiteral("studyPage"), optional(r.studyPage)},
+                       {QStringLiteral("error"), r.completed ? QJsonValue() : QJsonValue(r.error)}};
+}
+
+}  // namespace
+
+QCoro::Task<int> runProcess(Session& session) {
+    const Invocation& inv = session.invocation;
+    const QStringList sources = inv.arguments;
+    const bool json = inv.has(QStringLiteral("json"));
+    QList<ProcessResult> results;
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        if (sources.size() > 1) {
+            if (i > 0) session.console.print(QString());
+            session.console.print(QStringLiteral("[%1/%2] %3").arg(i + 1).arg(sources.size()).arg(sources[i]));
+        }
+        ProcessResult result;
+        try {
+            co_await processInput(session, sources[i], result);
+        } catch (const UsageError&) {
+            throw;
+        } catch (const CommandFailure& e) {
+            // One input failing does not stop the others; alone, it is the command's failure.
+            if (sources.size() == 1 && !json) throw;
+            session.console.error(e.message());
+            result.error = e.message();
+        } catch (const Error& e) {
+            if (sources.size() == 1 && !json) throw;
+            session.console.error(e.description());
+            result.error = e.description();
+        }
+        results.append(result);
+    }
+
+    const auto failed = std::count_if(results.begin(), results.end(), [](const ProcessResult& r) { return !r.completed; });
+    if (json) {
+        QJsonArray rows;
+        for (const ProcessResult& r : results) rows.append(resultJson(r));
+        session.console.printData(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)).trimmed());
+    } else if (results.size() > 1) {
+        session.console.print(QString());
+        session.console.print(QStringLiteral("Summary: %1 of %2 completed.").arg(results.size() - failed).arg(results.size()));
+        for (const ProcessResult& r : results)
+            session.console.print(r.completed ? QStringLiteral("  done    %1 → %2").arg(r.source, r.studyPage.value_or(QStringLiteral("-")))
+                                              : QStringLiteral("  failed  %1: %2").arg(r.source, r.error));
+    }
+    co_return failed ? kExitFailed : kExitDone;
 }
 
 }  // namespace lumenote::cli

@@ -60,6 +60,7 @@ QCoro::Task<int> dispatch(Session& session) {
     if (group == QLatin1String("settings")) co_return co_await runSettings(session);
     if (group == QLatin1String("search")) co_return co_await runSearch(session);
     if (group == QLatin1String("subtitles")) co_return co_await runSubtitles(session);
+    if (group == QLatin1String("watch")) co_return co_await runWatch(session);
     co_return co_await runLectureAction(session);
 }
 
@@ -106,7 +107,10 @@ int main(int argc, char** argv) {
         return kExitDone;
     }
 
-    Console console(Console::stdoutIsTerminal());
+    // process --json keeps standard output for its result; the progress goes to standard error.
+    const bool resultOnly = invocation.command && invocation.command->group() == QLatin1String("process") && invocation.has(QStringLiteral("json"));
+    Console console(resultOnly ? false : Console::stdoutIsTerminal(), resultOnly ? stderr : stdout);
+    if (resultOnly) console.setDataStream(stdout);
     console.setVerbose(invocation.verbose);
     // The services' diagnostics go through the console, so that they neither
     // tear the progress bars nor crowd the output unless asked for.

@@ -8,6 +8,7 @@
 #include "core/LectureFiles.h"
 #include "core/Settings.h"
 #include "core/PassageGrouping.h"
+#include "export/Subtitles.h"
 #include "export/StudyPage.h"
 
 #include <QCoroFuture>
@@ -183,7 +184,10 @@ QString MarkdownExportManager::exportMarkdown(const LectureInfo& info, const QLi
     if (folder != htmlFolder && QFileInfo(sourceImages).isDir()) copyImages(sourceImages, folder + QStringLiteral("/images"));
 
     Options options;
+    // Without chapters of its own, the export's chapter file names them.
     options.chapters = chapters;
+    if (QFile file(htmlFolder + QLatin1Char('/') + QLatin1String(kChaptersFileName)); options.chapters.isEmpty() && file.open(QIODevice::ReadOnly))
+        options.chapters = parseChaptersVtt(QString::fromUtf8(file.readAll()));
     options.obsidianSyntax = settings.markdownExportObsidianSyntax();
     if (info.consolidatedWithModelID && !info.consolidatedWithModelID->isEmpty())
         options.notesModelName = modelDisplayName(*info.consolidatedWithModelID);

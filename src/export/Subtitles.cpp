@@ -2,6 +2,8 @@
 
 #include "core/PassageGrouping.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 
@@ -161,6 +163,22 @@ QString chaptersVttText(const QList<Chapter>& chapters, double duration) {
         const double end = i + 1 < chapters.size() ? chapters[i + 1].start : std::max(duration, chapters[i].start + 1);
         out += QStringLiteral("Chapter %1\n").arg(i + 1) + cueTime(chapters[i].start, QLatin1Char('.')) + QStringLiteral(" --> ") +
                cueTime(end, QLatin1Char('.')) + QLatin1Char('\n') + vttEscape(chapters[i].title) + QStringLiteral("\n\n");
+    }
+    return out;
+}
+
+QList<Chapter> parseChaptersVtt(const QString& text) {
+    static const QRegularExpression timing(QStringLiteral("^(\\d+):(\\d\\d):(\\d\\d)\\.(\\d\\d\\d) --> "));
+    QList<Chapter> out;
+    if (!text.startsWith(QLatin1String("WEBVTT"))) return out;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QRegularExpressionMatch m = timing.match(lines[i]);
+        if (!m.hasMatch()) continue;
+        const double start = m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 + m.captured(3).toInt() + m.captured(4).toInt() / 1000.0;
+        QString title = lines[i + 1].trimmed();
+        title.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        if (!title.isEmpty()) out.append({start, title});
     }
     return out;
 }

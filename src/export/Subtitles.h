@@ -47,5 +47,7 @@ QString subtitleText(SubtitleFormat format, const Transcript& segments);
 inline constexpr auto kChaptersFileName = "chapters.vtt";
 // One cue per chapter, from its start to the next chapter's (the last to `duration`).
 QString chaptersVttText(const QList<Chapter>& chapters, double duration);
+// The chapters of such a file (their starts and titles); none from text that is not one.
+QList<Chapter> parseChaptersVtt(const QString& text);
 
 }  // namespace lumenote

@@ -110,6 +110,16 @@ public:
         return r;
     }
 
+    // The program running in the background (for commands that keep running).
+    std::unique_ptr<QProcess> start(const QStringList& args) const {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env_);
+        p->setWorkingDirectory(home_);
+        p->start(cliPath(), args);
+        p->waitForStarted(10000);
+        return p;
+    }
+
     // `library list --json`, by title.
     QJsonObject lecture(const QString& title) const {
         const Result r = run({"library", "list", "--json"});
@@ -454,6 +464,91 @@ TEST_F(CliTest, ProcessesALectureEndToEndAndManagesTheLibrary) {
     EXPECT_FALSE(QFile::exists(unfiled));
     EXPECT_EQ(cli->run({"library", "list"}).last(), "The library is empty. Add a lecture with 'lumenote-cli process <video>'.");
     EXPECT_EQ(cli->run({"search", word}).code, 1) << "a deleted lecture leaves the index";
+}
+
+TEST_F(CliTest, ProcessesSeveralInputsWithOneSummary) {
+    placeModel();
+    const QString missing = cli->home() + "/missing.mp4";
+    Result r = cli->run({"process", video(), missing});
+    EXPECT_EQ(r.code, 1) << r;
+    const QStringList lines = r.lines();
+    EXPECT_EQ(lines.value(0), "[1/2] " + video());
+    EXPECT_TRUE(lines.contains("[2/2] " + missing)) << r;
+    const qsizetype summary = lines.indexOf("Summary: 1 of 2 completed.");
+    ASSERT_GE(summary, 0) << r;
+    EXPECT_TRUE(lines.value(summary + 1).startsWith("  done    " + video() + " → ")) << r;
+    EXPECT_TRUE(lines.value(summary + 1).endsWith("/index.html")) << r;
+    EXPECT_EQ(lines.value(summary + 2), "  failed  " + missing + ": no such file: " + missing) << r;
+    EXPECT_EQ(r.errLines(), QStringList{"lumenote-cli: no such file: " + missing}) << r;
+
+    // For scripts: only the results on standard output.
+    r = cli->run({"process", missing, video(), "--json"});
+    EXPECT_EQ(r.code, 1) << r;
+    const QJsonArray results = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(results.size(), 2) << r;
+    EXPECT_FALSE(results[0]["completed"].toBool());
+    EXPECT_EQ(results[0]["error"].toString(), "no such file: " + missing);
+    EXPECT_TRUE(results[0]["lectureID"].isNull());
+    EXPECT_TRUE(results[1]["completed"].toBool());
+    EXPECT_EQ(results[1]["title"].toString(), "The Water Cycle");
+    EXPECT_TRUE(QFile::exists(results[1]["studyPage"].toString())) << r;
+    EXPECT_TRUE(r.err.contains("Already in the library")) << r;
+    EXPECT_EQ(cli->run({"process", video(), "--json"}).code, 0);
+}
+
+TEST_F(CliTest, WatchesAFolderAcrossRestartsWithoutProcessingTwice) {
+    placeModel();
+    const QString inbox = cli->home() + "/inbox";
+    QDir().mkpath(inbox);
+    QString out;
+    auto waitForLine = [&out](QProcess& p, const QString& text, int ms = 120000) {
+        return spinUntil([&] {
+            out += QString::fromUtf8(p.readAllStandardOutput());
+            return out.contains(text) || p.state() == QProcess::NotRunning;
+        }, ms) && out.contains(text);
+    };
+    auto stop = [&out](QProcess& p) {
+        p.terminate();
+        EXPECT_TRUE(p.waitForFinished(20000));
+        out += QString::fromUtf8(p.readAllStandardOutput());
+    };
+
+    std::unique_ptr<QProcess> watcher = cli->start({"watch", inbox, "--folder", "Inbox"});
+    ASSERT_TRUE(waitForLine(*watcher, "Watching " + inbox)) << out.toStdString();
+    // Copied in slowly: pauses shorter than the settling time do not start it early.
+    QFile source(video());
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    const QString first = inbox + "/Lecture One.mp4";
+    {
+        QFile f(first);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int part = 0; part < 3; ++part) {
+            f.write(bytes.mid(part * bytes.size() / 3, (part + 1) * bytes.size() / 3 - part * bytes.size() / 3));
+            f.flush();
+            if (part < 2) spinFor(1200);
+        }
+    }
+    ASSERT_TRUE(waitForLine(*watcher, "Done: " + first)) << out.toStdString();
+    EXPECT_EQ(out.count("New video: "), 1) << out.toStdString();
+    stop(*watcher);
+    EXPECT_TRUE(out.contains("Stopped watching " + inbox)) << out.toStdString();
+    const QJsonObject lecture = cli->lecture("Lecture One");
+    EXPECT_EQ(lecture["status"].toString(), "complete");
+    EXPECT_EQ(lecture["folder"].toString(), "Inbox");
+    EXPECT_NEAR(lecture["duration"].toDouble(), 21, 3) << "the whole file was processed";
+
+    // Restarted: the first video is known; one added meanwhile is processed.
+    const QString second = inbox + "/Lecture Two.MOV";
+    ASSERT_TRUE(QFile::copy(video(), second));
+    out.clear();
+    watcher = cli->start({"watch", inbox, "--folder", "Inbox"});
+    ASSERT_TRUE(waitForLine(*watcher, "Done: " + second)) << out.toStdString();
+    EXPECT_TRUE(out.contains("Already in the library, skipped: " + first)) << out.toStdString();
+    EXPECT_EQ(out.count("New video: "), 1) << out.toStdString();
+    stop(*watcher);
+    EXPECT_EQ(QJsonDocument::fromJson(cli->run({"library", "list", "--json"}).out.toUtf8()).array().size(), 2);
+    expectOneErrorLine(cli->run({"watch", cli->home() + "/nowhere"}), 1, "not a folder");
 }
 
 TEST_F(CliTest, ShowsProgressBarsOnATerminal) {

@@ -71,8 +71,8 @@ TEST(CommandLine, UsageErrorsNameTheProblemAndTheHelpToRead) {
               "'library' needs a subcommand: list, stats, folders, move, delete, reconcile (see 'lumenote-cli library --help')");
     EXPECT_EQ(usageError({"models", "fetch"}),
               "'models' has no subcommand 'fetch' (list, select, download, check) (see 'lumenote-cli models --help')");
-    EXPECT_EQ(usageError({"process"}), "'process' needs <video-file-or-address> (see 'lumenote-cli process --help')");
-    EXPECT_EQ(usageError({"process", "a.mp4", "b.mp4"}), "too many arguments for 'process': b.mp4 (see 'lumenote-cli process --help')");
+    EXPECT_EQ(usageError({"process"}), "'process' needs <video-file-or-address>... (see 'lumenote-cli process --help')");
+    EXPECT_EQ(usageError({"reexport", "a", "b"}), "too many arguments for 'reexport': b (see 'lumenote-cli reexport --help')");
     EXPECT_EQ(usageError({"process", "a.mp4", "--consolidate", "gpt"}),
               "'--consolidate' must be one of off|claude|ollama, not 'gpt' (see 'lumenote-cli process --help')");
     EXPECT_EQ(usageError({"process", "a.mp4", "--model"}), "'--model' needs a value (ID) (see 'lumenote-cli process --help')");
@@ -124,4 +124,16 @@ TEST(Console, BarsFitTheTerminalAndKeepTheEndOfLongText) {
     EXPECT_TRUE(Console::renderBar("Export", 1.7, {}, 80).endsWith("100%"));
     EXPECT_TRUE(Console::renderBar("Export", std::nan(""), {}, 80).endsWith("  0%"));
     EXPECT_LE(Console::renderBar("Screenshots", 0.3, "detail", 12).size(), 12);
+    EXPECT_TRUE(Console::renderBar("Transcription", 0.5, "live words", 100, "~0:10 left").contains(" 50% ~0:10 left  live words"));
+
+    // The time left, from the speed since the bar appeared.
+    const struct {
+        double elapsed, start, fraction;
+        const char* text;
+    } remaining[] = {
+        {10, 0, 0.5, "~0:10 left"},     {10, 0.4, 0.5, "~0:50 left"},  {600, 0, 0.25, "~30:00 left"}, {60, 0, 0.02, "~49:00 left"},
+        {3, 0, 0.01, ""},                {2, 0, 0.5, ""},               {100, 0.3, 0.3, ""},           {100, 0, 1.0, ""},
+        {1000, 0, 0.1, "~2:30:00 left"}, {7, 0, 0.7, "~0:05 left"},
+    };
+    for (const auto& r : remaining) EXPECT_EQ(Console::remainingText(r.elapsed, r.start, r.fraction), r.text) << r.elapsed << " " << r.fraction;
 }

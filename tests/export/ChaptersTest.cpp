@@ -1,9 +1,12 @@
 #include "LectureFixture.h"
 #include "export/Chapters.h"
 #include "export/MarkdownExportManager.h"
+#include "export/Subtitles.h"
 #include "export/TextSlides.h"
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 
 using namespace lumenote;
 
@@ -81,4 +84,15 @@ TEST(Chapters, MarkdownNamesEachChapterInItsFirstHeading) {
     for (const QString& line : MD::buildDocument(info, entries, std::nullopt, options).split('\n'))
         if (line.startsWith("### ")) headings << line;
     EXPECT_EQ(headings, (QStringList{"### 0:00 · Introduction", "### 0:39 · Heat Engines", "### 1:20"}));
+
+    // Written on its own (the Markdown action), the export's chapter file names them.
+    QTemporaryDir folder;
+    QFile vtt(folder.filePath(kChaptersFileName));
+    ASSERT_TRUE(vtt.open(QIODevice::WriteOnly));
+    vtt.write(chaptersVttText({{0, "Introduction"}}, 60).toUtf8());
+    vtt.close();
+    const Transcript segments{{QUuid::createUuid(), "Hello there.", 0, 2, {}}};
+    QFile md(MD::exportMarkdown(info, segments, {}, std::nullopt, folder.path()));
+    ASSERT_TRUE(md.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(md.readAll().contains("\n### 0:00 · Introduction\n"));
 }

@@ -101,9 +101,13 @@ TEST(Subtitles, FilesNumberAndTimeTheirCues) {
     EXPECT_EQ(vtt.value(2), "00:00:01.500 --> 00:00:03.250");
     EXPECT_EQ(vtt.value(3), "Fish &amp; chips &lt;b&gt;");
 
-    const QStringList chapters = chaptersVttText({{0, "Intro"}, {95.5, "Heat engines"}}, 300).split('\n');
+    const QList<Chapter> chapterList = {{0, "Intro"}, {95.5, "Heat & <engines>"}, {3725.25, "Late"}};
+    const QString chaptersFile = chaptersVttText(chapterList, 4000);
+    const QStringList chapters = chaptersFile.split('\n');
     EXPECT_TRUE(chapters.contains("00:00:00.000 --> 00:01:35.500"));
-    EXPECT_TRUE(chapters.contains("00:01:35.500 --> 00:05:00.000"));
+    EXPECT_TRUE(chapters.contains("01:02:05.250 --> 01:06:40.000"));
+    EXPECT_EQ(parseChaptersVtt(chaptersFile), chapterList);
+    EXPECT_TRUE(parseChaptersVtt("1\n00:00:01,000 --> 00:00:02,000\nnot vtt\n").isEmpty());
 
     EXPECT_EQ(parseSubtitleFormat("vtt"), SubtitleFormat::Vtt);
     EXPECT_FALSE(parseSubtitleFormat("ass"));
