@@ -3,11 +3,17 @@
 // made once and kept under the build folder:
 //   scan_seconds / decode_seconds, alternated in one run, and scan_ratio last;
 //   text_detect_ms (mean per 640 x 360 frame, one core);
-//   capture_seconds, slides_found / slides_total, duplicate_shots.
+//   still_noise_max (largest share of changed pixels between two scan thumbnails
+//   of one slide) and slide_step_min (smallest between two successive slides);
+//   capture_seconds, slides_found / slides_total (a slide that a later one
+//   builds on counts as found when the fuller one is captured),
+//   duplicate_shots, and partial_shots (an unfinished build kept beside its
+//   complete form).
 // Usage: screenshot_bench [rounds] [video]
 //   rounds: scan and decode are each run this often (default 2), the fastest counts;
 //   video: another file to measure instead (scan, decode and text detection only).
 
+#include "screenshots/FrameAnalysis.h"
 #include "screenshots/FrameGenerator.h"
 #include "screenshots/ScreenshotCaptureService.h"
 #include "screenshots/TextRectangleDetector.h"
@@ -185,6 +191,7 @@ int main(int argc, char** argv) {
 
     // Text detection on frames of the lecture (slides and footage alike).
     QList<QImage> frames;
+    QList<double> frameTimes;
     {
         FrameGeneratorOptions o;
         o.maximumSize = QSize(640, 360);
@@ -195,7 +202,9 @@ int main(int argc, char** argv) {
         QList<double> times;
         for (double t = 1; t < duration; t += 6) times << t;
         g.generate(times, [&](int, double, std::optional<GeneratedFrame> f) {
-            if (f) frames << f->image;
+            if (!f) return true;
+            frames << f->image;
+            frameTimes << f->time;
             return true;
         });
     }
@@ -216,6 +225,32 @@ int main(int argc, char** argv) {
         if (++slideFrames == 5) break;
     }
     const double wordsMs = wt.nsecsElapsed() / 1e6 / std::max(1, slideFrames);
+
+    // How far apart scan thumbnails of one slide and of successive slides lie.
+    double stillNoise = 0, slideStep = 1;
+    if (!own) {
+        auto partAt = [&](double t) {
+            for (int i = 0; i < parts.size(); ++i)
+                if (t >= parts[i].start + 0.5 && t < parts[i].start + parts[i].seconds) return i;
+            return -1;
+        };
+        QByteArray first, last;
+        int firstPart = -1, lastPart = -1;
+        for (int k = 0; k < frames.size(); ++k) {
+            const int part = partAt(frameTimes[k]);
+            if (part < 0 || parts[part].slide < 0) continue;
+            const QByteArray thumb = greyThumbnail(frames[k], kScanThumbnailSize);
+            if (part == firstPart) {
+                stillNoise = std::max(stillNoise, changedPixelFraction(first, thumb, 20));
+            } else {
+                if (part == lastPart + 1 && parts[lastPart].slide >= 0) slideStep = std::min(slideStep, changedPixelFraction(last, thumb, 20));
+                first = thumb;
+                firstPart = part;
+            }
+            last = thumb;
+            lastPart = part;
+        }
+    }
 
     if (own) {
         std::fflush(stdout);
@@ -239,21 +274,30 @@ int main(int argc, char** argv) {
             if (t >= p.start && t < p.start + p.seconds) return p.slide;
         return -1;
     };
-    QSet<int> found;
+    // Slide n builds on slide n - 1 when n % 5 == 4.
+    const auto buildsOnEarlier = [](int slide) { return slide % 5 == 4; };
+    QSet<int> found, shotSlides;
     int duplicates = 0, previous = -2;
     for (const CapturedScreenshot& s : shots) {
         const int slide = slideAt(s.timestamp);
-        if (slide >= 0) found.insert(slide);
+        if (slide >= 0) {
+            found.insert(slide);
+            shotSlides.insert(slide);
+            if (buildsOnEarlier(slide)) found.insert(slide - 1);
+        }
         if (slide >= 0 && slide == previous) ++duplicates;
         previous = slide;
     }
+    int partial = 0;
+    for (int slide : shotSlides)
+        if (buildsOnEarlier(slide + 1) && shotSlides.contains(slide + 1)) ++partial;
 
     std::fflush(stdout);
     dup2(figures, 1);
     close(figures);
     QStringList missed;
     for (int s = 0; s < 40; ++s)
-        if (!found.contains(s)) missed << QString::number(s + 1) + (s % 5 == 4 ? QStringLiteral(" (build step)") : QString());
+        if (!found.contains(s)) missed << QString::number(s + 1) + (buildsOnEarlier(s) ? QStringLiteral(" (build step)") : QString());
     std::fprintf(stderr, "slides without a screenshot: %s\n", missed.isEmpty() ? "none" : qPrintable(missed.join(", ")));
     const double scan = *std::min_element(scans.begin(), scans.end());
     const double decode = *std::min_element(decodes.begin(), decodes.end());
@@ -264,11 +308,14 @@ int main(int argc, char** argv) {
     std::printf("text_detect_ms: %.3f\n", detectMs);
     std::printf("text_detect_frames: %lld\n", (long long)frames.size());
     std::printf("word_recognition_ms: %.1f\n", wordsMs);
+    std::printf("still_noise_max: %.5f\n", stillNoise);
+    std::printf("slide_step_min: %.5f\n", slideStep);
     std::printf("capture_seconds: %.2f\n", captureSeconds);
     std::printf("screenshots: %lld\n", (long long)shots.size());
     std::printf("slides_found: %lld\n", (long long)found.size());
     std::printf("slides_total: %d\n", 40);
     std::printf("duplicate_shots: %d\n", duplicates);
+    std::printf("partial_shots: %d\n", partial);
     std::printf("scan_ratio: %.3f\n", scan / decode);
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,6 +27,22 @@ double changedPixelFraction(const QByteArray& a, const QByteArray& b, uint8_t th
     qsizetype changed = 0;
     for (qsizetype i = 0; i < a.size(); ++i) changed += std::abs(int(pa[i]) - int(pb[i])) > threshold;
     return double(changed) / double(a.size());
+}
+
+double changedInkFraction(const QByteArray& earlier, const QByteArray& later, uint8_t threshold) {
+    if (earlier.size() != later.size() || earlier.isEmpty()) return 0.0;
+    const auto* pa = reinterpret_cast<const uint8_t*>(earlier.constData());
+    const auto* pb = reinterpret_cast<const uint8_t*>(later.constData());
+    std::array<qsizetype, 256> histogram{};
+    for (qsizetype i = 0; i < earlier.size(); ++i) ++histogram[pa[i]];
+    const int background = int(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
+    qsizetype ink = 0, changed = 0;
+    for (qsizetype i = 0; i < earlier.size(); ++i) {
+        if (std::abs(int(pa[i]) - background) <= threshold) continue;
+        ++ink;
+        changed += std::abs(int(pa[i]) - int(pb[i])) > threshold;
+    }
+    return ink == 0 ? 0.0 : double(changed) / double(ink);
 }
 
 double laplacianVariance(const uchar* grey, int width, int height, qsizetype bytesPerLine) {

@@ -29,6 +29,12 @@ QByteArray greyThumbnail(const QImage& image, QSize size);
 // the buffers differ in length or are empty.
 double changedPixelFraction(const QByteArray& a, const QByteArray& b, uint8_t threshold);
 
+// Share of the first picture's ink (its pixels more than `threshold` away from
+// its most common grey level, the background) that differs in the second by
+// more than `threshold`; 0 when the first has no ink or the lengths differ.
+// Near 0 when the second only adds to the first.
+double changedInkFraction(const QByteArray& earlier, const QByteArray& later, uint8_t threshold);
+
 // Variance of the 4-neighbour Laplacian over the interior of a grey picture;
 // 0 for pictures of 2 pixels or less in either direction.
 double laplacianVariance(const uchar* grey, int width, int height, qsizetype bytesPerLine);

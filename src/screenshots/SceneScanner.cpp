@@ -26,6 +26,13 @@ void SceneScanner::capture(double at, double t, const QByteArray& thumbnail) {
     lastCapture_ = t;
 }
 
+namespace {
+// A build step may change this share of the earlier slide's ink at most: it
+// adds lines, and may recolour one or two. (A slide with the same title and
+// other bullets changes more than half.)
+constexpr double kBuildInkChange = 0.3;
+}  // namespace
+
 bool buildsOn(const QSet<QString>& words, const QSet<QString>& earlier) {
     return !earlier.isEmpty() && words.size() > earlier.size() && words.contains(earlier);
 }
@@ -85,8 +92,12 @@ std::optional<double> SceneScanner::addTextSlide(double t, double gap, const QBy
         return *words;
     };
 
-    // A slide that builds on the last captured one takes its place.
-    if (referenceIsText_ && !referenceWords().isEmpty()) {
+    // A slide that builds on the last captured one takes its place. It keeps
+    // what was shown, so one that redraws most of the earlier text is not read
+    // for this (the words of a new slide are read only when the rules below
+    // need them).
+    if (referenceIsText_ && changedInkFraction(reference_, thumbnail, params_.pixelThreshold) <= kBuildInkChange &&
+        !referenceWords().isEmpty()) {
         if (still_) {
             if (buildsOn(readWords(), referenceWords())) {
                 selected_.back() = t;

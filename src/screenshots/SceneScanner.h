@@ -46,9 +46,10 @@ QList<double> scanSampleTimes(double duration);
 
 class SceneScanner {
 public:
-    // Recognises the words of a frame; only called for still text slides that
-    // the pixel tests leave undecided, once per picture, and lazily for the
-    // last captured text slide.
+    // Recognises the words of a frame. Called only where a rule needs them:
+    // for a still text slide that may build on the last capture or that
+    // changed too little for the pixels to decide (once per picture), and
+    // lazily for the last captured text slide.
     using WordReader = std::function<QSet<QString>(const QImage& frame)>;
 
     SceneScanner(ScanParameters parameters, double duration, WordReader readWords);

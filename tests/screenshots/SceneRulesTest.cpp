@@ -49,6 +49,29 @@ TEST(FrameAnalysis, ChangedPixelFractionCountsStrictlyAboveTheThreshold) {
     EXPECT_DOUBLE_EQ(changedPixelFraction(QByteArray(), QByteArray(), 20), 0.0);
 }
 
+TEST(FrameAnalysis, ChangedInkIsMeasuredAgainstTheCommonestGreyLevel) {
+    // 100 pixels of background with ink from `inkFrom` to `inkTo`.
+    const auto picture = [](uint8_t background, uint8_t ink, int inkFrom, int inkTo) {
+        QByteArray p(100, char(background));
+        for (int i = inkFrom; i < inkTo; ++i) p[i] = char(ink);
+        return p;
+    };
+    QByteArray recoloured = picture(250, 30, 10, 30);
+    for (int i = 10; i < 20; ++i) recoloured[i] = char(120);
+    struct Case {
+        const char* what;
+        QByteArray earlier, later;
+        double expected;
+    } cases[] = {
+        {"a line added below", picture(250, 30, 10, 30), picture(250, 30, 10, 50), 0.0},
+        {"half the ink recoloured", picture(250, 30, 10, 30), recoloured, 0.5},
+        {"light ink on a dark background, redrawn elsewhere", picture(20, 230, 10, 30), picture(20, 230, 40, 60), 1.0},
+        {"no ink at all", picture(250, 250, 0, 0), picture(250, 30, 0, 50), 0.0},
+        {"different lengths", picture(250, 30, 10, 30), QByteArray(99, char(250)), 0.0},
+    };
+    for (const Case& c : cases) EXPECT_DOUBLE_EQ(changedInkFraction(c.earlier, c.later, 20), c.expected) << c.what;
+}
+
 TEST(FrameAnalysis, ThumbnailsFillTheSizeAndNullGivesZeros) {
     QImage wide(1000, 100, QImage::Format_RGB32);
     wide.fill(Qt::white);
@@ -192,6 +215,7 @@ struct Shown {
     double changed;
     const char* name;
     bool text = true;
+    uint8_t level = 200;
 };
 
 struct WordRuleCase {
@@ -229,6 +253,8 @@ TEST(SceneScanner, WordsDecideSmallChangesAndBuildsReplaceTheirEarlierForm) {
          {{0, 4.5, 0.10, "1"}, {5, 9.5, 0.11, "2"}, {10, 30, 0.10, "1"}}, {5.5}, 3},
         {"a slide shown twice with camera footage between is taken each time, the second no build",
          {{0, 9.5, 0.10, "1"}, {10, 17.5, 0.9, "", false}, {18, 25, 0.11, "2"}}, {0.5, 10.25, 18.5}, 0, 5},
+        {"a slide that redraws the earlier text is not read as a build",
+         {{0, 9.5, 0.10, "1"}, {10, 20, 0.10, "2", true, 120}}, {0.5, 10.5}, 0},
         {"nothing builds on a slide without readable words",
          {{0, 4.5, 0.10, ""}, {5, 20, 0.11, "2"}}, {0.5}, 1},
         // A pointer moves (no new words), then a bullet appears: its first
@@ -246,7 +272,7 @@ TEST(SceneScanner, WordsDecideSmallChangesAndBuildsReplaceTheirEarlierForm) {
         words.reads = 0;
         SceneScanner s({20, c.spacing, 0.2}, 100, words.reader());
         for (const Shown& part : c.shown)
-            for (double t = part.from; t <= part.to; t += 0.5) s.add(t, thumb(part.changed), part.text, named(part.name));
+            for (double t = part.from; t <= part.to; t += 0.5) s.add(t, thumb(part.changed, part.level), part.text, named(part.name));
         EXPECT_EQ(s.selectedTimes(), c.selected);
         EXPECT_EQ(words.reads, c.reads);
     }
