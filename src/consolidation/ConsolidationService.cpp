@@ -183,10 +183,14 @@ QCoro::Task<QString> ConsolidationService::streamFromOllama(QString systemPrompt
 
 QCoro::Task<> ConsolidationService::fetchOllamaModels() {
     const CancellationToken lifetime = lifetime_;
+    // A later fetch (the endpoint was edited meanwhile) supersedes this one:
+    // its answer is the one that counts, whichever arrives last.
+    const quint64 generation = ++ollamaFetchGeneration_;
     const QString endpointText = Settings::shared().consolidationOllamaEndpoint().trimmed();
     const std::optional<QUrl> endpoint = cp::parseEndpoint(endpointText);
     if (!endpoint) {
         setOllamaError(QStringLiteral("Invalid Ollama endpoint URL."));
+        setFetchingOllama(false);  // an earlier fetch still running no longer counts
         co_return;
     }
     setFetchingOllama(true);
@@ -203,6 +207,7 @@ QCoro::Task<> ConsolidationService::fetchOllamaModels() {
         parsed = parseOllamaTags(result.body);  // whatever the status, as long as the body is a tag list
     } catch (const Error&) {
     }
+    if (generation != ollamaFetchGeneration_) co_return;
 
     if (!parsed) {
         setOllamaError(QStringLiteral("Could not reach Ollama at ") + endpointText + QStringLiteral(". Is it running?"));
@@ -222,6 +227,7 @@ QCoro::Task<> ConsolidationService::fetchOllamaModels() {
 
 QCoro::Task<> ConsolidationService::fetchClaudeModels() {
     const CancellationToken lifetime = lifetime_;
+    const quint64 generation = ++claudeFetchGeneration_;
     std::optional<QString> key;
     std::optional<QString> storeError;
     try {
@@ -229,12 +235,16 @@ QCoro::Task<> ConsolidationService::fetchClaudeModels() {
     } catch (const Error& e) {
         storeError = e.description();
     }
-    if (lifetime.isCancelled()) co_return;
+    if (lifetime.isCancelled() || generation != claudeFetchGeneration_) co_return;
     if (storeError) {
         setClaudeError(storeError);
+        setFetchingClaude(false);  // an earlier fetch still running no longer counts
         co_return;
     }
-    if (!key || key->isEmpty()) co_return;
+    if (!key || key->isEmpty()) {
+        setFetchingClaude(false);
+        co_return;
+    }
 
     setFetchingClaude(true);
     setClaudeError(std::nullopt);
@@ -267,6 +277,7 @@ QCoro::Task<> ConsolidationService::fetchClaudeModels() {
     } catch (const Error& e) {
         error = QStringLiteral("Could not reach Anthropic API: ") + e.description();
     }
+    if (generation != claudeFetchGeneration_) co_return;
 
     if (models) {
         setClaudeModels(*models);

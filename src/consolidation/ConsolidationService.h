@@ -132,9 +132,11 @@ private:
     QStringList ollamaModels_;
     bool fetchingOllama_ = false;
     std::optional<QString> ollamaError_;
+    quint64 ollamaFetchGeneration_ = 0;
     QList<ClaudeModel> claudeModels_;
     bool fetchingClaude_ = false;
     std::optional<QString> claudeError_;
+    quint64 claudeFetchGeneration_ = 0;
 };
 
 }  // namespace lumenote

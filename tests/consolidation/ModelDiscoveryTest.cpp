@@ -91,6 +91,23 @@ TEST_F(ModelDiscoveryTest, OllamaFailuresEndInTheirTexts) {
     EXPECT_TRUE(ollamaFlags.isEmpty()) << "the fetching flag is not raised for a bad address";
 }
 
+TEST_F(ModelDiscoveryTest, AnOllamaFetchOvertakenByALaterOneChangesNothing) {
+    // The address is edited while the first fetch still waits for an answer:
+    // the second fetch's list stands, whenever the first one's failure arrives.
+    server.route("GET", "/stalled/api/tags", [](const HttpRequest&) { return HttpResponse(200).stall(400).piece("not a tag list"); });
+    server.route("GET", "/api/tags", [](const HttpRequest&) { return HttpResponse::json(200, kTags); });
+    Settings::shared().setConsolidationOllamaEndpoint(server.urlString() + "/stalled");
+    QCoro::Task<> first = service->fetchOllamaModels();
+    Settings::shared().setConsolidationOllamaEndpoint(server.urlString());
+    await(service->fetchOllamaModels());
+    await(std::move(first));
+
+    EXPECT_EQ(server.requestCount("/stalled/api/tags"), 1);
+    EXPECT_EQ(service->availableOllamaModels().size(), 2);
+    EXPECT_EQ(service->ollamaFetchError(), std::nullopt);
+    EXPECT_FALSE(service->isFetchingOllamaModels());
+}
+
 TEST_F(ModelDiscoveryTest, WithoutAKeyTheClaudeListStaysEmptyAndTheCatalogueIsShown) {
     await(service->fetchClaudeModels());
     EXPECT_TRUE(server.requests().isEmpty());
