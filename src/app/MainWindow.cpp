@@ -76,7 +76,8 @@ void MainWindow::createActions() {
     newFolderAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     fileMenu_->addSeparator();
     quitAction_ = fileMenu_->addAction(QString(), this, &QWidget::close);
-    quitAction_->setShortcut(QKeySequence::Quit);
+    // The platform theme may leave Quit without a key; Ctrl+Q is the Linux convention.
+    quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction_->setMenuRole(QAction::QuitRole);
 
     findAction_ = editMenu_->addAction(QString(), sidebar_, &LibrarySidebar::focusFilter);
