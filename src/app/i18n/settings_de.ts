@@ -478,5 +478,41 @@
             <source>Delete</source>
             <translation>Löschen</translation>
         </message>
+        <message id="settings.consolidation.error.ollama.address">
+            <source>The Ollama server address is not valid.</source>
+            <translation>Die Adresse des Ollama-Servers ist ungültig.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.response">
+            <source>Ollama answered with something unexpected.</source>
+            <translation>Ollama hat unerwartet geantwortet.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.empty">
+            <source>Ollama is running but has no models installed.</source>
+            <translation>Ollama läuft, hat aber keine Modelle installiert.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.unreachable">
+            <source>Could not reach Ollama at %1. Is it running?</source>
+            <translation>Ollama unter %1 ist nicht erreichbar. Läuft es?</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.silent">
+            <source>Anthropic did not answer.</source>
+            <translation>Anthropic hat nicht geantwortet.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.response">
+            <source>Anthropic answered with something unexpected.</source>
+            <translation>Anthropic hat unerwartet geantwortet.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.empty">
+            <source>The API returned no models.</source>
+            <translation>Die API hat keine Modelle geliefert.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.unreachable">
+            <source>Could not reach the Anthropic API: %1</source>
+            <translation>Die Anthropic-API ist nicht erreichbar: %1</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.status">
+            <source>The Anthropic API answered %1</source>
+            <translation>Die Anthropic-API hat mit %1 geantwortet</translation>
+        </message>
     </context>
 </TS>
