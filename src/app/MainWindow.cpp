@@ -5,6 +5,7 @@
 #include "app/ImportDialog.h"
 #include "app/LectureDetailPane.h"
 #include "app/LibrarySidebar.h"
+#include "app/LocalizationManager.h"
 #include "app/SettingsWindow.h"
 #include "app/WelcomeView.h"
 #include "core/LibraryModel.h"
@@ -20,6 +21,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMenuBar>
 #include <QSettings>
 #include <QSplitter>
@@ -55,6 +57,11 @@ MainWindow::MainWindow(DesktopSession& session, QWidget* parent)
     };
     connect(&session.store(), &LibraryStore::changedInThisProcess, this, refreshDetail);
     connect(&session.store(), &LibraryStore::changedRemotely, this, refreshDetail);
+
+    // Dates and numbers follow the interface language.
+    auto applyLocale = [] { QLocale::setDefault(QLocale(LocalizationManager::code(LocalizationManager::shared().currentLanguage()))); };
+    applyLocale();
+    connect(&LocalizationManager::shared(), &LocalizationManager::currentLanguageChanged, this, applyLocale);
 
     createActions();
     retranslate();
