@@ -107,6 +107,10 @@ GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent)
     connect(syncFolder_, &FolderField::folderChosen, this,
             [](const std::optional<QString>& path) { Settings::shared().setCloudSyncFolder(path); });
 
+    // The language or logo may also change elsewhere while the page is open.
+    connect(&LocalizationManager::shared(), &LocalizationManager::currentLanguageChanged, this, [this] { load(); });
+    connect(&LogoManager::shared(), &LogoManager::selectedVariantChanged, this, [this] { load(); });
+
     load();
     retranslate();
 }
