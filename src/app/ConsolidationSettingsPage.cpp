@@ -6,6 +6,7 @@
 #include "consolidation/SecretStore.h"
 #include "core/Settings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -60,10 +61,17 @@ QString localizedDiscoveryError(const QString& text) {
     return text;
 }
 
+// One for the process: a key operation still running when a settings window
+// closes finishes on it rather than on a deleted object.
+ConsolidationSettingsController& sharedController() {
+    static auto* controller = new ConsolidationSettingsController(qApp);
+    return *controller;
+}
+
 }  // namespace
 
 ConsolidationSettingsPage::ConsolidationSettingsPage(QWidget* parent)
-    : SettingsPage(parent), service_(ConsolidationService::shared()), controller_(new ConsolidationSettingsController(this)) {
+    : SettingsPage(parent), service_(ConsolidationService::shared()), controller_(&sharedController()) {
     setObjectName(QStringLiteral("consolidationPage"));
     heading_ = createHeading();
     enabled_ = new QCheckBox(this);
