@@ -27,6 +27,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QUndoStack>
 
 namespace lumenote {
 
@@ -87,6 +88,14 @@ void MainWindow::createActions() {
     quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction_->setMenuRole(QAction::QuitRole);
 
+    QUndoStack* undo = sidebar_->undoStack();
+    undoAction_ = editMenu_->addAction(QString(), undo, &QUndoStack::undo);
+    undoAction_->setShortcut(QKeySequence::Undo);
+    redoAction_ = editMenu_->addAction(QString(), undo, &QUndoStack::redo);
+    redoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    connect(undo, &QUndoStack::indexChanged, this, &MainWindow::updateUndoTexts);
+    connect(undo, &QUndoStack::cleanChanged, this, &MainWindow::updateUndoTexts);
+    editMenu_->addSeparator();
     findAction_ = editMenu_->addAction(QString(), sidebar_, &LibrarySidebar::focusFilter);
     findAction_->setShortcut(QKeySequence::Find);
     editMenu_->addSeparator();
@@ -121,6 +130,30 @@ void MainWindow::retranslate() {
     helpAction_->setText(qtTrId("menu.help.contents"));
     //% "Send &Feedback…"
     feedbackAction_->setText(qtTrId("menu.help.feedback"));
+    updateUndoTexts();
+}
+
+void MainWindow::updateUndoTexts() {
+    const QUndoStack* undo = sidebar_->undoStack();
+    undoAction_->setEnabled(undo->canUndo());
+    redoAction_->setEnabled(undo->canRedo());
+    QString undoText, redoText;
+    if (undo->canUndo()) {
+        //% "&Undo %1"
+        undoText = qtTrId("menu.edit.undo.named").arg(undo->undoText());
+    } else {
+        //% "&Undo"
+        undoText = qtTrId("menu.edit.undo");
+    }
+    if (undo->canRedo()) {
+        //% "&Redo %1"
+        redoText = qtTrId("menu.edit.redo.named").arg(undo->redoText());
+    } else {
+        //% "&Redo"
+        redoText = qtTrId("menu.edit.redo");
+    }
+    undoAction_->setText(undoText);
+    redoAction_->setText(redoText);
 }
 
 void MainWindow::changeEvent(QEvent* event) {

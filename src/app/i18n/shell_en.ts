@@ -139,6 +139,18 @@ The file has not been changed. Move it aside or restore a backup, then start Lum
             <source>Not exported yet. The study page will be written to %1.</source>
             <translation>Not exported yet. The study page will be written to %1.</translation>
         </message>
+        <message id="sidebar.undo.rename.folder">
+            <source>Rename Folder</source>
+            <translation>Rename Folder</translation>
+        </message>
+        <message id="sidebar.undo.move.to.folder">
+            <source>Move to Folder</source>
+            <translation>Move to Folder</translation>
+        </message>
+        <message id="sidebar.lecture.remove.from.folder">
+            <source>Remove from Folder</source>
+            <translation>Remove from Folder</translation>
+        </message>
         <message id="sidebar.status.pending">
             <source>Pending</source>
             <translation>Pending</translation>
@@ -212,10 +224,6 @@ Words: %3 · Screenshots: %4</translation>
         <message id="sidebar.lecture.move.no.folders">
             <source>No folders yet</source>
             <translation>No folders yet</translation>
-        </message>
-        <message id="sidebar.lecture.remove.from.folder">
-            <source>Remove from Folder</source>
-            <translation>Remove from Folder</translation>
         </message>
         <message id="sidebar.lecture.delete">
             <source>Delete Lecture…</source>
@@ -336,6 +344,22 @@ Words: %3 · Screenshots: %4</translation>
         <message id="menu.help.feedback">
             <source>Send &amp;Feedback…</source>
             <translation>Send &amp;Feedback…</translation>
+        </message>
+        <message id="menu.edit.undo.named">
+            <source>&amp;Undo %1</source>
+            <translation>&amp;Undo %1</translation>
+        </message>
+        <message id="menu.edit.undo">
+            <source>&amp;Undo</source>
+            <translation>&amp;Undo</translation>
+        </message>
+        <message id="menu.edit.redo.named">
+            <source>&amp;Redo %1</source>
+            <translation>&amp;Redo %1</translation>
+        </message>
+        <message id="menu.edit.redo">
+            <source>&amp;Redo</source>
+            <translation>&amp;Redo</translation>
         </message>
         <message id="main.processing.busy">
             <source>“%1” is still being processed; try again when it has finished.</source>
