@@ -2,6 +2,7 @@
 // selection, the remembered layout, the shortcuts, and dropped files on the
 // welcome screen.
 
+#include "app/AppLauncher.h"
 #include "app/DesktopSession.h"
 #include "app/ImportDialog.h"
 #include "app/LectureDetailPane.h"
@@ -13,6 +14,9 @@
 #include "QtTestHelpers.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -95,6 +99,36 @@ TEST_F(MainWindowTest, OnlyVideoFilesDroppedOnTheWelcomeScreenAreImported) {
     ASSERT_TRUE(spinUntil([&] { return session->library().selectedLecture() != nullptr; }));
     EXPECT_EQ(session->library().selectedLecture()->title(), "Dropped Lecture");
     EXPECT_EQ(session->library().selectedLecture()->localFilePath(), video);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AppLauncherTest, ALibraryThatCannotBeOpenedIsReportedAndLeftAsItIs) {
+    QTemporaryDir tmp;
+    const QString path = tmp.path() + "/library.sqlite";
+    const QByteArray garbage = QByteArray("this is not a database, but someone's only copy of it\n").repeated(200);
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(garbage);
+    }
+    QString shown;
+    QTimer::singleShot(100, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text() + "\n" + box->informativeText();
+            box->close();
+        }
+    });
+    AppLauncher launcher;
+    EXPECT_FALSE(launcher.start(path));
+    EXPECT_EQ(launcher.window(), nullptr);
+    EXPECT_TRUE(shown.contains(path)) << shown.toStdString();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), garbage);
+    EXPECT_FALSE(QFileInfo::exists(path + "-wal"));
 }
 
 }  // namespace
