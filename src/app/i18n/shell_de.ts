@@ -103,6 +103,14 @@ Die Datei wurde nicht verändert. Verschieben Sie sie oder stellen Sie eine Sich
             <source>Preparing the download…</source>
             <translation>Download wird vorbereitet…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>Der Download wurde abgebrochen.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>Der Download ist fehlgeschlagen.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Vorlesungsvideo auswählen</translation>

@@ -103,6 +103,14 @@ The file has not been changed. Move it aside or restore a backup, then start Lum
             <source>Preparing the download…</source>
             <translation>Preparing the download…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>The download was stopped.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>The download failed.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Choose a Lecture Video</translation>

@@ -103,6 +103,14 @@ El archivo no se ha modificado. Muévalo a otro lugar o restaure una copia de se
             <source>Preparing the download…</source>
             <translation>Preparando la descarga…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>Se detuvo la descarga.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>La descarga ha fallado.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Elegir un vídeo de clase</translation>

@@ -103,6 +103,14 @@ Le fichier n’a pas été modifié. Déplacez-le ou restaurez une sauvegarde, p
             <source>Preparing the download…</source>
             <translation>Préparation du téléchargement…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>Le téléchargement a été interrompu.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>Le téléchargement a échoué.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Choisir une vidéo de cours</translation>

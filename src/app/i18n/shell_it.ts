@@ -103,6 +103,14 @@ Il file non è stato modificato. Spostalo altrove o ripristina un backup, poi av
             <source>Preparing the download…</source>
             <translation>Preparazione del download…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>Il download è stato interrotto.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>Il download non è riuscito.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Scegli il video di una lezione</translation>
