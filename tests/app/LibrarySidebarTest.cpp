@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeView>
 #include <QUndoStack>
 
@@ -287,7 +288,7 @@ TEST_F(SidebarTest, DestructiveOperationsAskFirstAndDeclinedOnesChangeNothing) {
 TEST_F(SidebarTest, DeleteKeyOnAFolderKeepsItsLecturesAndTheFilterMatchesTitles) {
     const QModelIndex folderRow = sidebar->view()->model()->index(0, 0);
     sidebar->view()->setCurrentIndex(folderRow);
-    sidebar->deleteSelection();
+    QTest::keyClick(sidebar->view(), Qt::Key_Delete);
     EXPECT_TRUE(folders().isEmpty());
     EXPECT_EQ(titles().size(), 4);
     EXPECT_FALSE(inFolder->folderID());
