@@ -4,6 +4,7 @@
 
 #include "app/AppLauncher.h"
 #include "app/DesktopSession.h"
+#include "app/FeedbackMail.h"
 #include "app/ImportDialog.h"
 #include "app/LectureDetailPane.h"
 #include "app/LibrarySidebar.h"
@@ -23,6 +24,7 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -129,6 +131,29 @@ TEST(AppLauncherTest, ALibraryThatCannotBeOpenedIsReportedAndLeftAsItIs) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), garbage);
     EXPECT_FALSE(QFileInfo::exists(path + "-wal"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FeedbackMailTest, SubjectAndBodySurviveTheMailtoAddressWhateverTheSystemSays) {
+    const SystemSummary system{"Lumenote 1.2.3 (x86_64-little_endian-lp64)", "Debian GNU/Linux 12 (bookworm)", "Tuxedo & Sons Model+7 (x86_64)",
+                               "Intel(R) Xeon(R) Processor @ 2.1GHz; 100% sure?", "24 GB"};
+    const QUrl url = feedbackMailUrl("1.2.3", system);
+    ASSERT_TRUE(url.isValid()) << url.errorString().toStdString();
+    EXPECT_EQ(url.scheme(), "mailto");
+    const QUrlQuery query(url);
+    EXPECT_EQ(query.queryItemValue("subject", QUrl::FullyDecoded), QString("Feedback — Lumenote 1.2.3"));
+    const QStringList lines = query.queryItemValue("body", QUrl::FullyDecoded).split('\n');
+    ASSERT_GE(lines.size(), 10);
+    EXPECT_EQ(lines.mid(0, 3), QStringList({"", "", ""}));
+    const QString rule(40, QChar(0x2500));
+    EXPECT_EQ(lines[3], rule);
+    EXPECT_EQ(lines.back(), rule);
+    for (const QString& expected : {"App: " + system.app, "OS: " + system.os, "Machine: " + system.machine, "CPU: " + system.cpu, QString("RAM: 24 GB")})
+        EXPECT_TRUE(lines.contains(expected)) << expected.toStdString();
+    EXPECT_EQ(query.queryItems().size(), 2) << "a value must not split the query";
 }
 
 }  // namespace
