@@ -103,7 +103,10 @@ ImportDialog::ImportDialog(LibraryStore& store, URLDownloadService& downloader, 
     statusLabel_->setObjectName(QStringLiteral("downloadStatus"));
     stopButton_ = new QPushButton(form);
     stopButton_->setObjectName(QStringLiteral("stopButton"));
-    connect(stopButton_, &QPushButton::clicked, controller_, &ImportController::cancelDownload);
+    connect(stopButton_, &QPushButton::clicked, this, [this] {
+        stopRequested_ = true;
+        controller_->cancelDownload();
+    });
     errorLabel_ = errorLabel(form);
     errorLabel_->setObjectName(QStringLiteral("downloadError"));
     auto* progressRow = new QHBoxLayout;
@@ -248,7 +251,14 @@ void ImportDialog::updateAddressState() {
         }
         statusLabel_->setText(status);
     }
-    const QString error = controller_->errorMessage();
+    QString error = controller_->errorMessage();
+    if (!error.isEmpty() && stopRequested_) {
+        //% "The download was stopped."
+        error = qtTrId("import.url.stopped");
+    } else if (error == QLatin1String("Download failed.")) {
+        //% "The download failed."
+        error = qtTrId("import.url.failed");
+    }
     errorLabel_->setText(error);
     errorLabel_->setVisible(!error.isEmpty() && !busy);
 }
@@ -274,6 +284,7 @@ QCoro::Task<> ImportDialog::runFileImport(QString path) {
 
 QCoro::Task<> ImportDialog::runAddressImport() {
     QPointer<ImportDialog> self(this);
+    stopRequested_ = false;
     const ImportOutcome outcome = co_await controller_->importURL();
     if (self) finish(outcome);
 }

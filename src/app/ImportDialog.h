@@ -69,6 +69,8 @@ private:
     ImportController* controller_;
     ImportOutcome lastOutcome_;
     QMessageBox* prompt_ = nullptr;
+    // The user pressed Stop during the current download.
+    bool stopRequested_ = false;
 
     QTabWidget* tabs_;
     QLabel* fileMessage_;

@@ -1,5 +1,6 @@
 #include "app/LibrarySidebar.h"
 
+#include "app/LibraryCommands.h"
 #include "app/LibraryItemDelegate.h"
 #include "app/LibraryTreeModel.h"
 #include "app/ThumbnailLoader.h"
@@ -19,6 +20,7 @@
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 namespace lumenote {
@@ -55,6 +57,17 @@ LibrarySidebar::LibrarySidebar(LibraryModel& library, LibraryStore& store, QWidg
     const qreal dpr = devicePixelRatioF();
     thumbnails_->setThumbnailSize(QSize(int(64 * dpr * 1.5), int(36 * dpr * 1.5)));
     tree_ = new LibraryTreeModel(library, store, thumbnails_, this);
+    undo_ = new QUndoStack(this);
+    tree_->setMoveHandler([this](const QList<LecturePtr>& lectures, const LectureFolderPtr& folder) { moveLectures(lectures, folder); });
+    tree_->setRenameHandler([this](const LectureFolderPtr& folder, const QString& name) {
+        auto* command = new RenameFolderCommand(library_, store_, folder, name);
+        if (command->isObsolete())
+            delete command;
+        else
+            undo_->push(command);
+    });
+    // Undo and Redo change records; the rows follow at once.
+    connect(undo_, &QUndoStack::indexChanged, tree_, &LibraryTreeModel::sync);
     proxy_ = new TitleFilter(this);
     proxy_->setRecursiveFilteringEnabled(true);
     proxy_->setSourceModel(tree_);
@@ -182,6 +195,8 @@ void LibrarySidebar::retranslate() {
     //% "No lecture title matches your search."
     noMatches_->setText(qtTrId("sidebar.filter.no.matches"));
     updateStats();
+    // Status badges and dates are painted in the new language.
+    view_->viewport()->update();
 }
 
 void LibrarySidebar::changeEvent(QEvent* event) {
@@ -361,7 +376,12 @@ void LibrarySidebar::newFolder() {
 }
 
 void LibrarySidebar::moveLectures(const QList<LecturePtr>& lectures, const LectureFolderPtr& folder) {
-    for (const LecturePtr& l : lectures) library_.moveLecture(l, folder);
+    auto* command = new MoveLecturesCommand(library_, store_, lectures, folder);
+    if (!command->changesAnything()) {
+        delete command;
+        return;
+    }
+    undo_->push(command);
     tree_->sync();
     if (folder) {
         library_.expandedFolderIDs().insert(folder->id());

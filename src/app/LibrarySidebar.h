@@ -18,6 +18,7 @@ class QSortFilterProxyModel;
 class QStackedWidget;
 class QToolButton;
 class QTreeView;
+class QUndoStack;
 
 namespace lumenote {
 
@@ -41,6 +42,8 @@ public:
     QTreeView* view() const { return view_; }
     QLineEdit* filterField() const { return filter_; }
     ThumbnailLoader& thumbnails() { return *thumbnails_; }
+    // Folder renames and lecture moves, for Undo and Redo.
+    QUndoStack* undoStack() const { return undo_; }
 
     // Shows and selects the lecture (opening its folder).
     void selectLecture(const LecturePtr& lecture);
@@ -89,6 +92,7 @@ private:
     QLabel* noMatches_;
     QLabel* stats_;
     Confirmation confirm_;
+    QUndoStack* undo_;
     bool updatingSelection_ = false;
 };
 

@@ -100,7 +100,10 @@ bool LibraryTreeModel::setData(const QModelIndex& index, const QVariant& value, 
     Node* n = nodeAt(index);
     if (n->kind != Kind::Folder) return false;
     const QString before = n->folder->name();
-    library_.renameFolder(n->folder, value.toString());
+    if (renameHandler_)
+        renameHandler_(n->folder, value.toString());
+    else
+        library_.renameFolder(n->folder, value.toString());
     if (n->folder->name() == before) return false;
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole, Qt::ToolTipRole});
     return true;
@@ -134,17 +137,20 @@ bool LibraryTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action
     const Node* target = nodeAt(parent);
     if (target->kind == Kind::Lecture) target = target->parent;
     const LectureFolderPtr folder = target && target != root_.get() ? target->folder : nullptr;
-    bool moved = false;
+    QList<LecturePtr> moving;
     const QStringList ids = QString::fromUtf8(data->data(QString::fromLatin1(kLectureIdsMimeType))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& id : ids) {
         const LecturePtr lecture = store_.lecture(QUuid(id));
-        if (!lecture || lecture->isDeleted()) continue;
-        if (library_.folderOf(*lecture) == folder) continue;
-        library_.moveLecture(lecture, folder);
-        moved = true;
+        if (lecture && !lecture->isDeleted() && library_.folderOf(*lecture) != folder) moving << lecture;
     }
-    if (moved) sync();
-    return moved;
+    if (moving.isEmpty()) return false;
+    if (moveHandler_) {
+        moveHandler_(moving, folder);
+    } else {
+        for (const LecturePtr& l : moving) library_.moveLecture(l, folder);
+    }
+    sync();
+    return true;
 }
 
 LecturePtr LibraryTreeModel::lectureAt(const QModelIndex& index) const {

@@ -12,6 +12,7 @@
 #include <QAbstractItemModel>
 #include <QHash>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -58,6 +59,13 @@ public:
     QModelIndex indexOfLecture(const QUuid& id) const;
     QModelIndex indexOfFolder(const QUuid& id) const;
 
+    // Where drops and in-place renames go (the sidebar makes them undoable);
+    // without handlers the library is changed directly.
+    using MoveHandler = std::function<void(const QList<LecturePtr>& lectures, const LectureFolderPtr& target)>;
+    using RenameHandler = std::function<void(const LectureFolderPtr& folder, const QString& name)>;
+    void setMoveHandler(MoveHandler handler) { moveHandler_ = std::move(handler); }
+    void setRenameHandler(RenameHandler handler) { renameHandler_ = std::move(handler); }
+
     // Brings the rows in line with the library's lists and folder membership
     // (called on every library and store change; callers after an operation
     // may call it at once).
@@ -80,6 +88,8 @@ private:
     std::unique_ptr<Node> root_;
     QHash<QUuid, Node*> folderNodes_;
     QHash<QUuid, Node*> lectureNodes_;
+    MoveHandler moveHandler_;
+    RenameHandler renameHandler_;
 };
 
 }  // namespace lumenote

@@ -5,6 +5,7 @@
 #include "app/ImportDialog.h"
 #include "app/LectureDetailPane.h"
 #include "app/LibrarySidebar.h"
+#include "app/LocalizationManager.h"
 #include "app/SettingsWindow.h"
 #include "app/WelcomeView.h"
 #include "core/LibraryModel.h"
@@ -20,11 +21,13 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMenuBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QUndoStack>
 
 namespace lumenote {
 
@@ -56,6 +59,11 @@ MainWindow::MainWindow(DesktopSession& session, QWidget* parent)
     connect(&session.store(), &LibraryStore::changedInThisProcess, this, refreshDetail);
     connect(&session.store(), &LibraryStore::changedRemotely, this, refreshDetail);
 
+    // Dates and numbers follow the interface language.
+    auto applyLocale = [] { QLocale::setDefault(QLocale(LocalizationManager::code(LocalizationManager::shared().currentLanguage()))); };
+    applyLocale();
+    connect(&LocalizationManager::shared(), &LocalizationManager::currentLanguageChanged, this, applyLocale);
+
     createActions();
     retranslate();
     restoreWindowState();
@@ -76,9 +84,18 @@ void MainWindow::createActions() {
     newFolderAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     fileMenu_->addSeparator();
     quitAction_ = fileMenu_->addAction(QString(), this, &QWidget::close);
-    quitAction_->setShortcut(QKeySequence::Quit);
+    // The platform theme may leave Quit without a key; Ctrl+Q is the Linux convention.
+    quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction_->setMenuRole(QAction::QuitRole);
 
+    QUndoStack* undo = sidebar_->undoStack();
+    undoAction_ = editMenu_->addAction(QString(), undo, &QUndoStack::undo);
+    undoAction_->setShortcut(QKeySequence::Undo);
+    redoAction_ = editMenu_->addAction(QString(), undo, &QUndoStack::redo);
+    redoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    connect(undo, &QUndoStack::indexChanged, this, &MainWindow::updateUndoTexts);
+    connect(undo, &QUndoStack::cleanChanged, this, &MainWindow::updateUndoTexts);
+    editMenu_->addSeparator();
     findAction_ = editMenu_->addAction(QString(), sidebar_, &LibrarySidebar::focusFilter);
     findAction_->setShortcut(QKeySequence::Find);
     editMenu_->addSeparator();
@@ -113,6 +130,30 @@ void MainWindow::retranslate() {
     helpAction_->setText(qtTrId("menu.help.contents"));
     //% "Send &Feedback…"
     feedbackAction_->setText(qtTrId("menu.help.feedback"));
+    updateUndoTexts();
+}
+
+void MainWindow::updateUndoTexts() {
+    const QUndoStack* undo = sidebar_->undoStack();
+    undoAction_->setEnabled(undo->canUndo());
+    redoAction_->setEnabled(undo->canRedo());
+    QString undoText, redoText;
+    if (undo->canUndo()) {
+        //% "&Undo %1"
+        undoText = qtTrId("menu.edit.undo.named").arg(undo->undoText());
+    } else {
+        //% "&Undo"
+        undoText = qtTrId("menu.edit.undo");
+    }
+    if (undo->canRedo()) {
+        //% "&Redo %1"
+        redoText = qtTrId("menu.edit.redo.named").arg(undo->redoText());
+    } else {
+        //% "&Redo"
+        redoText = qtTrId("menu.edit.redo");
+    }
+    undoAction_->setText(undoText);
+    redoAction_->setText(redoText);
 }
 
 void MainWindow::changeEvent(QEvent* event) {

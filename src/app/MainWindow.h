@@ -57,6 +57,7 @@ protected:
 private:
     void createActions();
     void retranslate();
+    void updateUndoTexts();
     void showSelection();
     void restoreWindowState();
     void saveWindowState() const;
@@ -84,6 +85,8 @@ private:
     QAction* newFolderAction_ = nullptr;
     QAction* settingsAction_ = nullptr;
     QAction* quitAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
     QAction* findAction_ = nullptr;
     QAction* helpAction_ = nullptr;
     QAction* feedbackAction_ = nullptr;

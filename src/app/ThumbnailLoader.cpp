@@ -5,7 +5,6 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QPointer>
 
 #include <memory>
 
@@ -51,18 +50,32 @@ std::optional<QImage> ThumbnailLoader::thumbnail(const Lecture& lecture) {
     if (const Entry* e = cache_.object(lecture.id()); e && e->task == task) return e->image;
     if (auto p = pending_.constFind(lecture.id()); p != pending_.constEnd() && *p == task) return std::nullopt;
     pending_.insert(lecture.id(), task);
-    QPointer<ThumbnailLoader> self(this);
+    queue_.append(task);
+    // Rows scrolled past long ago are forgotten; they ask again when shown.
+    while (queue_.size() > kMaxQueued) pending_.remove(queue_.takeFirst().lectureID);
+    if (!loading_) startNext();
+    return std::nullopt;
+}
+
+void ThumbnailLoader::startNext() {
+    if (queue_.isEmpty()) {
+        loading_ = false;
+        return;
+    }
+    loading_ = true;
+    const KeyframeTaskID task = queue_.takeLast();
     const QString path = storePath_;
     const QSize size = size_;
-    pool_.start([self, path, size, task] {
+    pool_.start([this, path, size, task] {
         QImage image = loadThumbnail(path, task.lectureID, size);
+        // Posted to this object: dropped with it when it is gone first.
         QMetaObject::invokeMethod(
-            self, [self, task, image = std::move(image)] {
-                if (self) self->deliver(task, image);
+            this, [this, task, image = std::move(image)] {
+                deliver(task, image);
+                startNext();
             },
             Qt::QueuedConnection);
     });
-    return std::nullopt;
 }
 
 void ThumbnailLoader::deliver(const KeyframeTaskID& task, const QImage& image) {

@@ -3,12 +3,15 @@
 // Keyframe thumbnails for the library rows, read and scaled on a worker thread
 // when a row first asks for one and read again when the lecture's keyframe
 // changes. Kept in a bounded cache; the main thread only looks up and stores.
+// The newest requests go first and only the last few are kept, so a fast
+// scroll loads what is on screen rather than every row it passed.
 
 #include "core/Lecture.h"
 
 #include <QCache>
 #include <QHash>
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QSize>
 #include <QThreadPool>
@@ -33,7 +36,9 @@ public:
     // gives a null image once looked up.
     std::optional<QImage> thumbnail(const Lecture& lecture);
 
-    // Waits for queued loads (tests and the benchmark).
+    static constexpr int kMaxQueued = 48;
+
+    // Waits for the load in progress (tests and the benchmark).
     void waitForDone() { pool_.waitForDone(); }
     int pendingCount() const { return int(pending_.size()); }
 
@@ -42,6 +47,7 @@ signals:
 
 private:
     void deliver(const KeyframeTaskID& task, const QImage& image);
+    void startNext();
 
     QString storePath_;
     QSize size_{96, 54};
@@ -51,6 +57,8 @@ private:
     };
     QCache<QUuid, Entry> cache_;
     QHash<QUuid, KeyframeTaskID> pending_;
+    QList<KeyframeTaskID> queue_;
+    bool loading_ = false;
     QThreadPool pool_;
 };
 

@@ -15,7 +15,9 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeView>
+#include <QUndoStack>
 
 #include <gtest/gtest.h>
 
@@ -286,7 +288,7 @@ TEST_F(SidebarTest, DestructiveOperationsAskFirstAndDeclinedOnesChangeNothing) {
 TEST_F(SidebarTest, DeleteKeyOnAFolderKeepsItsLecturesAndTheFilterMatchesTitles) {
     const QModelIndex folderRow = sidebar->view()->model()->index(0, 0);
     sidebar->view()->setCurrentIndex(folderRow);
-    sidebar->deleteSelection();
+    QTest::keyClick(sidebar->view(), Qt::Key_Delete);
     EXPECT_TRUE(folders().isEmpty());
     EXPECT_EQ(titles().size(), 4);
     EXPECT_FALSE(inFolder->folderID());
@@ -305,6 +307,38 @@ TEST_F(SidebarTest, SelectingARowSelectsTheLectureAndDeletionClearsIt) {
     sidebar->deleteSelection();
     EXPECT_EQ(library->selectedLecture(), nullptr);
     EXPECT_TRUE(sidebar->view()->selectionModel()->selectedRows().isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SidebarTest, RenamesAndMovesUndoToTheStartAndRedoToTheEnd) {
+    const auto later = library->createFolder("Later");
+    sidebar->treeModel().sync();
+    QUndoStack* undo = sidebar->undoStack();
+    LibraryTreeModel& model = sidebar->treeModel();
+    const QStringList start = shape(model);
+
+    // Rename in place, drag two lectures into a folder, take one out by menu path.
+    ASSERT_TRUE(model.setData(model.indexOfFolder(week->id()), "Week One"));
+    std::unique_ptr<QMimeData> data(model.mimeData({model.indexOfLecture(done->id()), model.indexOfLecture(pending->id())}));
+    ASSERT_TRUE(model.dropMimeData(data.get(), Qt::MoveAction, -1, 0, model.indexOfFolder(later->id())));
+    data.reset(model.mimeData({model.indexOfLecture(inFolder->id())}));
+    ASSERT_TRUE(model.dropMimeData(data.get(), Qt::MoveAction, -1, 0, QModelIndex()));
+    // Blank names and drops that change nothing add no step.
+    EXPECT_FALSE(model.setData(model.indexOfFolder(week->id()), "  "));
+    data.reset(model.mimeData({model.indexOfLecture(done->id())}));
+    EXPECT_FALSE(model.dropMimeData(data.get(), Qt::MoveAction, -1, 0, model.indexOfFolder(later->id())));
+    const QStringList end = shape(model);
+    EXPECT_EQ(end, QStringList({"Later[Done,Pending]", "Week One[]", "In folder", "Failed"}));
+    ASSERT_EQ(undo->count(), 3);
+
+    while (undo->canUndo()) undo->undo();
+    EXPECT_EQ(shape(model), start);
+    EXPECT_EQ(week->name(), "Week 1");
+    while (undo->canRedo()) undo->redo();
+    EXPECT_EQ(shape(model), end);
 }
 
 }  // namespace

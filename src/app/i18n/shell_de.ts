@@ -103,6 +103,14 @@ Die Datei wurde nicht verändert. Verschieben Sie sie oder stellen Sie eine Sich
             <source>Preparing the download…</source>
             <translation>Download wird vorbereitet…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>Der Download wurde abgebrochen.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>Der Download ist fehlgeschlagen.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Vorlesungsvideo auswählen</translation>
@@ -138,6 +146,18 @@ Die Datei wurde nicht verändert. Verschieben Sie sie oder stellen Sie eine Sich
         <message id="detail.export.none">
             <source>Not exported yet. The study page will be written to %1.</source>
             <translation>Noch nicht exportiert. Die Lernseite wird unter %1 gespeichert.</translation>
+        </message>
+        <message id="sidebar.undo.rename.folder">
+            <source>Rename Folder</source>
+            <translation>Ordner umbenennen</translation>
+        </message>
+        <message id="sidebar.undo.move.to.folder">
+            <source>Move to Folder</source>
+            <translation>In Ordner verschieben</translation>
+        </message>
+        <message id="sidebar.lecture.remove.from.folder">
+            <source>Remove from Folder</source>
+            <translation>Aus Ordner entfernen</translation>
         </message>
         <message id="sidebar.status.pending">
             <source>Pending</source>
@@ -212,10 +232,6 @@ Wörter: %3 · Bildschirmfotos: %4</translation>
         <message id="sidebar.lecture.move.no.folders">
             <source>No folders yet</source>
             <translation>Noch keine Ordner</translation>
-        </message>
-        <message id="sidebar.lecture.remove.from.folder">
-            <source>Remove from Folder</source>
-            <translation>Aus Ordner entfernen</translation>
         </message>
         <message id="sidebar.lecture.delete">
             <source>Delete Lecture…</source>
@@ -336,6 +352,22 @@ Wörter: %3 · Bildschirmfotos: %4</translation>
         <message id="menu.help.feedback">
             <source>Send &amp;Feedback…</source>
             <translation>&amp;Feedback senden…</translation>
+        </message>
+        <message id="menu.edit.undo.named">
+            <source>&amp;Undo %1</source>
+            <translation>&amp;Rückgängig: %1</translation>
+        </message>
+        <message id="menu.edit.undo">
+            <source>&amp;Undo</source>
+            <translation>&amp;Rückgängig</translation>
+        </message>
+        <message id="menu.edit.redo.named">
+            <source>&amp;Redo %1</source>
+            <translation>&amp;Wiederholen: %1</translation>
+        </message>
+        <message id="menu.edit.redo">
+            <source>&amp;Redo</source>
+            <translation>&amp;Wiederholen</translation>
         </message>
         <message id="main.processing.busy">
             <source>“%1” is still being processed; try again when it has finished.</source>

@@ -103,6 +103,14 @@ The file has not been changed. Move it aside or restore a backup, then start Lum
             <source>Preparing the download…</source>
             <translation>Preparing the download…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>The download was stopped.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>The download failed.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Choose a Lecture Video</translation>
@@ -138,6 +146,18 @@ The file has not been changed. Move it aside or restore a backup, then start Lum
         <message id="detail.export.none">
             <source>Not exported yet. The study page will be written to %1.</source>
             <translation>Not exported yet. The study page will be written to %1.</translation>
+        </message>
+        <message id="sidebar.undo.rename.folder">
+            <source>Rename Folder</source>
+            <translation>Rename Folder</translation>
+        </message>
+        <message id="sidebar.undo.move.to.folder">
+            <source>Move to Folder</source>
+            <translation>Move to Folder</translation>
+        </message>
+        <message id="sidebar.lecture.remove.from.folder">
+            <source>Remove from Folder</source>
+            <translation>Remove from Folder</translation>
         </message>
         <message id="sidebar.status.pending">
             <source>Pending</source>
@@ -212,10 +232,6 @@ Words: %3 · Screenshots: %4</translation>
         <message id="sidebar.lecture.move.no.folders">
             <source>No folders yet</source>
             <translation>No folders yet</translation>
-        </message>
-        <message id="sidebar.lecture.remove.from.folder">
-            <source>Remove from Folder</source>
-            <translation>Remove from Folder</translation>
         </message>
         <message id="sidebar.lecture.delete">
             <source>Delete Lecture…</source>
@@ -336,6 +352,22 @@ Words: %3 · Screenshots: %4</translation>
         <message id="menu.help.feedback">
             <source>Send &amp;Feedback…</source>
             <translation>Send &amp;Feedback…</translation>
+        </message>
+        <message id="menu.edit.undo.named">
+            <source>&amp;Undo %1</source>
+            <translation>&amp;Undo %1</translation>
+        </message>
+        <message id="menu.edit.undo">
+            <source>&amp;Undo</source>
+            <translation>&amp;Undo</translation>
+        </message>
+        <message id="menu.edit.redo.named">
+            <source>&amp;Redo %1</source>
+            <translation>&amp;Redo %1</translation>
+        </message>
+        <message id="menu.edit.redo">
+            <source>&amp;Redo</source>
+            <translation>&amp;Redo</translation>
         </message>
         <message id="main.processing.busy">
             <source>“%1” is still being processed; try again when it has finished.</source>

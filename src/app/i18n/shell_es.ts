@@ -103,6 +103,14 @@ El archivo no se ha modificado. Muévalo a otro lugar o restaure una copia de se
             <source>Preparing the download…</source>
             <translation>Preparando la descarga…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>Se detuvo la descarga.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>La descarga ha fallado.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Elegir un vídeo de clase</translation>
@@ -138,6 +146,18 @@ El archivo no se ha modificado. Muévalo a otro lugar o restaure una copia de se
         <message id="detail.export.none">
             <source>Not exported yet. The study page will be written to %1.</source>
             <translation>Aún no se ha exportado. La página de estudio se guardará en %1.</translation>
+        </message>
+        <message id="sidebar.undo.rename.folder">
+            <source>Rename Folder</source>
+            <translation>Cambiar nombre de la carpeta</translation>
+        </message>
+        <message id="sidebar.undo.move.to.folder">
+            <source>Move to Folder</source>
+            <translation>Mover a carpeta</translation>
+        </message>
+        <message id="sidebar.lecture.remove.from.folder">
+            <source>Remove from Folder</source>
+            <translation>Quitar de la carpeta</translation>
         </message>
         <message id="sidebar.status.pending">
             <source>Pending</source>
@@ -212,10 +232,6 @@ Palabras: %3 · Capturas: %4</translation>
         <message id="sidebar.lecture.move.no.folders">
             <source>No folders yet</source>
             <translation>Aún no hay carpetas</translation>
-        </message>
-        <message id="sidebar.lecture.remove.from.folder">
-            <source>Remove from Folder</source>
-            <translation>Quitar de la carpeta</translation>
         </message>
         <message id="sidebar.lecture.delete">
             <source>Delete Lecture…</source>
@@ -336,6 +352,22 @@ Palabras: %3 · Capturas: %4</translation>
         <message id="menu.help.feedback">
             <source>Send &amp;Feedback…</source>
             <translation>Enviar &amp;comentarios…</translation>
+        </message>
+        <message id="menu.edit.undo.named">
+            <source>&amp;Undo %1</source>
+            <translation>&amp;Deshacer: %1</translation>
+        </message>
+        <message id="menu.edit.undo">
+            <source>&amp;Undo</source>
+            <translation>&amp;Deshacer</translation>
+        </message>
+        <message id="menu.edit.redo.named">
+            <source>&amp;Redo %1</source>
+            <translation>&amp;Rehacer: %1</translation>
+        </message>
+        <message id="menu.edit.redo">
+            <source>&amp;Redo</source>
+            <translation>&amp;Rehacer</translation>
         </message>
         <message id="main.processing.busy">
             <source>“%1” is still being processed; try again when it has finished.</source>

@@ -103,6 +103,14 @@ Le fichier n’a pas été modifié. Déplacez-le ou restaurez une sauvegarde, p
             <source>Preparing the download…</source>
             <translation>Préparation du téléchargement…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>Le téléchargement a été interrompu.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>Le téléchargement a échoué.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Choisir une vidéo de cours</translation>
@@ -138,6 +146,18 @@ Le fichier n’a pas été modifié. Déplacez-le ou restaurez une sauvegarde, p
         <message id="detail.export.none">
             <source>Not exported yet. The study page will be written to %1.</source>
             <translation>Pas encore exporté. La page d’étude sera enregistrée dans %1.</translation>
+        </message>
+        <message id="sidebar.undo.rename.folder">
+            <source>Rename Folder</source>
+            <translation>Renommer le dossier</translation>
+        </message>
+        <message id="sidebar.undo.move.to.folder">
+            <source>Move to Folder</source>
+            <translation>Déplacer vers un dossier</translation>
+        </message>
+        <message id="sidebar.lecture.remove.from.folder">
+            <source>Remove from Folder</source>
+            <translation>Retirer du dossier</translation>
         </message>
         <message id="sidebar.status.pending">
             <source>Pending</source>
@@ -212,10 +232,6 @@ Mots : %3 · Captures : %4</translation>
         <message id="sidebar.lecture.move.no.folders">
             <source>No folders yet</source>
             <translation>Aucun dossier pour l’instant</translation>
-        </message>
-        <message id="sidebar.lecture.remove.from.folder">
-            <source>Remove from Folder</source>
-            <translation>Retirer du dossier</translation>
         </message>
         <message id="sidebar.lecture.delete">
             <source>Delete Lecture…</source>
@@ -336,6 +352,22 @@ Mots : %3 · Captures : %4</translation>
         <message id="menu.help.feedback">
             <source>Send &amp;Feedback…</source>
             <translation>Envoyer un &amp;avis…</translation>
+        </message>
+        <message id="menu.edit.undo.named">
+            <source>&amp;Undo %1</source>
+            <translation>&amp;Annuler : %1</translation>
+        </message>
+        <message id="menu.edit.undo">
+            <source>&amp;Undo</source>
+            <translation>&amp;Annuler</translation>
+        </message>
+        <message id="menu.edit.redo.named">
+            <source>&amp;Redo %1</source>
+            <translation>&amp;Rétablir : %1</translation>
+        </message>
+        <message id="menu.edit.redo">
+            <source>&amp;Redo</source>
+            <translation>&amp;Rétablir</translation>
         </message>
         <message id="main.processing.busy">
             <source>“%1” is still being processed; try again when it has finished.</source>

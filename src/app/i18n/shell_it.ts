@@ -103,6 +103,14 @@ Il file non è stato modificato. Spostalo altrove o ripristina un backup, poi av
             <source>Preparing the download…</source>
             <translation>Preparazione del download…</translation>
         </message>
+        <message id="import.url.stopped">
+            <source>The download was stopped.</source>
+            <translation>Il download è stato interrotto.</translation>
+        </message>
+        <message id="import.url.failed">
+            <source>The download failed.</source>
+            <translation>Il download non è riuscito.</translation>
+        </message>
         <message id="import.file.chooser.title">
             <source>Choose a Lecture Video</source>
             <translation>Scegli il video di una lezione</translation>
@@ -138,6 +146,18 @@ Il file non è stato modificato. Spostalo altrove o ripristina un backup, poi av
         <message id="detail.export.none">
             <source>Not exported yet. The study page will be written to %1.</source>
             <translation>Non ancora esportata. La pagina di studio verrà salvata in %1.</translation>
+        </message>
+        <message id="sidebar.undo.rename.folder">
+            <source>Rename Folder</source>
+            <translation>Rinomina cartella</translation>
+        </message>
+        <message id="sidebar.undo.move.to.folder">
+            <source>Move to Folder</source>
+            <translation>Sposta nella cartella</translation>
+        </message>
+        <message id="sidebar.lecture.remove.from.folder">
+            <source>Remove from Folder</source>
+            <translation>Togli dalla cartella</translation>
         </message>
         <message id="sidebar.status.pending">
             <source>Pending</source>
@@ -212,10 +232,6 @@ Parole: %3 · Schermate: %4</translation>
         <message id="sidebar.lecture.move.no.folders">
             <source>No folders yet</source>
             <translation>Ancora nessuna cartella</translation>
-        </message>
-        <message id="sidebar.lecture.remove.from.folder">
-            <source>Remove from Folder</source>
-            <translation>Togli dalla cartella</translation>
         </message>
         <message id="sidebar.lecture.delete">
             <source>Delete Lecture…</source>
@@ -336,6 +352,22 @@ Parole: %3 · Schermate: %4</translation>
         <message id="menu.help.feedback">
             <source>Send &amp;Feedback…</source>
             <translation>Invia &amp;feedback…</translation>
+        </message>
+        <message id="menu.edit.undo.named">
+            <source>&amp;Undo %1</source>
+            <translation>&amp;Annulla: %1</translation>
+        </message>
+        <message id="menu.edit.undo">
+            <source>&amp;Undo</source>
+            <translation>&amp;Annulla</translation>
+        </message>
+        <message id="menu.edit.redo.named">
+            <source>&amp;Redo %1</source>
+            <translation>&amp;Ripeti: %1</translation>
+        </message>
+        <message id="menu.edit.redo">
+            <source>&amp;Redo</source>
+            <translation>&amp;Ripeti</translation>
         </message>
         <message id="main.processing.busy">
             <source>“%1” is still being processed; try again when it has finished.</source>
