@@ -99,6 +99,8 @@ private:
     std::vector<float> encoderOut_;
     std::vector<std::byte> crossK_;  // [layer][head][dHead][1500], transposed for scoring
     std::vector<std::byte> crossV_;  // [layer][head][1500][dHead]
+    // An int8 cache holds one scale per frame of each head: [layer][head][1500].
+    std::vector<float> crossKScale_, crossVScale_;
     std::vector<float> selfK_;       // [layer][head][dHead][maxPos]
     std::vector<float> selfV_;       // [layer][head][maxPos][dHead]
     int cacheLength_ = 0;
