@@ -398,6 +398,10 @@ size_t WhisperModel::decoderWeightBytesPerToken() const {
     return bytes;
 }
 
+size_t WhisperModel::crossCacheBytes() const {
+    return crossK_.size() + crossV_.size() + (crossKScale_.size() + crossVScale_.size()) * sizeof(float);
+}
+
 void WhisperModel::computeMel(std::span<const float> samples, float* mel) { features_.compute(samples, mel, &pool_); }
 
 void WhisperModel::encode(const float* mel, float* out) {

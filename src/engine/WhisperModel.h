@@ -58,6 +58,8 @@ public:
     // Bytes of weights read for one decoded token (all decoder matrices and the output
     // embedding; the cross-attention key/value projections run once per window).
     size_t decoderWeightBytesPerToken() const;
+    // Bytes of the cross-attention cache, also read in full for every decoded token.
+    size_t crossCacheBytes() const;
 
     // The pieces, for tests and benchmarks.
     void computeMel(std::span<const float> samples, float* mel);  // [3000][nMels]
