@@ -215,7 +215,10 @@ TEST(MatrixProducts, EveryKernelMatchesPlainSumsWithTheFusedEpilogue) {
 
 TEST(MatrixProducts, FusedAttentionMatchesTheDefinition) {
     ThreadPool pool(2);
-    const int T = 75, heads = 2, dh = 20, d = heads * dh;  // partial query blocks and key panels, odd T
+    // Partial query blocks and key panels, odd T; a head width of 32 takes the AMX tiles where
+    // the processor has them.
+    for (auto [T, heads, dh] : {std::tuple{75, 2, 20}, std::tuple{75, 2, 32}}) {
+    const int d = heads * dh;
     const auto q = randomVector(size_t(T) * d, 21), k = randomVector(size_t(T) * d, 22), v = randomVector(size_t(T) * d, 23);
     std::vector<double> want(size_t(T) * d);
     for (int h = 0; h < heads; ++h) {
@@ -240,7 +243,10 @@ TEST(MatrixProducts, FusedAttentionMatchesTheDefinition) {
     for (auto [precision, tolerance] : {std::pair{gemm::Precision::exact, 1e-5}, std::pair{gemm::Precision::bf16, 4e-3}}) {
         std::vector<float> out(size_t(T) * d);
         gemm::attention(T, d, heads, q.data(), k.data(), v.data(), out.data(), 0.3f, pool, precision);
-        for (size_t i = 0; i < out.size(); ++i) ASSERT_NEAR(out[i], want[i], tolerance) << gemm::precisionName(precision) << " " << i;
+        for (size_t i = 0; i < out.size(); ++i) {
+            ASSERT_NEAR(out[i], want[i], tolerance) << gemm::precisionName(precision) << " head width " << dh << " " << i;
+        }
+    }
     }
 }
 
