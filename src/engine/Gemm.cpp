@@ -434,11 +434,74 @@ void attentionBf16(int T, int d, int heads, const float* q, const float* k, cons
     });
 }
 
+// The same on AMX tiles (head width a multiple of 32): per head, keys and transposed values in
+// the weights' tile layout (keys padded to a multiple of 32 with zeros), then per 16 queries
+// the scores against every key, a softmax along each row, the values.
+void attentionAmx(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
+                  ThreadPool& pool) {
+    const int dh = d / heads;
+    const int Tp = (T + 31) / 32 * 32;
+    const size_t kHead = size_t(Tp) * dh;  // bfloat16 values per head, keys or values
+    thread_local std::vector<uint16_t> packedK, packedV, unused;
+    packedK.resize(kHead * heads);
+    packedV.resize(kHead * heads);
+    uint16_t* pk = packedK.data();
+    uint16_t* pv = packedV.data();
+    pool.run(heads, [&](int h) {
+        std::vector<float> rows(kHead, 0.0f), lo(kHead);
+        for (int t = 0; t < T; ++t) std::memcpy(rows.data() + size_t(t) * dh, k + size_t(t) * d + h * dh, size_t(dh) * 4);
+        std::vector<uint16_t> scratchLo(kHead);
+        amx::packWeights(rows.data(), Tp, dh, pk + h * kHead, scratchLo.data());
+        std::fill(rows.begin(), rows.end(), 0.0f);
+        for (int t = 0; t < T; ++t) {
+            for (int i = 0; i < dh; ++i) rows[size_t(i) * Tp + size_t(t)] = v[size_t(t) * d + size_t(h * dh + i)];
+        }
+        amx::packWeights(rows.data(), dh, Tp, pv + h * kHead, scratchLo.data());
+    });
+    const int blocks = (T + 15) / 16;
+    pool.run(heads * blocks, [&](int item) {
+        const int h = item / blocks, q0 = (item % blocks) * 16;
+        const int nq = std::min(16, T - q0);
+        // Scores [16][Tp], a tile of sums, then in bfloat16: queries, probabilities, unused lows.
+        float* s = scratch(size_t(16) * Tp + 16 * 32 + size_t(8) * dh + size_t(16) * Tp, 1);
+        float* acc = s + size_t(16) * Tp;
+        auto* aq = reinterpret_cast<uint16_t*>(acc + 16 * 32);  // queries, then probabilities
+        uint16_t* ap = aq + size_t(16) * dh;
+        uint16_t* junk = ap + size_t(16) * Tp;
+        std::fill(s, s + size_t(16) * Tp, 0.0f);
+        for (int j = 0; j < nq; ++j) std::memcpy(s + size_t(j) * dh, q + size_t(q0 + j) * d + h * dh, size_t(dh) * 4);
+        amx::splitRows(s, dh, 16, dh, aq, junk);
+        amx::configure();
+        for (int c = 0; c < Tp; c += 32) {
+            amx::kernel16x32(aq, nullptr, dh, 0, dh / 32, pk + h * kHead + size_t(c / 16) * size_t(dh / 32) * 512, nullptr,
+                             acc, true);
+            for (int j = 0; j < 16; ++j) std::memcpy(s + size_t(j) * Tp + c, acc + j * 32, 32 * 4);
+        }
+        for (int j = 0; j < 16; ++j) {
+            float* row = s + size_t(j) * Tp;
+            for (int t = 0; t < T; ++t) row[t] *= scale;
+            kernels::softmax(row, T);
+            std::fill(row + T, row + Tp, 0.0f);
+        }
+        amx::splitRows(s, Tp, 16, Tp, ap, junk);
+        for (int c = 0; c < dh; c += 32) {
+            amx::kernel16x32(ap, nullptr, Tp, 0, Tp / 32, pv + h * kHead + size_t(c / 16) * size_t(Tp / 32) * 512, nullptr,
+                             acc, true);
+            for (int j = 0; j < nq; ++j) std::memcpy(out + size_t(q0 + j) * d + h * dh + c, acc + j * 32, 32 * 4);
+        }
+        amx::release();
+    });
+}
+
 }  // namespace
 
 void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
                ThreadPool& pool, Precision precision) {
     assert(T > 0 && heads > 0 && d % heads == 0);
+    if (precision != Precision::exact && supported(Kernel::amxBf16) && (d / heads) % 32 == 0) {
+        attentionAmx(T, d, heads, q, k, v, out, scale, pool);
+        return;
+    }
     if (precision != Precision::exact && supported(Kernel::bf16)) {
         attentionBf16(T, d, heads, q, k, v, out, scale, pool);
         return;

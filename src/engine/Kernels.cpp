@@ -175,11 +175,15 @@ void convertF16ToF32(const uint16_t* src, float* dst, size_t n) {
 void convertBf16ToF32(const uint16_t* src, float* dst, size_t n) {
     for (size_t i = 0; i < n; ++i) dst[i] = bf16ToFloat(src[i]);
 }
-void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales) {
-    const int blocks = (cols + kI8Block - 1) / kI8Block;
+void multiply(float* y, const float* x, size_t n) {
+    for (size_t i = 0; i < n; ++i) y[i] *= x[i];
+}
+
+void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales, int block) {
+    const int blocks = (cols + block - 1) / block;
     for (int r = 0; r < rows; ++r) {
         for (int b = 0; b < blocks; ++b) {
-            const int c0 = b * kI8Block, c1 = std::min(cols, c0 + kI8Block);
+            const int c0 = b * block, c1 = std::min(cols, c0 + block);
             const float* s = src + size_t(r) * cols;
             float m = 0;
             for (int c = c0; c < c1; ++c) m = std::max(m, std::fabs(s[c]));

@@ -63,6 +63,7 @@ float logSumExp(const float* x, int n);        // log(sum(exp(x))), -inf when ev
 void gelu(float* x, size_t n);                 // x * Phi(x), exact erf form
 void layerNorm(const float* x, const float* gamma, const float* beta, float* y, int n, float eps);
 void add(float* y, const float* x, size_t n);  // y += x
+void multiply(float* y, const float* x, size_t n);  // y *= x, elementwise (not dispatched)
 
 // Storage conversions (round to nearest even). Not dispatched where the scalar code is fast
 // enough; they run once at load time.
@@ -70,9 +71,9 @@ void convertToF16(const float* src, uint16_t* dst, size_t n);
 void convertToBf16(const float* src, uint16_t* dst, size_t n);
 void convertF16ToF32(const uint16_t* src, float* dst, size_t n);
 void convertBf16ToF32(const uint16_t* src, float* dst, size_t n);
-// Symmetric int8 per block of kI8Block values: scale = max|block| / 127. `scales` receives
-// rows x ceil(cols / kI8Block) floats.
-void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales);
+// Symmetric int8 per block of `block` values: scale = max|block| / 127. `scales` receives
+// rows x ceil(cols / block) floats.
+void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales, int block = kI8Block);
 
 // The dispatch table each implementation fills in. int8 products take their vectors already
 // quantised to int16 (xq, one scale per vector in xs): integer multiply-adds then do the work.

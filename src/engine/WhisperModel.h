@@ -58,6 +58,8 @@ public:
     // Bytes of weights read for one decoded token (all decoder matrices and the output
     // embedding; the cross-attention key/value projections run once per window).
     size_t decoderWeightBytesPerToken() const;
+    // Bytes of the cross-attention cache, also read in full for every decoded token.
+    size_t crossCacheBytes() const;
 
     // The pieces, for tests and benchmarks.
     void computeMel(std::span<const float> samples, float* mel);  // [3000][nMels]
@@ -99,6 +101,8 @@ private:
     std::vector<float> encoderOut_;
     std::vector<std::byte> crossK_;  // [layer][head][dHead][1500], transposed for scoring
     std::vector<std::byte> crossV_;  // [layer][head][1500][dHead]
+    // An int8 cache holds one scale per frame of each head: [layer][head][1500].
+    std::vector<float> crossKScale_, crossVScale_;
     std::vector<float> selfK_;       // [layer][head][dHead][maxPos]
     std::vector<float> selfV_;       // [layer][head][maxPos][dHead]
     int cacheLength_ = 0;

@@ -111,15 +111,25 @@ TEST_P(KernelLevels, AttentionKernelsAgree) {
     const auto q = randomVector(size_t(dim), 6);
     std::vector<uint16_t> kHalf(k.size());
     kernels::convertToF16(k.data(), kHalf.data(), k.size());
-    for (WeightType t : {WeightType::f32, WeightType::f16}) {
-        const void* keys = t == WeightType::f32 ? static_cast<const void*>(k.data()) : kHalf.data();
+    // int8 caches (the scales are applied outside the kernels): integers up to 127.
+    std::vector<int8_t> kInt(k.size()), vInt(v.size());
+    for (size_t i = 0; i < k.size(); ++i) kInt[i] = int8_t(std::lround(k[i] * 127));
+    for (size_t i = 0; i < v.size(); ++i) vInt[i] = int8_t(std::lround(v[i] * 127));
+    for (WeightType t : {WeightType::f32, WeightType::f16, WeightType::i8}) {
+        const void* keys = t == WeightType::f32 ? static_cast<const void*>(k.data())
+                           : t == WeightType::f16 ? static_cast<const void*>(kHalf.data())
+                                                  : static_cast<const void*>(kInt.data());
+        const void* values = t == WeightType::i8 ? static_cast<const void*>(vInt.data()) : v.data();
+        const WeightType valueType = t == WeightType::i8 ? t : WeightType::f32;
+        const float scale = t == WeightType::i8 ? 0.125f / 127 : 0.125f;
         std::vector<float> s1(count), s2(count), o1(dim), o2(dim);
         bothLevels([&](bool simd) {
             auto& s = simd ? s1 : s2;
             auto& o = simd ? o1 : o2;
-            kernels::attentionScores(keys, t, dim, count, ld, q.data(), 0.125f, s.data());
+            kernels::attentionScores(keys, t, dim, count, ld, q.data(), scale, s.data());
             kernels::softmax(s.data(), count);
-            kernels::attentionSum(v.data(), WeightType::f32, dim, count, 80, s.data(), o.data());
+            kernels::attentionSum(values, valueType, dim, count, 80, s.data(), o.data());
+            if (t == WeightType::i8) for (float& x : o) x /= 127;
         });
         for (int i = 0; i < count; ++i) ASSERT_NEAR(s1[size_t(i)], s2[size_t(i)], 1e-6f);
         for (int i = 0; i < dim; ++i) ASSERT_NEAR(o1[size_t(i)], o2[size_t(i)], 1e-5f);
@@ -205,7 +215,10 @@ TEST(MatrixProducts, EveryKernelMatchesPlainSumsWithTheFusedEpilogue) {
 
 TEST(MatrixProducts, FusedAttentionMatchesTheDefinition) {
     ThreadPool pool(2);
-    const int T = 75, heads = 2, dh = 20, d = heads * dh;  // partial query blocks and key panels, odd T
+    // Partial query blocks and key panels, odd T; a head width of 32 takes the AMX tiles where
+    // the processor has them.
+    for (auto [T, heads, dh] : {std::tuple{75, 2, 20}, std::tuple{75, 2, 32}}) {
+    const int d = heads * dh;
     const auto q = randomVector(size_t(T) * d, 21), k = randomVector(size_t(T) * d, 22), v = randomVector(size_t(T) * d, 23);
     std::vector<double> want(size_t(T) * d);
     for (int h = 0; h < heads; ++h) {
@@ -230,7 +243,10 @@ TEST(MatrixProducts, FusedAttentionMatchesTheDefinition) {
     for (auto [precision, tolerance] : {std::pair{gemm::Precision::exact, 1e-5}, std::pair{gemm::Precision::bf16, 4e-3}}) {
         std::vector<float> out(size_t(T) * d);
         gemm::attention(T, d, heads, q.data(), k.data(), v.data(), out.data(), 0.3f, pool, precision);
-        for (size_t i = 0; i < out.size(); ++i) ASSERT_NEAR(out[i], want[i], tolerance) << gemm::precisionName(precision) << " " << i;
+        for (size_t i = 0; i < out.size(); ++i) {
+            ASSERT_NEAR(out[i], want[i], tolerance) << gemm::precisionName(precision) << " head width " << dh << " " << i;
+        }
+    }
     }
 }
 
