@@ -6,6 +6,7 @@
 #include "consolidation/SecretStore.h"
 #include "core/Settings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -21,8 +22,56 @@
 
 namespace lumenote {
 
+namespace {
+
+// The discovery's fixed failure texts in the interface language; the parts
+// that come from elsewhere (address, server reply) are kept as they are.
+QString localizedDiscoveryError(const QString& text) {
+    const auto tail = [&](const char* prefix) {
+        return text.startsWith(QLatin1String(prefix)) ? std::optional<QString>(text.mid(qstrlen(prefix))) : std::nullopt;
+    };
+    if (text == QLatin1String("Invalid Ollama endpoint URL."))
+        //% "The Ollama server address is not valid."
+        return qtTrId("settings.consolidation.error.ollama.address");
+    if (text == QLatin1String("Unexpected response from Ollama."))
+        //% "Ollama answered with something unexpected."
+        return qtTrId("settings.consolidation.error.ollama.response");
+    if (text == QLatin1String("Ollama is running but has no models installed."))
+        //% "Ollama is running but has no models installed."
+        return qtTrId("settings.consolidation.error.ollama.empty");
+    if (text.endsWith(QLatin1String(". Is it running?")))
+        if (const auto rest = tail("Could not reach Ollama at "))
+            //% "Could not reach Ollama at %1. Is it running?"
+            return qtTrId("settings.consolidation.error.ollama.unreachable").arg(rest->chopped(16));
+    if (text == QLatin1String("No HTTP response from Anthropic."))
+        //% "Anthropic did not answer."
+        return qtTrId("settings.consolidation.error.claude.silent");
+    if (text == QLatin1String("Unexpected response format from Anthropic."))
+        //% "Anthropic answered with something unexpected."
+        return qtTrId("settings.consolidation.error.claude.response");
+    if (text == QLatin1String("No models returned by the API."))
+        //% "The API returned no models."
+        return qtTrId("settings.consolidation.error.claude.empty");
+    if (const auto rest = tail("Could not reach Anthropic API: "))
+        //% "Could not reach the Anthropic API: %1"
+        return qtTrId("settings.consolidation.error.claude.unreachable").arg(*rest);
+    if (const auto rest = tail("Anthropic API returned "))
+        //% "The Anthropic API answered %1"
+        return qtTrId("settings.consolidation.error.claude.status").arg(*rest);
+    return text;
+}
+
+// One for the process: a key operation still running when a settings window
+// closes finishes on it rather than on a deleted object.
+ConsolidationSettingsController& sharedController() {
+    static auto* controller = new ConsolidationSettingsController(qApp);
+    return *controller;
+}
+
+}  // namespace
+
 ConsolidationSettingsPage::ConsolidationSettingsPage(QWidget* parent)
-    : SettingsPage(parent), service_(ConsolidationService::shared()), controller_(new ConsolidationSettingsController(this)) {
+    : SettingsPage(parent), service_(ConsolidationService::shared()), controller_(&sharedController()) {
     setObjectName(QStringLiteral("consolidationPage"));
     heading_ = createHeading();
     enabled_ = new QCheckBox(this);
@@ -257,7 +306,7 @@ void ConsolidationSettingsPage::updateClaudeStatus() {
         //% "Loading the models of your account…"
         text = qtTrId("settings.consolidation.claude.fetching");
     } else if (const auto error = service_.claudeFetchError()) {
-        text = *error;
+        text = localizedDiscoveryError(*error);
     } else if (!service_.availableClaudeModels().isEmpty()) {
         //% "%1 models available to your account."
         text = qtTrId("settings.consolidation.claude.fetched").arg(service_.availableClaudeModels().size());
@@ -275,7 +324,7 @@ void ConsolidationSettingsPage::updateOllamaStatus() {
         //% "Looking for installed models…"
         text = qtTrId("settings.consolidation.ollama.fetching");
     } else if (const auto error = service_.ollamaFetchError()) {
-        text = *error;
+        text = localizedDiscoveryError(*error);
     } else if (!service_.availableOllamaModels().isEmpty()) {
         //% "%1 models installed on this server."
         text = qtTrId("settings.consolidation.ollama.fetched").arg(service_.availableOllamaModels().size());

@@ -7,7 +7,7 @@
 #include "core/Settings.h"
 
 #include <QComboBox>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -68,16 +68,22 @@ GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent)
     syncFolder_->setObjectName(QStringLiteral("syncFolderField"));
     syncNote_ = createNote(this);
 
-    form_ = new QFormLayout;
-    form_->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    form_->addRow(new QLabel(this), language_);
-    form_->addRow(QString(), languageNote_);
-    form_->addRow(new QLabel(this), logo_);
-    form_->addRow(QString(), logoPreview_);
-    form_->addRow(new QLabel(this), intervalRow_);
-    form_->addRow(new QLabel(this), exportFolder_);
-    form_->addRow(new QLabel(this), syncFolder_);
-    form_->addRow(QString(), syncNote_);
+    // Labels in the first column, fields and their notes in the second.
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+    for (QWidget* field : {static_cast<QWidget*>(language_), static_cast<QWidget*>(languageNote_), static_cast<QWidget*>(logo_),
+                           static_cast<QWidget*>(logoPreview_), intervalRow_, static_cast<QWidget*>(exportFolder_),
+                           static_cast<QWidget*>(syncFolder_), static_cast<QWidget*>(syncNote_)}) {
+        if (field != languageNote_ && field != logoPreview_ && field != syncNote_) {
+            auto* label = new QLabel(this);
+            label->setBuddy(field);
+            labels_.insert(field, label);
+            grid->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
+        }
+        grid->addWidget(field, row++, 1);
+    }
+    form_ = grid;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(heading_);
     layout->addLayout(form_);
@@ -100,6 +106,10 @@ GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent)
             [](const std::optional<QString>& path) { Settings::shared().setExportRootBookmark(path); });
     connect(syncFolder_, &FolderField::folderChosen, this,
             [](const std::optional<QString>& path) { Settings::shared().setCloudSyncFolder(path); });
+
+    // The language or logo may also change elsewhere while the page is open.
+    connect(&LocalizationManager::shared(), &LocalizationManager::currentLanguageChanged, this, [this] { load(); });
+    connect(&LogoManager::shared(), &LogoManager::selectedVariantChanged, this, [this] { load(); });
 
     load();
     retranslate();
@@ -157,7 +167,7 @@ void GeneralSettingsPage::retranslate() {
     //% "General"
     heading_->setText(qtTrId("settings.tab.general"));
     auto setLabel = [this](QWidget* field, const QString& text) {
-        if (auto* label = qobject_cast<QLabel*>(form_->labelForField(field))) label->setText(text);
+        if (QLabel* label = labels_.value(field)) label->setText(text);
     };
     //% "Language:"
     setLabel(language_, qtTrId("settings.general.language"));

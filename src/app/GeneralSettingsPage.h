@@ -5,8 +5,10 @@
 
 #include "app/SettingsPage.h"
 
+#include <QHash>
+
 class QComboBox;
-class QFormLayout;
+class QGridLayout;
 class QLabel;
 class QSlider;
 
@@ -31,7 +33,8 @@ private:
     void updateLogoPreview();
     void updateIntervalLabel();
 
-    QFormLayout* form_ = nullptr;
+    QGridLayout* form_ = nullptr;
+    QHash<QWidget*, QLabel*> labels_;  // field -> its label
     QLabel* heading_ = nullptr;
     QComboBox* language_ = nullptr;
     QLabel* languageNote_ = nullptr;

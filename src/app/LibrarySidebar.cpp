@@ -182,6 +182,8 @@ void LibrarySidebar::retranslate() {
     //% "No lecture title matches your search."
     noMatches_->setText(qtTrId("sidebar.filter.no.matches"));
     updateStats();
+    // Status badges and dates are painted in the new language.
+    view_->viewport()->update();
 }
 
 void LibrarySidebar::changeEvent(QEvent* event) {

@@ -5,6 +5,7 @@
 #include "app/ImportDialog.h"
 #include "app/LectureDetailPane.h"
 #include "app/LibrarySidebar.h"
+#include "app/LocalizationManager.h"
 #include "app/SettingsWindow.h"
 #include "app/WelcomeView.h"
 #include "core/LibraryModel.h"
@@ -20,6 +21,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMenuBar>
 #include <QSettings>
 #include <QSplitter>
@@ -56,6 +58,11 @@ MainWindow::MainWindow(DesktopSession& session, QWidget* parent)
     connect(&session.store(), &LibraryStore::changedInThisProcess, this, refreshDetail);
     connect(&session.store(), &LibraryStore::changedRemotely, this, refreshDetail);
 
+    // Dates and numbers follow the interface language.
+    auto applyLocale = [] { QLocale::setDefault(QLocale(LocalizationManager::code(LocalizationManager::shared().currentLanguage()))); };
+    applyLocale();
+    connect(&LocalizationManager::shared(), &LocalizationManager::currentLanguageChanged, this, applyLocale);
+
     createActions();
     retranslate();
     restoreWindowState();
@@ -76,7 +83,8 @@ void MainWindow::createActions() {
     newFolderAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     fileMenu_->addSeparator();
     quitAction_ = fileMenu_->addAction(QString(), this, &QWidget::close);
-    quitAction_->setShortcut(QKeySequence::Quit);
+    // The platform theme may leave Quit without a key; Ctrl+Q is the Linux convention.
+    quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction_->setMenuRole(QAction::QuitRole);
 
     findAction_ = editMenu_->addAction(QString(), sidebar_, &LibrarySidebar::focusFilter);

@@ -15,7 +15,6 @@ SplashWindow::SplashWindow(const QString& version, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("splash"));
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAutoFillBackground(true);
     auto* logo = new QLabel(this);
     logo->setAlignment(Qt::AlignCenter);
     QSvgRenderer renderer(LogoManager::resourcePath(LogoManager::shared().imageName()));
@@ -74,6 +73,14 @@ QString SplashWindow::translatedStatus(const QString& status) {
         return qtTrId("splash.status.ready");
     }
     return status;
+}
+
+void SplashWindow::paintEvent(QPaintEvent*) {
+    // A card of its own in front of the window, framed so it reads without a window manager.
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Base));
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void SplashWindow::setStatus(const QString& status) { status_->setText(translatedStatus(status)); }

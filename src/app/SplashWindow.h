@@ -21,6 +21,9 @@ public:
     // The interface text for a start-up status line.
     static QString translatedStatus(const QString& status);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     QLabel* status_;
 };

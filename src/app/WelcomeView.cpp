@@ -85,6 +85,8 @@ void WelcomeView::retranslate() {
     title_->setText(qtTrId("welcome.title"));
     //% "Turn a recorded lecture into a study page with its transcript, slides and notes."
     message_->setText(qtTrId("welcome.message"));
+    // A centred, wrapped label gets no height for its width from the layout.
+    message_->setMinimumHeight(message_->heightForWidth(message_->width()));
     //% "Import Lecture…"
     importButton_->setText(qtTrId("welcome.import"));
     //% "or drop a video file (MP4, MOV, M4V) here"

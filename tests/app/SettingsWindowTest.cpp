@@ -434,7 +434,16 @@ TEST_F(SettingsWindowTest, OllamaModelsFromTheConfiguredServer) {
     EXPECT_EQ(models->currentText(), "llama3.1:8b");
     EXPECT_EQ(child<QLabel>(&window, "ollamaStatus")->text(), "2 models installed on this server.");
     EXPECT_FALSE(child<QWidget>(&window, "claudeGroup")->isVisibleTo(&window));
-    Settings::shared().setConsolidationOllamaEndpoint("http://127.0.0.1:9");
+
+    // A server that is gone: the discovery's message, in the interface language.
+    endpoint->setText("http://127.0.0.1:9");
+    emit endpoint->editingFinished();
+    auto* status = child<QLabel>(&window, "ollamaStatus");
+    ASSERT_TRUE(spinUntil([&] { return status->text() == "Could not reach Ollama at http://127.0.0.1:9. Is it running?"; }))
+        << status->text().toStdString();
+    LocalizationManager::shared().setCurrentLanguage(LocalizationManager::Language::german);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(status->text(), "Ollama unter http://127.0.0.1:9 ist nicht erreichbar. Läuft es?");
 }
 
 TEST_F(SettingsWindowTest, CacheListsProtectsAndRemovesDownloads) {

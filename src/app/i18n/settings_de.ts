@@ -103,7 +103,7 @@
         </message>
         <message id="settings.general.sync.folder.note">
             <source>A folder that your sync client (Nextcloud, Syncthing, Dropbox…) keeps in step between your computers. Lumenote keeps its library and exports in its “Lumenote” subfolder. A change takes effect the next time Lumenote starts.</source>
-            <translation>Ein Ordner, den Ihr Synchronisationsprogramm (Nextcloud, Syncthing, Dropbox …) zwischen Ihren Rechnern abgleicht. Lumenote legt Bibliothek und Exporte im Unterordner „Lumenote“ ab. Die Änderung wirkt beim nächsten Start von Lumenote.</translation>
+            <translation>Ein Ordner, den Ihr Synchronisationsprogramm (Nextcloud, Syncthing, Dropbox …) zwischen Ihren Rechnern abgleicht. Lumenote legt Bibliothek und Exporte im Unterordner „Lumenote“ ab. Die Änderung wirkt beim nächsten Start von Lumenote.</translation>
         </message>
         <message id="settings.markdown.description">
             <source>Besides the HTML study document, each export can write a Markdown file with the notes, the transcript and the screenshots, ready for a notes vault such as Obsidian.</source>
@@ -143,7 +143,7 @@
         </message>
         <message id="settings.consolidation.claude.fetching">
             <source>Loading the models of your account…</source>
-            <translation>Modelle Ihres Kontos werden geladen …</translation>
+            <translation>Modelle Ihres Kontos werden geladen …</translation>
         </message>
         <message id="settings.consolidation.claude.fetched">
             <source>%1 models available to your account.</source>
@@ -155,7 +155,7 @@
         </message>
         <message id="settings.consolidation.ollama.fetching">
             <source>Looking for installed models…</source>
-            <translation>Installierte Modelle werden gesucht …</translation>
+            <translation>Installierte Modelle werden gesucht …</translation>
         </message>
         <message id="settings.consolidation.ollama.fetched">
             <source>%1 models installed on this server.</source>
@@ -219,7 +219,7 @@
         </message>
         <message id="settings.consolidation.ollama.model.placeholder">
             <source>Select a model…</source>
-            <translation>Modell auswählen …</translation>
+            <translation>Modell auswählen …</translation>
         </message>
         <message id="settings.consolidation.prompt">
             <source>Instructions given to the model:</source>
@@ -239,11 +239,11 @@
         </message>
         <message id="settings.tools.status.checking">
             <source>Checking for a newer version…</source>
-            <translation>Suche nach einer neueren Version …</translation>
+            <translation>Suche nach einer neueren Version …</translation>
         </message>
         <message id="settings.tools.status.updating">
             <source>Downloading… %1%</source>
-            <translation>Wird heruntergeladen … %1 %</translation>
+            <translation>Wird heruntergeladen … %1 %</translation>
         </message>
         <message id="settings.tools.status.failed">
             <source>The check failed. Check your connection and try again.</source>
@@ -299,7 +299,7 @@
         </message>
         <message id="settings.tools.models.checking">
             <source>Checking the model repository for newer revisions…</source>
-            <translation>Suche nach neueren Revisionen im Modellarchiv …</translation>
+            <translation>Suche nach neueren Revisionen im Modellarchiv …</translation>
         </message>
         <message id="settings.tools.models.delete.title">
             <source>Delete the %1 model?</source>
@@ -335,7 +335,7 @@
         </message>
         <message id="settings.tools.models.delete.button">
             <source>Delete…</source>
-            <translation>Löschen …</translation>
+            <translation>Löschen …</translation>
         </message>
         <message id="settings.tools.models.check">
             <source>Check for Updates</source>
@@ -363,7 +363,7 @@
         </message>
         <message id="settings.tools.models.state.downloading">
             <source>Downloading… %1%</source>
-            <translation>Wird geladen … %1 %</translation>
+            <translation>Wird geladen … %1 %</translation>
         </message>
         <message id="settings.tools.models.state.absent">
             <source>Not downloaded</source>
@@ -371,7 +371,7 @@
         </message>
         <message id="settings.tools.models.state.checking">
             <source>Checking…</source>
-            <translation>Wird geprüft …</translation>
+            <translation>Wird geprüft …</translation>
         </message>
         <message id="settings.tools.models.state.available">
             <source>Update available</source>
@@ -460,7 +460,7 @@
         </message>
         <message id="settings.cache.calculating">
             <source>Calculating sizes…</source>
-            <translation>Größen werden berechnet …</translation>
+            <translation>Größen werden berechnet …</translation>
         </message>
         <message id="settings.cache.empty.title">
             <source>No downloaded videos</source>
@@ -477,6 +477,42 @@
         <message id="settings.cache.delete">
             <source>Delete</source>
             <translation>Löschen</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.address">
+            <source>The Ollama server address is not valid.</source>
+            <translation>Die Adresse des Ollama-Servers ist ungültig.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.response">
+            <source>Ollama answered with something unexpected.</source>
+            <translation>Ollama hat unerwartet geantwortet.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.empty">
+            <source>Ollama is running but has no models installed.</source>
+            <translation>Ollama läuft, hat aber keine Modelle installiert.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.unreachable">
+            <source>Could not reach Ollama at %1. Is it running?</source>
+            <translation>Ollama unter %1 ist nicht erreichbar. Läuft es?</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.silent">
+            <source>Anthropic did not answer.</source>
+            <translation>Anthropic hat nicht geantwortet.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.response">
+            <source>Anthropic answered with something unexpected.</source>
+            <translation>Anthropic hat unerwartet geantwortet.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.empty">
+            <source>The API returned no models.</source>
+            <translation>Die API hat keine Modelle geliefert.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.unreachable">
+            <source>Could not reach the Anthropic API: %1</source>
+            <translation>Die Anthropic-API ist nicht erreichbar: %1</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.status">
+            <source>The Anthropic API answered %1</source>
+            <translation>Die Anthropic-API hat mit %1 geantwortet</translation>
         </message>
     </context>
 </TS>

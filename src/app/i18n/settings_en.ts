@@ -478,5 +478,41 @@
             <source>Delete</source>
             <translation>Delete</translation>
         </message>
+        <message id="settings.consolidation.error.ollama.address">
+            <source>The Ollama server address is not valid.</source>
+            <translation>The Ollama server address is not valid.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.response">
+            <source>Ollama answered with something unexpected.</source>
+            <translation>Ollama answered with something unexpected.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.empty">
+            <source>Ollama is running but has no models installed.</source>
+            <translation>Ollama is running but has no models installed.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.unreachable">
+            <source>Could not reach Ollama at %1. Is it running?</source>
+            <translation>Could not reach Ollama at %1. Is it running?</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.silent">
+            <source>Anthropic did not answer.</source>
+            <translation>Anthropic did not answer.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.response">
+            <source>Anthropic answered with something unexpected.</source>
+            <translation>Anthropic answered with something unexpected.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.empty">
+            <source>The API returned no models.</source>
+            <translation>The API returned no models.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.unreachable">
+            <source>Could not reach the Anthropic API: %1</source>
+            <translation>Could not reach the Anthropic API: %1</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.status">
+            <source>The Anthropic API answered %1</source>
+            <translation>The Anthropic API answered %1</translation>
+        </message>
     </context>
 </TS>

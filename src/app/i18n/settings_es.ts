@@ -478,5 +478,41 @@
             <source>Delete</source>
             <translation>Eliminar</translation>
         </message>
+        <message id="settings.consolidation.error.ollama.address">
+            <source>The Ollama server address is not valid.</source>
+            <translation>La dirección del servidor Ollama no es válida.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.response">
+            <source>Ollama answered with something unexpected.</source>
+            <translation>Ollama ha respondido algo inesperado.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.empty">
+            <source>Ollama is running but has no models installed.</source>
+            <translation>Ollama está en marcha, pero no tiene ningún modelo instalado.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.unreachable">
+            <source>Could not reach Ollama at %1. Is it running?</source>
+            <translation>No se puede conectar con Ollama en %1. ¿Está en marcha?</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.silent">
+            <source>Anthropic did not answer.</source>
+            <translation>Anthropic no ha respondido.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.response">
+            <source>Anthropic answered with something unexpected.</source>
+            <translation>Anthropic ha respondido algo inesperado.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.empty">
+            <source>The API returned no models.</source>
+            <translation>La API no ha devuelto ningún modelo.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.unreachable">
+            <source>Could not reach the Anthropic API: %1</source>
+            <translation>No se puede conectar con la API de Anthropic: %1</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.status">
+            <source>The Anthropic API answered %1</source>
+            <translation>La API de Anthropic ha respondido %1</translation>
+        </message>
     </context>
 </TS>

@@ -478,5 +478,41 @@
             <source>Delete</source>
             <translation>Supprimer</translation>
         </message>
+        <message id="settings.consolidation.error.ollama.address">
+            <source>The Ollama server address is not valid.</source>
+            <translation>L’adresse du serveur Ollama n’est pas valide.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.response">
+            <source>Ollama answered with something unexpected.</source>
+            <translation>Ollama a renvoyé une réponse inattendue.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.empty">
+            <source>Ollama is running but has no models installed.</source>
+            <translation>Ollama fonctionne, mais aucun modèle n’est installé.</translation>
+        </message>
+        <message id="settings.consolidation.error.ollama.unreachable">
+            <source>Could not reach Ollama at %1. Is it running?</source>
+            <translation>Impossible de joindre Ollama à l’adresse %1. Est-il lancé ?</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.silent">
+            <source>Anthropic did not answer.</source>
+            <translation>Anthropic n’a pas répondu.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.response">
+            <source>Anthropic answered with something unexpected.</source>
+            <translation>Anthropic a renvoyé une réponse inattendue.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.empty">
+            <source>The API returned no models.</source>
+            <translation>L’API n’a renvoyé aucun modèle.</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.unreachable">
+            <source>Could not reach the Anthropic API: %1</source>
+            <translation>Impossible de joindre l’API d’Anthropic : %1</translation>
+        </message>
+        <message id="settings.consolidation.error.claude.status">
+            <source>The Anthropic API answered %1</source>
+            <translation>L’API d’Anthropic a répondu %1</translation>
+        </message>
     </context>
 </TS>
