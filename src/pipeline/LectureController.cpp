@@ -17,6 +17,7 @@
 #include "screenshots/ScreenshotCaptureService.h"
 #include "transcription/TranscriptionService.h"
 #include "transcription/WhisperModelManager.h"
+#include "workspace/LectureDocument.h"
 
 #include <QCoroFuture>
 #include <QFile>
@@ -125,6 +126,8 @@ void LectureController::setReprocessPending(bool pending) {
         beginProcessing();
     }
 }
+
+void LectureController::setDocument(LectureDocument* document) { document_ = document; }
 
 void LectureController::dismissConsolidationAlerts() {
     showConsolidationStripAlert_ = false;
@@ -420,7 +423,7 @@ QCoro::Task<QList<CapturedScreenshot>> LectureController::shownOrStoredScreensho
 QCoro::Task<> LectureController::saveScreenshots(QList<CapturedScreenshot> screenshots) {
     ScreenshotCaptureService* shots = services_.screenshots;
     const QUuid id = lecture_->id();
-    auto save = [shots, screenshots, id] { return shots->saveScreenshots(screenshots, id); };
+    auto save = [shots, screenshots, id] { return shots->replaceScreenshots(screenshots, id); };
     QCoro::Task<std::pair<std::optional<QStringList>, QString>> saving = offMainThread<QStringList>(save);
     const auto [saved, error] = co_await std::move(saving);
     if (!saved) throw Error(error);
@@ -539,6 +542,14 @@ QCoro::Task<> LectureController::captureCurrentFrame() {
     try {
         const CapturedScreenshot shot = co_await services_.screenshots->captureFrame(videoPath(), t);
         if (!self) co_return;
+        if (document_ && document_->lecture() == lecture_) {
+            // An undoable edit of the open document, which stores the list and its files.
+            document_->addScreenshot(shot);
+            state_->addMessage(QStringLiteral("Frame captured at %1 — added to transcript.").arg(frameTimeText(shot.timestamp)));
+            isCapturingFrame_ = false;
+            emit stateChanged();
+            co_return;
+        }
         QList<CapturedScreenshot> screenshots = state_->screenshots();
         screenshots.append(shot);
         std::stable_sort(screenshots.begin(), screenshots.end(),

@@ -24,6 +24,7 @@ namespace lumenote {
 
 class ConsolidationService;
 class ExportManager;
+class LectureDocument;
 class LibraryStore;
 class PlayerControl;
 class ProcessingState;
@@ -108,6 +109,9 @@ public:
     bool isRunning() const { return running_ > 0; }
     // The export folder written by the last successful export of this controller.
     std::optional<QString> lastExportFolder() const { return lastExportFolder_; }
+    // The open lecture's document: a frame captured from the player is then
+    // added through it, as an edit that can be undone.
+    void setDocument(LectureDocument* document);
     // Whether a written Markdown file is shown in the file manager (the desktop
     // does; the command line prints the path instead).
     void setRevealsWrittenFiles(bool reveal) { revealsWrittenFiles_ = reveal; }
@@ -146,7 +150,7 @@ private:
     bool stateShowsThisLecture() const;
     // The screenshots shown, else the stored ones (then shown).
     QCoro::Task<QList<CapturedScreenshot>> shownOrStoredScreenshots();
-    // Saves them as the lecture's screenshot files off the main thread; throws Error.
+    // Makes them the lecture's screenshot files (others removed) off the main thread; throws Error.
     QCoro::Task<> saveScreenshots(QList<CapturedScreenshot> screenshots);
     QCoro::Task<> reExportWithNotes(std::optional<QString> notes);
     std::optional<QString> storedNotesText() const;
@@ -177,6 +181,7 @@ private:
     bool revealsWrittenFiles_ = true;
     std::optional<QString> transcriptionLanguage_;
     CancellationToken consolidationCancel_;
+    QPointer<LectureDocument> document_;
 };
 
 }  // namespace lumenote

@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QCoroFuture>
 #include <QDir>
+#include <QSet>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -366,6 +367,16 @@ QStringList ScreenshotCaptureService::saveScreenshots(const QList<CapturedScreen
             throw Error(QStringLiteral("Could not write %1: %2").arg(path, file.errorString()));
         written.push_back(path);
     }
+    return written;
+}
+
+QStringList ScreenshotCaptureService::replaceScreenshots(const QList<CapturedScreenshot>& screenshots, const QUuid& lectureID) const {
+    const QStringList written = saveScreenshots(screenshots, lectureID);
+    QSet<QString> keep;
+    for (const QString& path : written) keep.insert(QFileInfo(path).fileName());
+    QDir folder(screenshotFolder(lectureID));
+    for (const QString& name : folder.entryList({QStringLiteral("*.jpg")}, QDir::Files))
+        if (!keep.contains(name)) folder.remove(name);
     return written;
 }
 

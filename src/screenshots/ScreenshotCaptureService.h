@@ -55,6 +55,10 @@ public:
     // missing) and returns their paths in list order. Throws DomainError code 1
     // when a picture cannot be encoded, Error when a file cannot be written.
     QStringList saveScreenshots(const QList<CapturedScreenshot>& screenshots, const QUuid& lectureID) const;
+    // Saves as above, then removes the folder's other pictures, so that the
+    // folder holds exactly this list (a removed or re-timed screenshot does
+    // not come back on the next load).
+    QStringList replaceScreenshots(const QList<CapturedScreenshot>& screenshots, const QUuid& lectureID) const;
     // The lecture's screenshots ordered by file name; none when the folder is
     // absent; unreadable files are skipped. Throws when the folder exists but
     // cannot be listed.

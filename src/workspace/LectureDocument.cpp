@@ -1,14 +1,12 @@
 #include "workspace/LectureDocument.h"
 
 #include "core/Json.h"
+#include "core/LectureFiles.h"
 #include "core/Log.h"
 #include "core/ProcessingState.h"
 #include "screenshots/ScreenshotCaptureService.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSet>
 #include <QUndoCommand>
 
 #include <algorithm>
@@ -56,6 +54,7 @@ LectureDocument::LectureDocument(LecturePtr lecture, ProcessingState& state, Scr
         inlineNotes_[1] = decodeOrEmpty<UserNote>(lecture_->notesInlineNotesData(), decodeUserNotes);
         marginNotes_[1] = decodeOrEmpty<MarginNote>(lecture_->notesMarginNotesData(), decodeMarginNotes);
         highlights_[1] = decodeOrEmpty<TextHighlight>(lecture_->notesHighlightsData(), decodeHighlights);
+        notesText_ = storedConsolidatedNotes(*lecture_);
     }
     adoptScreenshotsFromState();
     // A load or a run replaces the screenshots shown; the document follows.
@@ -75,7 +74,14 @@ bool LectureDocument::stateShowsLecture() const {
 
 void LectureDocument::adoptScreenshotsFromState() {
     if (!stateShowsLecture()) return;
-    screenshots_ = state_->screenshots();
+    const QList<CapturedScreenshot>& shown = state_->screenshots();
+    const bool same = std::equal(shown.begin(), shown.end(), screenshots_.begin(), screenshots_.end(),
+                                 [](const CapturedScreenshot& a, const CapturedScreenshot& b) { return a.id == b.id; });
+    if (same) return;
+    // A load or a run replaced the list: the edits made to the old one no
+    // longer apply, and undoing one would bring the old list back.
+    undoStack_.clear();
+    screenshots_ = shown;
     emit screenshotsChanged();
 }
 
@@ -139,6 +145,32 @@ void LectureDocument::setScreenshots(const QList<CapturedScreenshot>& list) {
     }
     markModified();
     emit screenshotsChanged();
+}
+
+void LectureDocument::storeNotesText(const std::optional<QString>& text) {
+    notesText_ = text;
+    if (lecture_) {
+        // The record and its side file together, as every reader falls back to the file.
+        const QString sideFile = consolidatedSideFilePath(lecture_->id());
+        if (text) {
+            const QByteArray bytes = text->toUtf8();
+            lecture_->setConsolidatedData(bytes);
+            writeFileAtomically(sideFile, bytes);
+        } else {
+            lecture_->setConsolidatedData(std::nullopt);
+            QFile::remove(sideFile);
+        }
+    }
+    markModified();
+    emit notesTextChanged();
+}
+
+void LectureDocument::setNotesText(const QString& text) {
+    const std::optional<QString> after = text.trimmed().isEmpty() ? std::nullopt : std::optional<QString>(text);
+    if (after == notesText_) return;
+    using Text = std::optional<QString>;
+    undoStack_.push(new ReplaceList<Text>(qtTrId("workspace.undo.notes.edit"), {notesText_}, {after},
+                                          [this](const QList<Text>& l) { storeNotesText(l.first()); }));
 }
 
 QUuid LectureDocument::addInlineNote(AnnotationView view, double afterTimestamp, const QString& text) {
@@ -245,12 +277,7 @@ LectureDocument::ScreenshotFileWriter LectureDocument::defaultScreenshotFileWrit
     const ScreenshotCaptureService* service = &ScreenshotCaptureService::shared();  // made here, on the main thread
     return [service](const QUuid& lectureID, const QList<CapturedScreenshot>& screenshots) {
         try {
-            const QStringList written = service->saveScreenshots(screenshots, lectureID);
-            QSet<QString> keep;
-            for (const QString& path : written) keep.insert(QFileInfo(path).fileName());
-            QDir folder(ScreenshotCaptureService::screenshotFolder(lectureID));
-            for (const QString& name : folder.entryList({QStringLiteral("*.jpg")}, QDir::Files))
-                if (!keep.contains(name)) folder.remove(name);
+            service->replaceScreenshots(screenshots, lectureID);
         } catch (const std::exception& e) {
             logLine(QStringLiteral("[screenshots] Could not save the screenshots: ") + QString::fromUtf8(e.what()));
         }

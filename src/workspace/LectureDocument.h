@@ -18,6 +18,7 @@
 #include <QUuid>
 
 #include <functional>
+#include <optional>
 
 namespace lumenote {
 
@@ -35,8 +36,8 @@ public:
 
     // The lists are read from the lecture record; the screenshots are those
     // the state shows for this lecture (and follow the state when a load or a
-    // run replaces them). Without a lecture the lists start empty and nothing
-    // is stored.
+    // run replaces them, which ends the undo history). Without a lecture the
+    // lists start empty and nothing is stored.
     LectureDocument(LecturePtr lecture, ProcessingState& state, ScreenshotFileWriter writeFiles = defaultScreenshotFileWriter(),
                     QObject* parent = nullptr);
     ~LectureDocument() override;
@@ -48,6 +49,8 @@ public:
     const QList<MarginNote>& marginNotes(AnnotationView view) const;
     const QList<TextHighlight>& highlights(AnnotationView view) const;
     const QList<CapturedScreenshot>& screenshots() const { return screenshots_; }
+    // The consolidated notes the notes tab shows and edits; none without notes.
+    const std::optional<QString>& notesText() const { return notesText_; }
 
     // Edits. Each returns the id of the new value, or whether an existing
     // value with that id was found (an unknown id pushes no command).
@@ -62,12 +65,15 @@ public:
     bool removeScreenshot(const QUuid& id);
     // A screenshot added by hand joins the list in time order.
     void addScreenshot(const CapturedScreenshot& screenshot);
+    // The notes edited as one text (the notes tab's edit mode); an empty text
+    // removes them. The notes-view annotations keep their paragraph indices.
+    void setNotesText(const QString& text);
 
     // Waits until every screenshot file write has finished.
     void waitForFileWrites();
 
-    // Saves through the shared screenshot service and removes the lecture's
-    // other screenshot files, so a removed screenshot stays removed.
+    // Replaces the lecture's screenshot files through the shared screenshot
+    // service, so a removed screenshot stays removed.
     static ScreenshotFileWriter defaultScreenshotFileWriter();
 
 signals:
@@ -75,6 +81,7 @@ signals:
     void marginNotesChanged(lumenote::AnnotationView view);
     void highlightsChanged(lumenote::AnnotationView view);
     void screenshotsChanged();
+    void notesTextChanged();
 
 private:
     // The commands put whole lists back; these store and announce them.
@@ -82,6 +89,7 @@ private:
     void setMarginNotes(AnnotationView view, const QList<MarginNote>& list);
     void setHighlights(AnnotationView view, const QList<TextHighlight>& list);
     void setScreenshots(const QList<CapturedScreenshot>& list);
+    void storeNotesText(const std::optional<QString>& text);
     void markModified();
     bool stateShowsLecture() const;
     void adoptScreenshotsFromState();
@@ -95,6 +103,7 @@ private:
     QList<MarginNote> marginNotes_[2];
     QList<TextHighlight> highlights_[2];
     QList<CapturedScreenshot> screenshots_;
+    std::optional<QString> notesText_;
     bool applying_ = false;
 };
 

@@ -90,4 +90,10 @@ std::optional<TextRange> findPhrase(const QString& text, const QString& phrase) 
     return FoldedText(text).find(phrase);
 }
 
+std::optional<TextRange> HighlightRequestTracker::apply(const HighlightRequest& request, const QString& text) {
+    if (lastAppliedID_ == request.id) return std::nullopt;
+    lastAppliedID_ = request.id;
+    return findPhrase(text, request.text);
+}
+
 }  // namespace lumenote

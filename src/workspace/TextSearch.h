@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <QUuid>
 
 #include <optional>
 
@@ -46,5 +47,24 @@ QString foldForSearch(const QString& phrase);
 
 // The first case- and diacritic-insensitive occurrence of `phrase` in `text`.
 std::optional<TextRange> findPhrase(const QString& text, const QString& phrase);
+
+// A chip asks its text view to select its phrase. Every click is a new
+// request (a fresh id), so clicking the same chip twice selects twice.
+struct HighlightRequest {
+    QString text;
+    QUuid id = QUuid::createUuid();
+};
+
+// The text view's side: each request is acted on once.
+class HighlightRequestTracker {
+public:
+    // The range to select for a request not acted on yet (the first
+    // occurrence of its phrase); none for a request already acted on or a
+    // phrase that is not in the text, which leaves the selection alone.
+    std::optional<TextRange> apply(const HighlightRequest& request, const QString& text);
+
+private:
+    std::optional<QUuid> lastAppliedID_;
+};
 
 }  // namespace lumenote

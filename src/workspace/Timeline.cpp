@@ -119,6 +119,11 @@ TimelineStatistics timelineStatistics(const Timeline& timeline, bool isModifiedS
     return s;
 }
 
+double steppedSheetFontSize(double current, int steps) {
+    const double base = std::isfinite(current) ? std::round(current) : 14.0;
+    return std::clamp(base + steps, kSheetFontSizeMin, kSheetFontSizeMax);
+}
+
 QString transcriptPlainText(const QList<TranscriptSegment>& segments) {
     QStringList texts;
     texts.reserve(segments.size());

@@ -93,6 +93,13 @@ struct TimelineStatistics {
 };
 TimelineStatistics timelineStatistics(const Timeline& timeline, bool isModifiedSinceExport);
 
+// The expanded sheet's font size (setting expandedPanelFontSize): 12 to 22
+// points in steps of 1.
+inline constexpr double kSheetFontSizeMin = 12, kSheetFontSizeMax = 22;
+// The size after `steps` presses of the larger (positive) or smaller
+// (negative) button; a stored size out of range comes back inside it.
+double steppedSheetFontSize(double current, int steps);
+
 // Every segment's text joined by single spaces (the copy-transcript action).
 QString transcriptPlainText(const QList<TranscriptSegment>& segments);
 

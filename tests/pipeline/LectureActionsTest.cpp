@@ -2,6 +2,8 @@
 
 #include "core/LectureFiles.h"
 #include "core/Settings.h"
+#include "screenshots/ScreenshotCaptureService.h"
+#include "workspace/LectureDocument.h"
 #include "FixtureTools.h"
 
 #include <QDir>
@@ -83,6 +85,23 @@ TEST_F(PipelineTest, ActionsOnAProcessedLecture) {
     EXPECT_TRUE(state.isModifiedSinceExport());
     EXPECT_EQ(storedScreenshotTimestamps(*lecture).size(), shots + 1);
 
+    // With the lecture open as a document, a captured frame is an edit that undo takes back.
+    {
+        LectureDocument document(lecture, state);
+        c.setDocument(&document);
+        player.setCurrentTime(7.0);
+        await(c.captureCurrentFrame());
+        EXPECT_EQ(messages().last(), "Frame captured at 0:07 — added to transcript.");
+        EXPECT_EQ(state.screenshots().size(), shots + 2);
+        EXPECT_EQ(storedScreenshotTimestamps(*lecture).size(), shots + 2);
+        ASSERT_EQ(document.undoStack().count(), 1);
+        document.undoStack().undo();
+        EXPECT_EQ(state.screenshots().size(), shots + 1);
+        EXPECT_EQ(storedScreenshotTimestamps(*lecture).size(), shots + 1);
+        document.waitForFileWrites();
+        EXPECT_EQ(ScreenshotCaptureService::shared().loadScreenshots(lecture->id()).size(), shots + 1);
+    }
+
     // Re-transcription keeps the screenshots and exports again.
     lecture->setDesiredModelID(kTinyModel);
     EXPECT_EQ(runRecordingStatuses([&] { return c.retranscribe(); }), (QStringList{"complete", "transcribing", "generating_page", "complete"}));
@@ -95,6 +114,18 @@ TEST_F(PipelineTest, ActionsOnAProcessedLecture) {
     ASSERT_TRUE(md);
     EXPECT_EQ(QFileInfo(*md).fileName(), "Entropy 101.md");
     EXPECT_TRUE(QFileInfo::exists(*md));
+
+    // Once the state shows another lecture, its contents never reach this lecture's export.
+    state.showLecture(QUuid::createUuid());
+    state.setTranscriptSegments({{QUuid::createUuid(), QStringLiteral("Words of another lecture"), 0, 2, {}}});
+    await(c.reExport());
+    EXPECT_EQ(lecture->status(), LectureStatus::Complete);
+    EXPECT_FALSE(pageOf(c).contains("Words of another lecture"));
+    EXPECT_TRUE(pageOf(c).contains("class=\"word\""));
+    EXPECT_EQ(state.transcriptSegments().size(), 1);
+    await(c.captureCurrentFrame());
+    EXPECT_TRUE(state.screenshots().isEmpty());
+    EXPECT_EQ(storedScreenshotTimestamps(*lecture).size(), shots + 1);
 }
 
 TEST_F(PipelineTest, ActionsWithNothingStoredDoNothing) {

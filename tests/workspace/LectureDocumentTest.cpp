@@ -2,6 +2,7 @@
 
 #include "core/AppPaths.h"
 #include "core/Json.h"
+#include "core/LectureFiles.h"
 #include "core/LibraryStore.h"
 #include "core/ProcessingState.h"
 #include "screenshots/ScreenshotCaptureService.h"
@@ -27,6 +28,7 @@ struct Stored {
     QList<MarginNote> margin, notesMargin;
     QList<TextHighlight> highlights, notesHighlights;
     QList<double> shotTimes;
+    std::optional<QString> notesText;
     bool operator==(const Stored&) const = default;
 };
 
@@ -45,6 +47,7 @@ protected:
         store = LibraryStore::open(AppPaths::libraryStorePath(), &error);
         ASSERT_TRUE(store) << error.toStdString();
         lecture = Lecture::create(QStringLiteral("Entropy"), std::nullopt, std::nullopt);
+        lecture->setConsolidatedData(QByteArray("## Notes\n\nFrom the model."));
         store->insert(lecture);
         state.showLecture(lecture->id());
     }
@@ -63,13 +66,15 @@ protected:
         s.highlights = decodeOrEmpty<TextHighlight>(l->highlightsData(), decodeHighlights);
         s.notesHighlights = decodeOrEmpty<TextHighlight>(l->notesHighlightsData(), decodeHighlights);
         if (const auto times = l->screenshotTimestamps()) s.shotTimes = json::decodeDoubles(*times).value_or(QList<double>{});
+        s.notesText = storedConsolidatedNotes(*l);  // the record, else its side file
         return s;
     }
 
     // What the document holds, in the same form.
     static Stored held(const LectureDocument& d) {
         Stored s{d.inlineNotes(View::Transcript), d.inlineNotes(View::Notes),   d.marginNotes(View::Transcript),
-                 d.marginNotes(View::Notes),      d.highlights(View::Transcript), d.highlights(View::Notes), {}};
+                 d.marginNotes(View::Notes),      d.highlights(View::Transcript), d.highlights(View::Notes), {},
+                 d.notesText()};
         for (const CapturedScreenshot& shot : d.screenshots()) s.shotTimes << shot.timestamp;
         return s;
     }
@@ -109,6 +114,8 @@ TEST_F(LectureDocumentTest, UndoToTheStartAndRedoToTheEnd) {
         [&] { doc.addMarginNote(View::Notes, 0, "Entropy", "define it", MarginNote::Side::Right); },
         [&] { EXPECT_TRUE(doc.removeScreenshot(red)); },
         [&] { doc.addScreenshot(shot(12, Qt::blue)); },
+        [&] { doc.setNotesText("## Entropy\n\nIt grows, always."); },
+        [&] { doc.setNotesText("  \n"); },  // emptied: the notes are gone, side file too
         [&] { EXPECT_TRUE(doc.deleteHighlight(View::Transcript, highlight)); },
         [&] { EXPECT_TRUE(doc.deleteMarginNote(View::Transcript, margin)); },
         [&] { EXPECT_TRUE(doc.deleteHighlight(View::Notes, notesHighlight)); },
@@ -200,4 +207,11 @@ TEST_F(LectureDocumentTest, ScreenshotFilesFollowTheList) {
     EXPECT_EQ(reloadedTimes(), (QList<double>{5, 40}));
     doc.undoStack().undo();
     EXPECT_EQ(reloadedTimes(), (QList<double>{5, 20, 40}));
+
+    // A run that replaces the list ends the history: an undo would bring the old list back.
+    doc.removeScreenshot(shots[0].id);
+    state.setScreenshots({shot(7, Qt::white)});
+    EXPECT_EQ(doc.undoStack().count(), 0);
+    ASSERT_EQ(doc.screenshots().size(), 1);
+    EXPECT_EQ(doc.screenshots()[0].timestamp, 7.0);
 }

@@ -47,6 +47,16 @@ TEST(TextSearch, EveryOccurrenceWithoutOverlap) {
     EXPECT_EQ(text.findAll(QStringLiteral("ana")), (QList<TextRange>{{0, 3}, {5, 3}, {12, 3}}));
 }
 
+TEST(TextSearch, EachChipClickSelectsOnce) {
+    const QString text = QStringLiteral("Heat flows from hot to cold; heat is energy.");
+    HighlightRequestTracker view;
+    const HighlightRequest click{QStringLiteral("HEAT")};
+    EXPECT_EQ(view.apply(click, text), (TextRange{0, 4}));
+    EXPECT_EQ(view.apply(click, text), std::nullopt);                       // the same request again: acted on already
+    EXPECT_EQ(view.apply({QStringLiteral("heat")}, text), (TextRange{0, 4}));  // a second click of the chip selects again
+    EXPECT_EQ(view.apply({QStringLiteral("entropy")}, text), std::nullopt);   // absent: the selection stays
+}
+
 TEST(TranscriptSearch, MatchesWrapAndSeekToTheirWord) {
     Timeline t;
     t.blocks = {{QUuid::createUuid(), 0.0, QStringLiteral("Heat flows from hot to cold."),

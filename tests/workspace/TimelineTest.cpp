@@ -100,6 +100,14 @@ TEST(Timeline, StatisticsCountsAndTheReexportHint) {
     EXPECT_EQ(s2.reexportHint, "transcript.stats.reexport.needed");
     EXPECT_EQ(s2.sheetWords, "9 words");
 
+    struct Step {
+        double current;
+        int steps;
+        double expected;
+    };
+    for (const Step& k : QList<Step>{{14, 1, 15}, {22, 1, 22}, {12, -1, 12}, {30, 0, 22}, {13.6, -2, 12}, {qQNaN(), 0, 14}})
+        EXPECT_EQ(steppedSheetFontSize(k.current, k.steps), k.expected) << k.current << " " << k.steps;
+
     EXPECT_EQ(transcriptPlainText(twoPassages()), "Heat flows from hot to cold. [Music] Entropy never decreases.");
 }
 
