@@ -58,7 +58,7 @@ PassageAnnotator::PassageAnnotator(LectureDocument& document, AnnotationView vie
     text_->setReadOnly(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     text_->setMinimumHeight(60);
-    text_->setMaximumHeight(140);
+    text_->setMaximumHeight(90);
     connect(text_, &QTextEdit::selectionChanged, this, &PassageAnnotator::updateButtons);
 
     highlight_ = new QPushButton(this);

@@ -230,7 +230,10 @@ TranscriptPanel::TranscriptPanel(LectureDocument& document, ProcessingState& sta
 
     // Statistics line.
     stats_ = new QLabel(this);
+    stats_->setWordWrap(true);
+    stats_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     hint_ = new QLabel(this);
+    hint_->setWordWrap(true);
     QPalette hintPalette = hint_->palette();
     hintPalette.setColor(QPalette::WindowText, QColor(200, 120, 0));
     hint_->setPalette(hintPalette);
@@ -239,9 +242,8 @@ TranscriptPanel::TranscriptPanel(LectureDocument& document, ProcessingState& sta
     connect(copy_, &QToolButton::clicked, this, &TranscriptPanel::copyTranscript);
     connect(expand_, &QToolButton::clicked, this, &TranscriptPanel::showExpandedSheet);
     auto* statsRow = new QHBoxLayout;
-    statsRow->addWidget(stats_);
-    statsRow->addWidget(hint_);
-    statsRow->addStretch();
+    statsRow->addWidget(stats_, 1);
+    statsRow->addWidget(hint_, 1);
     statsRow->addWidget(copy_);
     statsRow->addWidget(expand_);
 
@@ -323,6 +325,7 @@ void TranscriptPanel::refreshAnnotator() {
         if (t.blocks[i].startTime == focusedPosition_) block = i;
     if (block >= 0) annotator_->showPassage(t.blocks[block].startTime, t.blocks[block].text, t.annotations[block]);
     else annotator_->clearPassage();
+    annotator_->setVisible(block >= 0);
 
     if (focusedParagraph_ >= 0 && focusedParagraph_ < notesView_.paragraphs.size()) {
         const NotesParagraph& p = notesView_.paragraphs[focusedParagraph_];
