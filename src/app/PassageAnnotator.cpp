@@ -133,6 +133,7 @@ PassageAnnotator::PassageAnnotator(LectureDocument& document, AnnotationView vie
     layout->addLayout(actions);
     layout->addWidget(picker_);
     layout->addWidget(editor_);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     retranslate();
     clearPassage();
 }

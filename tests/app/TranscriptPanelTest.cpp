@@ -3,6 +3,7 @@
 // the picker lands on the right words and survives undo and redo, playback
 // is followed passage by passage and word by word, and search seeks.
 
+#include "app/LocalizationManager.h"
 #include "app/PassageAnnotator.h"
 #include "app/TranscriptPanel.h"
 #include "app/TranscriptTimelineModel.h"
@@ -57,6 +58,7 @@ QImage slide(const QColor& color) {
 class TranscriptPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        LocalizationManager::shared().setCurrentLanguage(LocalizationManager::Language::english);
         lecture = Lecture::create(QStringLiteral("Thermodynamics"), std::nullopt, std::nullopt);
         lecture->setConsolidatedData(QByteArray("# Entropy\n\n- Heat flows\n- from hot to cold\n\nThe second law."));
         state.showLecture(lecture->id());
@@ -87,6 +89,7 @@ protected:
     void savePicture(const QString& name) {
         const QString dir = QDir::currentPath() + "/transcript-panel";
         QDir().mkpath(dir);
+        QCoreApplication::processEvents();
         EXPECT_TRUE(panel->grab().save(dir + "/" + name + ".png"));
     }
 
@@ -280,6 +283,20 @@ TEST_F(TranscriptPanelTest, SearchMovesThroughMatchesAndSeeks) {
     panel->searchField()->setText(QStringLiteral("photosynthesis"));
     EXPECT_TRUE(panel->search().matches().isEmpty());
     EXPECT_EQ(seeks.size(), before);
+}
+
+TEST_F(TranscriptPanelTest, RetranslatesWhenTheLanguageChanges) {
+    panel->activateRow(rowOfPassageAt(15.0));
+    LocalizationManager::shared().setCurrentLanguage(LocalizationManager::Language::german);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel->tabs()->tabText(0), QStringLiteral("Transkript"));
+    EXPECT_TRUE(panel->statisticsLabel()->text().startsWith(QStringLiteral("40 Abschnitte · 200 Wörter · 2 Bildschirmfotos")))
+        << panel->statisticsLabel()->text().toStdString();
+    EXPECT_EQ(panel->transcriptAnnotator()->highlightButton()->text(), QStringLiteral("Markieren"));
+    savePicture("german");
+    LocalizationManager::shared().setCurrentLanguage(LocalizationManager::Language::english);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel->tabs()->tabText(0), QStringLiteral("Transcript"));
 }
 
 }  // namespace
