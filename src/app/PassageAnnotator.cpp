@@ -1,5 +1,7 @@
 #include "app/PassageAnnotator.h"
 
+#include "app/TranscriptRowDelegate.h"
+
 #include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -181,9 +183,7 @@ void PassageAnnotator::paintHighlights() {
         s.cursor = QTextCursor(text_->document());
         s.cursor.setPosition(int(h.range.start));
         s.cursor.setPosition(int(h.range.end()), QTextCursor::KeepAnchor);
-        QColor c = QColor::fromRgb(swatchRgb(h.color));
-        c.setAlphaF(h.color == TextHighlight::HighlightColor::Green ? 0.55 : 0.5);
-        s.format.setBackground(c);
+        s.format.setBackground(TranscriptRowDelegate::highlightColor(h.color));
         selections.append(s);
     }
     text_->setExtraSelections(selections);

@@ -1,5 +1,6 @@
 #include "app/TranscriptPanel.h"
 
+#include "app/NotesParagraphDelegate.h"
 #include "app/PassageAnnotator.h"
 #include "app/TranscriptTimelineModel.h"
 #include "core/ProcessingState.h"
@@ -152,7 +153,9 @@ TranscriptPanel::TranscriptPanel(LectureDocument& document, ProcessingState& sta
     // The notes tab: paragraphs with their annotations, or the whole text to edit.
     notesList_ = new QListWidget(this);
     notesList_->setWordWrap(true);
+    notesList_->setResizeMode(QListView::Adjust);
     notesList_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    notesList_->setItemDelegate(new NotesParagraphDelegate(notesView_, NotesIndexRole, *notesList_));
     notesAnnotator_ = new PassageAnnotator(document_, AnnotationView::Notes, this);
     notesEdit_ = new QPlainTextEdit(this);
     notesEmpty_ = new QLabel(this);
@@ -349,22 +352,9 @@ void TranscriptPanel::rebuildNotes() {
     };
     for (const UserNote& n : std::as_const(notesView_.leadingNotes)) addNote(n);
     for (const NotesParagraph& p : std::as_const(notesView_.paragraphs)) {
-        QString shown = p.displayText;
-        for (const MarginNote& m : p.annotations.marginNotes) shown += QStringLiteral("\n  ✎ “%1” — %2").arg(m.anchorText, m.noteText);
-        auto* item = new QListWidgetItem(shown, notesList_);
+        auto* item = new QListWidgetItem(p.displayText, notesList_);
         item->setData(NotesKindRole, ParagraphItem);
         item->setData(NotesIndexRole, p.index);
-        if (p.isHeading) {
-            QFont f = item->font();
-            f.setBold(true);
-            f.setPointSizeF(f.pointSizeF() * 1.2);
-            item->setFont(f);
-        }
-        if (!p.annotations.painted.isEmpty()) {
-            QColor c = QColor::fromRgb(swatchRgb(p.annotations.painted.first().color));
-            c.setAlphaF(0.25);
-            item->setBackground(c);
-        }
         for (const UserNote& n : p.notesAfter) addNote(n);
     }
     notesList_->verticalScrollBar()->setValue(scroll);

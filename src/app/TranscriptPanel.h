@@ -70,6 +70,7 @@ public:
     // Opens a screenshot large, with its remove button.
     void openScreenshot(const QUuid& id);
     void setNotesEditing(bool editing);
+    QPlainTextEdit* notesEditor() const { return notesEdit_; }
     // The inline-note editor of the focused tab: a new note at `position`,
     // or the existing note `id`.
     void editInlineNote(AnnotationView view, double position, const std::optional<UserNote>& existing);

@@ -19,12 +19,6 @@ constexpr int kPad = 6;
 constexpr int kZoneHeight = 10;
 constexpr int kShotMaxHeight = 200;
 
-QColor highlightBackground(TextHighlight::HighlightColor color) {
-    QColor c = QColor::fromRgb(swatchRgb(color));
-    c.setAlphaF(color == TextHighlight::HighlightColor::Green ? 0.55 : 0.5);
-    return c;
-}
-
 QTextLayout::FormatRange backgroundRange(const TextRange& r, const QColor& color) {
     QTextLayout::FormatRange f;
     f.start = int(r.start);
@@ -34,6 +28,12 @@ QTextLayout::FormatRange backgroundRange(const TextRange& r, const QColor& color
 }
 
 }  // namespace
+
+QColor TranscriptRowDelegate::highlightColor(TextHighlight::HighlightColor color) {
+    QColor c = QColor::fromRgb(swatchRgb(color));
+    c.setAlphaF(color == TextHighlight::HighlightColor::Green ? 0.55 : 0.5);
+    return c;
+}
 
 TranscriptRowDelegate::TranscriptRowDelegate(const TranscriptTimelineModel& model, QAbstractItemView& view)
     : QStyledItemDelegate(&view), model_(model), view_(view) {}
@@ -169,8 +169,14 @@ void TranscriptRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     const TimelineItem& item = model_.timeline().items[row.index];
     const bool isCurrent = item.kind == TimelineItem::Kind::Text && item.index == currentBlock_;
     if (selected) painter->fillRect(rect, palette.color(QPalette::Highlight).lighter(170));
-    else if (isCurrent) painter->fillRect(rect, palette.color(QPalette::AlternateBase));
-    else if (hovered) painter->fillRect(rect, palette.color(QPalette::AlternateBase).lighter(102));
+    else if (hovered) painter->fillRect(rect, palette.color(QPalette::AlternateBase));
+    if (isCurrent) {
+        // The passage being spoken: a tint and an accent bar at its edge.
+        QColor tint = palette.color(QPalette::Highlight);
+        tint.setAlpha(28);
+        painter->fillRect(rect, tint);
+        painter->fillRect(QRect(rect.left(), rect.top() + 2, 3, rect.height() - 4), palette.color(QPalette::Highlight));
+    }
 
     painter->setPen(palette.color(QPalette::PlaceholderText));
     painter->drawText(QRect(rect.left() + kPad, rect.top() + kPad, kTimeColumn - kPad, 20), Qt::AlignLeft | Qt::AlignTop,
@@ -192,7 +198,7 @@ void TranscriptRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     QList<QTextLayout::FormatRange> formats;
     // The highlights on their first occurrence, in stored order.
     for (const PaintedHighlight& h : model_.timeline().annotations[item.index].painted)
-        formats.append(backgroundRange(h.range, highlightBackground(h.color)));
+        formats.append(backgroundRange(h.range, highlightColor(h.color)));
     for (const TextRange& m : matches_.value(item.index))
         formats.append(backgroundRange(m, QColor(255, 165, 0, 110)));
     if (item.index == matchBlock_ && currentMatch_) formats.append(backgroundRange(*currentMatch_, QColor(255, 140, 0, 220)));

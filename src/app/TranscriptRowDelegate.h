@@ -5,6 +5,7 @@
 // notes; and the thin insert zones between items. The follow-playback and
 // search marks are view state held here, set by the panel that owns the view.
 
+#include "core/Annotations.h"
 #include "workspace/TextSearch.h"
 
 #include <QHash>
@@ -42,6 +43,9 @@ public:
 
     // The range of the n-th whitespace-separated word of a text.
     static std::optional<TextRange> wordRange(const QString& text, int n);
+
+    // A highlight's paint: its swatch at half opacity (green a little more).
+    static QColor highlightColor(TextHighlight::HighlightColor color);
 
     static constexpr int kTimeColumn = 56;
 

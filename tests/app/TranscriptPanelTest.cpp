@@ -224,6 +224,15 @@ TEST_F(TranscriptPanelTest, HighlightAndMarginNoteFromTheSelectionSurviveUndoAnd
     EXPECT_TRUE(state.isModifiedSinceExport());
     EXPECT_TRUE(panel->reexportHint()->isVisibleTo(panel.get()));
     savePicture("notes");
+
+    // Editing the notes as one text keeps the annotations on their paragraph index.
+    panel->setNotesEditing(true);
+    panel->notesEditor()->setPlainText(QStringLiteral("# Entropy\n\n- Heat flows\n\nA new paragraph.\n\nThe second law."));
+    panel->setNotesEditing(false);
+    ASSERT_EQ(panel->notesList()->count(), 4);
+    EXPECT_EQ(document->highlights(AnnotationView::Notes).first().passageTimestamp, 1.0);
+    panel->undoAction()->trigger();
+    EXPECT_EQ(panel->notesList()->count(), 3);
 }
 
 TEST_F(TranscriptPanelTest, FollowsPlaybackToThePassageAndWordBeingSpoken) {
