@@ -4,12 +4,15 @@
 //                       out and painted once (median of the runs)
 //   panel_follow_tick_ms one setCurrentTime() with the repaint it causes: the
 //                       99th percentile over ten minutes of playback at 0.1 s
+//   panel_edit_ms       an inline note added and undone, each with the column
+//                       laid out again and painted (median)
 //   max_stall_ms        the slowest scroll step and repaint while scrolling the
 //                       whole column a screen at a time during playback
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/transcript_panel_bench [--runs N]
 #include "LectureFixture.h"
 #include "app/TranscriptPanel.h"
+#include "app/TranscriptTimelineModel.h"
 #include "core/ProcessingState.h"
 
 #include <QApplication>
@@ -44,12 +47,7 @@ int main(int argc, char** argv) {
     picture.fill(Qt::darkGray);
     const fixture::LongLecture l = fixture::makeLongLecture({picture});
     const LecturePtr lecture = Lecture::create(QStringLiteral("Bench"), std::nullopt, std::nullopt);
-    lecture->setNotesData(encodeUserNotes(l.annotations.userNotes));
-    lecture->setMarginNotesData(encodeMarginNotes(l.annotations.margins));
-    lecture->setHighlightsData(encodeHighlights(l.annotations.highlights));
-    lecture->setNotesInlineNotesData(encodeUserNotes(l.annotations.notesInline));
-    lecture->setNotesMarginNotesData(encodeMarginNotes(l.annotations.notesMargins));
-    lecture->setNotesHighlightsData(encodeHighlights(l.annotations.notesHighlights));
+    fixture::storeAnnotations(*lecture, l.annotations);
     lecture->setConsolidatedData(l.notes.toUtf8());
     ProcessingState state;
     state.showLecture(lecture->id());
@@ -92,6 +90,20 @@ int main(int argc, char** argv) {
     }
     std::printf("panel_follow_tick_ms: %.3f\n", percentile(tickMs, 0.99));
     std::printf("panel_follow_tick_median_ms: %.3f\n", percentile(tickMs, 0.5));
+
+    std::vector<double> editMs;
+    for (int run = 0; run < 10; ++run) {
+        for (int step = 0; step < 2; ++step) {
+            QElapsedTimer timer;
+            timer.start();
+            if (step == 0) document.addInlineNote(AnnotationView::Transcript, panel.model().timeline().blocks[run * 10].startTime, QStringLiteral("Bench"));
+            else document.undoStack().undo();
+            panel.timelineView()->doItemsLayout();
+            panel.timelineView()->viewport()->repaint();
+            editMs.push_back(timer.nsecsElapsed() / 1e6);
+        }
+    }
+    std::printf("panel_edit_ms: %.1f\n", percentile(editMs, 0.5));
 
     QScrollBar* bar = panel.timelineView()->verticalScrollBar();
     double maxStall = 0;

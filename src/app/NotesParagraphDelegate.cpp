@@ -35,19 +35,7 @@ void NotesParagraphDelegate::layoutText(QTextLayout& layout, const NotesParagrap
         font.setBold(true);
         font.setPointSizeF(font.pointSizeF() * 1.25);
     }
-    layout.setFont(font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    const int width = std::max(60, list_.viewport()->width() - 2 * kPad);
-    layout.beginLayout();
-    qreal y = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, y));
-        y += line.height();
-    }
-    layout.endLayout();
+    TranscriptRowDelegate::wrapLines(layout, font, std::max(60, list_.viewport()->width() - 2 * kPad));
 }
 
 QSize NotesParagraphDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {

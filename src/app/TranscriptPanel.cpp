@@ -60,8 +60,6 @@ QListView* makeTimelineView(QWidget* parent, TranscriptTimelineModel& model) {
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->setResizeMode(QListView::Adjust);
-    view->setLayoutMode(QListView::Batched);
-    view->setBatchSize(200);
     view->setMouseTracking(true);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -306,7 +304,6 @@ void TranscriptPanel::rebuildTimeline() {
                                       document_.inlineNotes(AnnotationView::Transcript),
                                       document_.marginNotes(AnnotationView::Transcript),
                                       document_.highlights(AnnotationView::Transcript)));
-    delegate_->invalidateSizes();
     transcriptStack_->setCurrentWidget(model_->timeline().isEmpty() ? transcriptStack_->widget(0) : list_);
     // Passage indices may have moved: follow and search again.
     follow_.lastScrolledRow.reset();

@@ -77,8 +77,10 @@ QFont TranscriptRowDelegate::textFont() const {
 
 int TranscriptRowDelegate::textWidth() const { return std::max(80, view_.viewport()->width() - kTimeColumn - 2 * kPad); }
 
-void TranscriptRowDelegate::layoutText(QTextLayout& layout, int width) const {
-    layout.setFont(textFont());
+void TranscriptRowDelegate::layoutText(QTextLayout& layout, int width) const { wrapLines(layout, textFont(), width); }
+
+void TranscriptRowDelegate::wrapLines(QTextLayout& layout, const QFont& font, int width) {
+    layout.setFont(font);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);

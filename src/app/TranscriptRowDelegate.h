@@ -47,6 +47,10 @@ public:
     // A highlight's paint: its swatch at half opacity (green a little more).
     static QColor highlightColor(TextHighlight::HighlightColor color);
 
+    // Lays a text out in lines of `width` pixels, wrapping at words (or
+    // anywhere for a word longer than a line).
+    static void wrapLines(QTextLayout& layout, const QFont& font, int width);
+
     static constexpr int kTimeColumn = 56;
 
 private:
