@@ -8,8 +8,10 @@
 #include "app/TranscriptPanel.h"
 #include "app/TranscriptTimelineModel.h"
 #include "core/ProcessingState.h"
+#include "core/Settings.h"
 
 #include <QAbstractItemModelTester>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -292,6 +294,27 @@ TEST_F(TranscriptPanelTest, SearchMovesThroughMatchesAndSeeks) {
     panel->searchField()->setText(QStringLiteral("photosynthesis"));
     EXPECT_TRUE(panel->search().matches().isEmpty());
     EXPECT_EQ(seeks.size(), before);
+}
+
+TEST_F(TranscriptPanelTest, ExpandedSheetStepsItsFontBetweenTwelveAndTwentyTwo) {
+    Settings::shared().setExpandedPanelFontSize(21);
+    panel->showExpandedSheet();
+    auto* sheet = panel->findChild<QDialog*>();
+    ASSERT_NE(sheet, nullptr);
+    auto* larger = sheet->findChild<QToolButton*>("sheetLarger");
+    auto* smaller = sheet->findChild<QToolButton*>("sheetSmaller");
+    EXPECT_EQ(sheet->findChild<QLabel*>("sheetWords")->text(), QStringLiteral("200 words"));
+    larger->click();
+    EXPECT_EQ(Settings::shared().expandedPanelFontSize(), 22);
+    EXPECT_FALSE(larger->isEnabled());
+    for (int i = 0; i < 15; ++i)
+        if (smaller->isEnabled()) smaller->click();
+    EXPECT_EQ(Settings::shared().expandedPanelFontSize(), 12);
+    EXPECT_TRUE(larger->isEnabled());
+    QCoreApplication::processEvents();
+    const QString dir = QDir::currentPath() + "/transcript-panel";
+    EXPECT_TRUE(sheet->grab().save(dir + "/sheet.png"));
+    sheet->close();
 }
 
 TEST_F(TranscriptPanelTest, RetranslatesWhenTheLanguageChanges) {
