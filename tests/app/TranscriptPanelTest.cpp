@@ -144,6 +144,19 @@ TEST_F(TranscriptPanelTest, RowsFollowDocumentEditsWithoutReset) {
     panel->undoAction()->trigger();
     EXPECT_EQ(model.rowCount(), 1 + 2 * (kSegments + 2));
     EXPECT_EQ(model.index(shotRow).data(TranscriptTimelineModel::ItemKindRole).toInt(), int(TimelineItem::Kind::Screenshot));
+
+    // The large view removes the screenshot too, undoably.
+    panel->openScreenshot(shot);
+    auto* large = panel->findChild<QDialog*>();
+    ASSERT_NE(large, nullptr);
+    QPushButton* remove = nullptr;
+    for (QPushButton* b : large->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("Remove screenshot")) remove = b;
+    ASSERT_NE(remove, nullptr);
+    remove->click();
+    EXPECT_EQ(document->screenshots().size(), 1);
+    panel->undoAction()->trigger();
+    EXPECT_EQ(document->screenshots().size(), 2);
     EXPECT_EQ(resets.size(), 0);
     savePicture("timeline");
 }
