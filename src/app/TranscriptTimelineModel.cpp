@@ -78,6 +78,9 @@ QVariant TranscriptTimelineModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case RowKindRole: return int(row.kind);
     case NoteIDRole: return row.kind == DisplayRow::Kind::Note ? QVariant(row.note.id) : QVariant();
+    case Qt::ToolTipRole:
+        //% "Click to add a note here"
+        return row.kind == DisplayRow::Kind::InsertZone ? QVariant(qtTrId("transcript.zone.tooltip")) : QVariant();
     case TimeRole:
         if (row.kind == DisplayRow::Kind::Content) return timeline_.items[row.index].time;
         if (row.kind == DisplayRow::Kind::InsertZone) return row.prevTimestamp;

@@ -319,5 +319,10 @@
         <source>Add screenshot</source>
         <translation>Bildschirmfoto hinzufügen</translation>
     </message>
+    <message id="transcript.zone.tooltip">
+        <location filename="../TranscriptTimelineModel.cpp" line="83"/>
+        <source>Click to add a note here</source>
+        <translation>Klicken, um hier eine Notiz hinzuzufügen</translation>
+    </message>
 </context>
 </TS>

@@ -319,5 +319,10 @@
         <source>Add screenshot</source>
         <translation>Add screenshot</translation>
     </message>
+    <message id="transcript.zone.tooltip">
+        <location filename="../TranscriptTimelineModel.cpp" line="83"/>
+        <source>Click to add a note here</source>
+        <translation>Click to add a note here</translation>
+    </message>
 </context>
 </TS>

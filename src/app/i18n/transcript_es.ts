@@ -319,5 +319,10 @@
         <source>Add screenshot</source>
         <translation>añadir captura</translation>
     </message>
+    <message id="transcript.zone.tooltip">
+        <location filename="../TranscriptTimelineModel.cpp" line="83"/>
+        <source>Click to add a note here</source>
+        <translation>Haz clic para añadir una nota aquí</translation>
+    </message>
 </context>
 </TS>

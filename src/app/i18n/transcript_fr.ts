@@ -319,5 +319,10 @@
         <source>Add screenshot</source>
         <translation>ajout de capture</translation>
     </message>
+    <message id="transcript.zone.tooltip">
+        <location filename="../TranscriptTimelineModel.cpp" line="83"/>
+        <source>Click to add a note here</source>
+        <translation>Cliquez pour ajouter une note ici</translation>
+    </message>
 </context>
 </TS>

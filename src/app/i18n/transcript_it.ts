@@ -319,5 +319,10 @@
         <source>Add screenshot</source>
         <translation>aggiunta schermata</translation>
     </message>
+    <message id="transcript.zone.tooltip">
+        <location filename="../TranscriptTimelineModel.cpp" line="83"/>
+        <source>Click to add a note here</source>
+        <translation>Fai clic per aggiungere una nota qui</translation>
+    </message>
 </context>
 </TS>
