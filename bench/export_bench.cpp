@@ -188,12 +188,7 @@ int main(int argc, char** argv) {
     Settings::shared().setExportRootBookmark(out.path());
     LecturePtr record = Lecture::create(QStringLiteral("Thermodynamics, lecture 12"), source, std::nullopt);
     record->setDuration(kLectureSeconds);
-    record->setNotesData(encodeUserNotes(lecture.annotations.userNotes));
-    record->setMarginNotesData(encodeMarginNotes(lecture.annotations.margins));
-    record->setHighlightsData(encodeHighlights(lecture.annotations.highlights));
-    record->setNotesInlineNotesData(encodeUserNotes(lecture.annotations.notesInline));
-    record->setNotesMarginNotesData(encodeMarginNotes(lecture.annotations.notesMargins));
-    record->setNotesHighlightsData(encodeHighlights(lecture.annotations.notesHighlights));
+    fixture::storeAnnotations(*record, lecture.annotations);
     std::vector<double> runSeconds, runCpu;
     for (int r = 0; r < std::min(runs, 3); ++r) {
         QElapsedTimer t;

@@ -169,6 +169,7 @@ void LectureDocument::setNotesText(const QString& text) {
     const std::optional<QString> after = text.trimmed().isEmpty() ? std::nullopt : std::optional<QString>(text);
     if (after == notesText_) return;
     using Text = std::optional<QString>;
+    //% "Edit notes"
     undoStack_.push(new ReplaceList<Text>(qtTrId("workspace.undo.notes.edit"), {notesText_}, {after},
                                           [this](const QList<Text>& l) { storeNotesText(l.first()); }));
 }
@@ -176,6 +177,7 @@ void LectureDocument::setNotesText(const QString& text) {
 QUuid LectureDocument::addInlineNote(AnnotationView view, double afterTimestamp, const QString& text) {
     const UserNote note = UserNote::create(afterTimestamp, text);
     const QList<UserNote> before = inlineNotes(view);
+    //% "Add note"
     undoStack_.push(new ReplaceList<UserNote>(qtTrId("workspace.undo.note.add"), before, QList<UserNote>(before) << note,
                                               [this, view](const QList<UserNote>& l) { setInlineNotes(view, l); }));
     return note.id;
@@ -187,6 +189,7 @@ bool LectureDocument::editInlineNote(AnnotationView view, const QUuid& id, const
     if (i < 0) return false;
     QList<UserNote> after = before;
     after[i].text = text;
+    //% "Edit note"
     undoStack_.push(new ReplaceList<UserNote>(qtTrId("workspace.undo.note.edit"), before, after,
                                               [this, view](const QList<UserNote>& l) { setInlineNotes(view, l); }));
     return true;
@@ -198,6 +201,7 @@ bool LectureDocument::deleteInlineNote(AnnotationView view, const QUuid& id) {
     if (i < 0) return false;
     QList<UserNote> after = before;
     after.removeAt(i);
+    //% "Delete note"
     undoStack_.push(new ReplaceList<UserNote>(qtTrId("workspace.undo.note.delete"), before, after,
                                               [this, view](const QList<UserNote>& l) { setInlineNotes(view, l); }));
     return true;
@@ -207,6 +211,7 @@ QUuid LectureDocument::addMarginNote(AnnotationView view, double position, const
                                      MarginNote::Side side) {
     const MarginNote note = MarginNote::create(position, anchorText, noteText, side);
     const QList<MarginNote> before = marginNotes(view);
+    //% "Add margin note"
     undoStack_.push(new ReplaceList<MarginNote>(qtTrId("workspace.undo.margin.add"), before, QList<MarginNote>(before) << note,
                                                 [this, view](const QList<MarginNote>& l) { setMarginNotes(view, l); }));
     return note.id;
@@ -221,6 +226,7 @@ bool LectureDocument::editMarginNote(AnnotationView view, const QUuid& id, const
     after[i].anchorText = anchorText;
     after[i].noteText = noteText;
     after[i].side = side;
+    //% "Edit margin note"
     undoStack_.push(new ReplaceList<MarginNote>(qtTrId("workspace.undo.margin.edit"), before, after,
                                                 [this, view](const QList<MarginNote>& l) { setMarginNotes(view, l); }));
     return true;
@@ -232,6 +238,7 @@ bool LectureDocument::deleteMarginNote(AnnotationView view, const QUuid& id) {
     if (i < 0) return false;
     QList<MarginNote> after = before;
     after.removeAt(i);
+    //% "Delete margin note"
     undoStack_.push(new ReplaceList<MarginNote>(qtTrId("workspace.undo.margin.delete"), before, after,
                                                 [this, view](const QList<MarginNote>& l) { setMarginNotes(view, l); }));
     return true;
@@ -240,6 +247,7 @@ bool LectureDocument::deleteMarginNote(AnnotationView view, const QUuid& id) {
 QUuid LectureDocument::addHighlight(AnnotationView view, double position, const QString& anchorText, TextHighlight::HighlightColor color) {
     const TextHighlight highlight = TextHighlight::create(position, anchorText, color);
     const QList<TextHighlight> before = highlights(view);
+    //% "Add highlight"
     undoStack_.push(new ReplaceList<TextHighlight>(qtTrId("workspace.undo.highlight.add"), before, QList<TextHighlight>(before) << highlight,
                                                    [this, view](const QList<TextHighlight>& l) { setHighlights(view, l); }));
     return highlight.id;
@@ -251,6 +259,7 @@ bool LectureDocument::deleteHighlight(AnnotationView view, const QUuid& id) {
     if (i < 0) return false;
     QList<TextHighlight> after = before;
     after.removeAt(i);
+    //% "Delete highlight"
     undoStack_.push(new ReplaceList<TextHighlight>(qtTrId("workspace.undo.highlight.delete"), before, after,
                                                    [this, view](const QList<TextHighlight>& l) { setHighlights(view, l); }));
     return true;
@@ -261,6 +270,7 @@ bool LectureDocument::removeScreenshot(const QUuid& id) {
     if (i < 0) return false;
     QList<CapturedScreenshot> after = screenshots_;
     after.removeAt(i);
+    //% "Remove screenshot"
     undoStack_.push(new ReplaceList<CapturedScreenshot>(qtTrId("workspace.undo.screenshot.remove"), screenshots_, after,
                                                         [this](const QList<CapturedScreenshot>& l) { setScreenshots(l); }));
     return true;
@@ -269,6 +279,7 @@ bool LectureDocument::removeScreenshot(const QUuid& id) {
 void LectureDocument::addScreenshot(const CapturedScreenshot& screenshot) {
     QList<CapturedScreenshot> after = screenshots_;
     after.insert(std::upper_bound(after.begin(), after.end(), screenshot, earlier), screenshot);
+    //% "Add screenshot"
     undoStack_.push(new ReplaceList<CapturedScreenshot>(qtTrId("workspace.undo.screenshot.add"), screenshots_, after,
                                                         [this](const QList<CapturedScreenshot>& l) { setScreenshots(l); }));
 }

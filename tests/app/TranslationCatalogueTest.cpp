@@ -72,16 +72,20 @@ QMap<QString, QMap<QString, Entry>> readCatalogues(QStringList* problems) {
     return catalogues;
 }
 
-// Every id passed to qtTrId in the window's sources.
+// Every id the window's sources and the workspace layer it shows ask for,
+// by qtTrId or marked for extraction with QT_TRID_NOOP.
 QSet<QString> idsInCode() {
     QSet<QString> ids;
-    const QRegularExpression call(R"(qtTrId\(\s*"([^"]+)\")");
-    QDirIterator it(appDir(), {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        if (!file.open(QIODevice::ReadOnly)) continue;
-        const QString text = QString::fromUtf8(file.readAll());
-        for (auto m = call.globalMatch(text); m.hasNext();) ids.insert(m.next().captured(1));
+    const QRegularExpression call(R"((?:qtTrId|QT_TRID_NOOP)\(\s*"([^"]+)\")");
+    const QString sources = QString::fromStdString(lumenote::test::sourceDir()) + "/src";
+    for (const QString& dir : {appDir(), sources + "/workspace"}) {
+        QDirIterator it(dir, {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            if (!file.open(QIODevice::ReadOnly)) continue;
+            const QString text = QString::fromUtf8(file.readAll());
+            for (auto m = call.globalMatch(text); m.hasNext();) ids.insert(m.next().captured(1));
+        }
     }
     return ids;
 }

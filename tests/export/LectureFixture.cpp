@@ -157,4 +157,13 @@ LongLecture makeLongLecture(const QList<QImage>& pictures) {
     return l;
 }
 
+void storeAnnotations(Lecture& lecture, const Annotations& a) {
+    lecture.setNotesData(encodeUserNotes(a.userNotes));
+    lecture.setMarginNotesData(encodeMarginNotes(a.margins));
+    lecture.setHighlightsData(encodeHighlights(a.highlights));
+    lecture.setNotesInlineNotesData(encodeUserNotes(a.notesInline));
+    lecture.setNotesMarginNotesData(encodeMarginNotes(a.notesMargins));
+    lecture.setNotesHighlightsData(encodeHighlights(a.notesHighlights));
+}
+
 }  // namespace lumenote::fixture

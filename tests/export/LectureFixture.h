@@ -5,6 +5,7 @@
 
 #include "core/Annotations.h"
 #include "core/CapturedScreenshot.h"
+#include "core/Lecture.h"
 #include "core/PassageGrouping.h"
 #include "core/TranscriptModel.h"
 
@@ -42,6 +43,8 @@ struct Annotations {
     QList<TextHighlight> highlights, notesHighlights;
 };
 Annotations makeAnnotations(const QList<Block>& passages, int count, int paragraphs, quint32 seed);
+// Stores the six lists in the lecture record's blobs.
+void storeAnnotations(Lecture& lecture, const Annotations& annotations);
 
 // The benchmarks' three-hour lecture: 2,000 segments of about 15 words, 300
 // screenshots cycling through `pictures`, 120 notes paragraphs and 200
