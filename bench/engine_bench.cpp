@@ -302,7 +302,7 @@ int main(int argc, char** argv) {
     std::vector<double> silentT;
     for (int r = 0; r < reps; ++r) {
         bool stopped = false;
-        t0 = Clock::now();
+        t0 = stampNow();
         transcriber.run(quiet, quietOptions, {}, stopped);
         silentT.push_back(seconds(t0));
     }
