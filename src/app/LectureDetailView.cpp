@@ -102,6 +102,9 @@ LectureDetailView::LectureDetailView(LibraryStore& store, const PipelineServices
     toolbar_ = new QToolBar(this);
     toolbar_->setObjectName(QStringLiteral("lectureActions"));
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    playerBar_ = new QToolBar(this);
+    playerBar_->setObjectName(QStringLiteral("frameAndPageActions"));
+    playerBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     modeLabel_ = new QLabel(this);
     mode_ = new QComboBox(this);
     mode_->setObjectName(QStringLiteral("consolidationMode"));
@@ -114,11 +117,12 @@ LectureDetailView::LectureDetailView(LibraryStore& store, const PipelineServices
     topLayout->addWidget(player_, 1);
     topLayout->addWidget(converting_);
     topLayout->addWidget(missingBox_);
-    auto* modeRow = new QHBoxLayout;
-    modeRow->addWidget(toolbar_, 1);
-    modeRow->addWidget(modeLabel_);
-    modeRow->addWidget(mode_);
-    topLayout->addLayout(modeRow);
+    topLayout->addWidget(playerBar_);
+    auto* actionRow = new QHBoxLayout;
+    actionRow->addWidget(toolbar_, 1);
+    actionRow->addWidget(modeLabel_);
+    actionRow->addWidget(mode_);
+    topLayout->addLayout(actionRow);
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(top);
     split->addWidget(pipeline_);
@@ -163,8 +167,8 @@ void LectureDetailView::createActions() {
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    auto runAction = [this](const char* name, QCoro::Task<> (LectureController::*call)()) {
-        QAction* action = toolbar_->addAction(QString());
+    auto runAction = [this](QToolBar* bar, const char* name, QCoro::Task<> (LectureController::*call)()) {
+        QAction* action = bar->addAction(QString());
         action->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, this, [this, call] {
             if (shown_) run((shown_->controller.get()->*call)());
@@ -172,11 +176,10 @@ void LectureDetailView::createActions() {
         return action;
     };
     retranscribe_ = add("retranscribe", &LectureDetailView::askRetranscribe);
-    reExport_ = runAction("reExport", &LectureController::reExport);
+    reExport_ = runAction(toolbar_, "reExport", &LectureController::reExport);
     runConsolidation_ = add("runConsolidation", &LectureDetailView::askRunConsolidation);
     removeNotes_ = add("removeNotes", &LectureDetailView::askRemoveNotes);
     toolbar_->addSeparator();
-    captureFrame_ = runAction("captureFrame", &LectureController::captureCurrentFrame);
     markdown_ = toolbar_->addAction(QString());
     markdown_->setObjectName(QStringLiteral("exportMarkdown"));
     connect(markdown_, &QAction::triggered, this, [this] {
@@ -186,14 +189,15 @@ void LectureDetailView::createActions() {
             co_await std::move(writing);
         }(shown_->controller.get()));
     });
-    toolbar_->addSeparator();
-    openPage_ = toolbar_->addAction(QString());
+    captureFrame_ = runAction(playerBar_, "captureFrame", &LectureController::captureCurrentFrame);
+    playerBar_->addSeparator();
+    openPage_ = playerBar_->addAction(QString());
     openPage_->setObjectName(QStringLiteral("openStudyPage"));
     connect(openPage_, &QAction::triggered, this, [this] {
         if (const auto folder = exportFolder())
             QDesktopServices::openUrl(QUrl::fromLocalFile(*folder + QStringLiteral("/index.html")));
     });
-    showFolder_ = toolbar_->addAction(QString());
+    showFolder_ = playerBar_->addAction(QString());
     showFolder_->setObjectName(QStringLiteral("showInFolder"));
     connect(showFolder_, &QAction::triggered, this, [this] {
         if (const auto folder = exportFolder()) ExportManager::revealInFileManager(*folder + QStringLiteral("/index.html"));

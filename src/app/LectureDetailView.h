@@ -107,6 +107,7 @@ private:
     QLabel* redownloadError_;
     QPushButton* redownload_;
     QToolBar* toolbar_;
+    QToolBar* playerBar_;
     QLabel* modeLabel_;
     QComboBox* mode_;
     QAction* retranscribe_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include "app/LectureDetailPane.h"
 #include "app/LectureDetailView.h"
+#include "app/LocalizationManager.h"
 #include "app/PipelinePanel.h"
 #include "app/VideoPlayer.h"
 #include "core/LectureFiles.h"
@@ -56,6 +57,7 @@ class LectureDetailViewTest : public PipelineTest {
 protected:
     void SetUp() override {
         PipelineTest::SetUp();
+        LocalizationManager::shared().setCurrentLanguage(LocalizationManager::Language::english);
         view = std::make_unique<LectureDetailView>(*store);
         view->resize(1000, 700);
         view->show();
@@ -243,8 +245,17 @@ TEST_F(LectureDetailViewTest, EveryActionFromTheWindow) {
     pane.resize(1100, 800);
     pane.setLecture(lecture);
     pane.show();
-    spinUntil([&] { return !pane.view()->isLoading(); }, 30000);
-    EXPECT_TRUE(pane.grab().save(picturesDir() + "/detail-complete.png"));
+    spinUntil([&] { return !pane.view()->isLoading() && pane.view()->player()->duration() > 0; }, 30000);
+    EXPECT_TRUE(pane.grab().save(picturesDir() + "/detail-complete-en.png"));
+    // Every text follows a change of language.
+    const QString english = pane.view()->reExportAction()->text();
+    const QString start = pane.view()->pipelinePanel()->startButton()->text();
+    LocalizationManager::shared().setCurrentLanguage(LocalizationManager::Language::german);
+    EXPECT_TRUE(spinUntil([&] { return pane.view()->reExportAction()->text() != english; }));
+    EXPECT_NE(pane.view()->pipelinePanel()->startButton()->text(), start);
+    EXPECT_TRUE(pane.grab().save(picturesDir() + "/detail-complete-de.png"));
+    LocalizationManager::shared().setCurrentLanguage(LocalizationManager::Language::english);
+    spinFor(50);
 }
 
 TEST_F(LectureDetailViewTest, AnotherSelectionNeverTakesAnEarlierLoadOrRun) {
