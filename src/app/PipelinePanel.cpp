@@ -141,6 +141,11 @@ void PipelinePanel::refresh() {
     error_->setVisible(!error.isEmpty());
     transcription_->setValue(state_ ? percent(state_->transcriptionProgress()) : 0);
     screenshots_->setValue(state_ ? percent(state_->screenshotProgress()) : 0);
+    // The bars show a run's progress; without one and without values they are hidden.
+    const bool showBars = (controller_ && controller_->isRunning()) || transcription_->value() > 0 || screenshots_->value() > 0;
+    for (QWidget* w : {static_cast<QWidget*>(transcriptionLabel_), static_cast<QWidget*>(transcription_),
+                       static_cast<QWidget*>(screenshotsLabel_), static_cast<QWidget*>(screenshots_)})
+        w->setVisible(showBars);
     const QString live = state_ ? state_->liveText() : QString();
     liveText_->setText(live);
     liveText_->setVisible(!live.isEmpty());
