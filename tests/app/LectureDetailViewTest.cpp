@@ -3,9 +3,11 @@
 // selection that changes while a load or a run is still going, and a missing
 // source downloaded again.
 
+#include "app/DesktopSession.h"
 #include "app/LectureDetailPane.h"
 #include "app/LectureDetailView.h"
 #include "app/LocalizationManager.h"
+#include "app/MainWindow.h"
 #include "app/PipelinePanel.h"
 #include "app/VideoPlayer.h"
 #include "core/LectureFiles.h"
@@ -28,6 +30,8 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -294,6 +298,26 @@ TEST_F(LectureDetailViewTest, AnotherSelectionNeverTakesAnEarlierLoadOrRun) {
     showAndWait(first);
     EXPECT_FALSE(view->state()->transcriptSegments().isEmpty());
     EXPECT_TRUE(viewMessages().join('\n').contains("Transcript loaded"));
+}
+
+// The import prompt's reprocess goes through the same detail as the start button.
+TEST_F(LectureDetailViewTest, ReprocessFromTheWindowRunsInTheDetail) {
+    QTemporaryDir tmp;
+    QString error;
+    auto session = DesktopSession::open(tmp.path() + "/library.sqlite", &error);
+    ASSERT_TRUE(session) << error.toStdString();
+    auto lecture = Lecture::create("Week 1", lectureVideo, std::nullopt);
+    session->store().insert(lecture);
+    MainWindow window(*session);
+    window.startProcessing(lecture);
+    LectureDetailView* detail = window.detail()->view();
+    EXPECT_EQ(detail->lecture(), lecture);
+    ASSERT_TRUE(detail->controller()->isRunning());
+    window.startProcessing(lecture);  // a second request while it runs is turned away
+    EXPECT_TRUE(window.statusBar()->currentMessage().contains("Week 1"));
+    ASSERT_TRUE(spinUntil([&] { return !detail->controller()->isRunning(); }, 120000));
+    EXPECT_EQ(lecture->status(), LectureStatus::Complete);
+    EXPECT_TRUE(detail->reExportAction()->isEnabled());
 }
 
 TEST_F(LectureDetailViewTest, MissingSourceOffersDownloadAgain) {
