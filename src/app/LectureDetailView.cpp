@@ -108,6 +108,7 @@ LectureDetailView::LectureDetailView(LibraryStore& store, const PipelineServices
     modeLabel_ = new QLabel(this);
     mode_ = new QComboBox(this);
     mode_->setObjectName(QStringLiteral("consolidationMode"));
+    mode_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (ConsolidationMode mode : kModes) mode_->addItem(QString(), modeRawValue(mode));
     createActions();
 
@@ -117,12 +118,12 @@ LectureDetailView::LectureDetailView(LibraryStore& store, const PipelineServices
     topLayout->addWidget(player_, 1);
     topLayout->addWidget(converting_);
     topLayout->addWidget(missingBox_);
-    topLayout->addWidget(playerBar_);
-    auto* actionRow = new QHBoxLayout;
-    actionRow->addWidget(toolbar_, 1);
-    actionRow->addWidget(modeLabel_);
-    actionRow->addWidget(mode_);
-    topLayout->addLayout(actionRow);
+    auto* frameRow = new QHBoxLayout;
+    frameRow->addWidget(playerBar_, 1);
+    frameRow->addWidget(modeLabel_);
+    frameRow->addWidget(mode_);
+    topLayout->addLayout(frameRow);
+    topLayout->addWidget(toolbar_);
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(top);
     split->addWidget(pipeline_);

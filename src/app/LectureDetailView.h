@@ -56,9 +56,10 @@ public:
     ProcessingState* state() const;
     // The question or picker open now, if any.
     QDialog* openDialog() const { return dialog_; }
-    // Completes when the shown lecture's stored products are in its state and
-    // its video is in the player (or known to be missing).
+    // True until the shown lecture's stored products are in its state and its
+    // video is in the player (or known to be missing).
     bool isLoading() const { return loading_; }
+    // A conversion of the video for the player is running.
     bool isTranscodingForPlayer() const { return transcodingForPlayer_; }
 
     QAction* retranscribeAction() const { return retranscribe_; }

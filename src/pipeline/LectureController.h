@@ -4,9 +4,10 @@
 // (model check, transcription and screenshot capture side by side, notes as
 // soon as the transcript exists, export), re-transcription, re-export, the
 // consolidation mode and manual consolidation, removing the notes, a manual
-// frame capture, re-downloading the source and a Markdown export. Holds the
-// detail view's transient state; every result goes onto the Lecture record and
-// into the ProcessingState. Main thread only.
+// frame capture, re-downloading the source and a Markdown export. Holds what
+// the runs need (error line, busy flags, the follow-the-transcription position);
+// questions and pickers belong to the view. Every result goes onto the Lecture
+// record and into the ProcessingState. Main thread only.
 
 #include "core/CancellationToken.h"
 #include "core/ConsolidationMode.h"
