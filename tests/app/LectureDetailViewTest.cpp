@@ -163,7 +163,10 @@ TEST_F(LectureDetailViewTest, EveryActionFromTheWindow) {
     // A run started from the panel mutes the player while it listens.
     bool mutedWhileTranscribing = false;
     QTimer poll;
+    bool pictured = false;
     QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!pictured && lecture->isProcessing() && (view->state()->transcriptionProgress() > 0 || view->state()->screenshotProgress() > 0))
+            pictured = view->grab().save(picturesDir() + "/detail-running.png");
         if (lecture->status() == LectureStatus::Transcribing) mutedWhileTranscribing |= view->player()->isMuted();
     });
     poll.start(0);
