@@ -1,5 +1,6 @@
 #include "app/LectureDetailPane.h"
 
+#include "app/LectureDetailView.h"
 #include "app/LibraryItemDelegate.h"
 #include "core/LibraryModel.h"
 #include "export/ExportManager.h"
@@ -11,7 +12,8 @@
 
 namespace lumenote {
 
-LectureDetailPane::LectureDetailPane(LibraryModel& library, QWidget* parent) : QWidget(parent), library_(library) {
+LectureDetailPane::LectureDetailPane(LibraryModel& library, LibraryStore& store, QWidget* parent)
+    : QWidget(parent), library_(library), view_(new LectureDetailView(store, this)) {
     setObjectName(QStringLiteral("lectureDetail"));
     title_ = new QLabel(this);
     title_->setObjectName(QStringLiteral("detailTitle"));
@@ -39,11 +41,12 @@ LectureDetailPane::LectureDetailPane(LibraryModel& library, QWidget* parent) : Q
     layout->addSpacing(8);
     layout->addWidget(source_);
     layout->addWidget(exportPath_);
-    layout->addStretch();
+    layout->addWidget(view_, 1);
 }
 
 void LectureDetailPane::setLecture(const LecturePtr& lecture) {
     lecture_ = lecture;
+    view_->setLecture(lecture && !lecture->isDeleted() ? lecture : LecturePtr());
     refresh();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The selected lecture's summary beside the library: its title, processing
-// status, source and where its study page is.
+// status, source and where its study page is, above its player, processing
+// and actions.
 
 #include "core/Lecture.h"
 
@@ -11,17 +12,21 @@ class QLabel;
 
 namespace lumenote {
 
+class LectureDetailView;
 class LibraryModel;
+class LibraryStore;
 
 class LectureDetailPane : public QWidget {
     Q_OBJECT
 public:
-    explicit LectureDetailPane(LibraryModel& library, QWidget* parent = nullptr);
+    LectureDetailPane(LibraryModel& library, LibraryStore& store, QWidget* parent = nullptr);
 
     void setLecture(const LecturePtr& lecture);
     LecturePtr lecture() const { return lecture_; }
     // Reads the lecture's fields again.
     void refresh();
+    // The player, processing and actions of the lecture shown.
+    LectureDetailView* view() const { return view_; }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -33,6 +38,7 @@ private:
     QLabel* status_;
     QLabel* source_;
     QLabel* exportPath_;
+    LectureDetailView* view_;
 };
 
 }  // namespace lumenote

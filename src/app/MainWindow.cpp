@@ -4,17 +4,16 @@
 #include "app/FeedbackMail.h"
 #include "app/ImportDialog.h"
 #include "app/LectureDetailPane.h"
+#include "app/LectureDetailView.h"
 #include "app/LibrarySidebar.h"
 #include "app/LocalizationManager.h"
 #include "app/SettingsWindow.h"
 #include "app/WelcomeView.h"
 #include "core/LibraryModel.h"
 #include "core/LibraryStore.h"
-#include "core/ProcessingState.h"
 #include "core/Settings.h"
 #include "media/URLDownloadService.h"
 #include "pipeline/LectureController.h"
-#include "pipeline/PlayerControl.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,11 +31,11 @@
 namespace lumenote {
 
 MainWindow::MainWindow(DesktopSession& session, QWidget* parent)
-    : QMainWindow(parent), session_(session), state_(std::make_unique<ProcessingState>()), player_(std::make_unique<HeadlessPlayer>()) {
+    : QMainWindow(parent), session_(session) {
     setObjectName(QStringLiteral("mainWindow"));
     sidebar_ = new LibrarySidebar(session.library(), session.store(), this);
     welcome_ = new WelcomeView(this);
-    detail_ = new LectureDetailPane(session.library(), this);
+    detail_ = new LectureDetailPane(session.library(), session.store(), this);
     content_ = new QStackedWidget(this);
     content_->addWidget(welcome_);
     content_->addWidget(detail_);
@@ -203,20 +202,19 @@ SettingsWindow* MainWindow::openSettings() {
     return settings_;
 }
 
+// Runs go through the detail of the selected lecture, with its player and panel.
 void MainWindow::startProcessing(const LecturePtr& lecture) {
     if (!lecture) return;
-    if (running_) {
+    sidebar_->selectLecture(lecture);
+    showSelection();
+    LectureDetailView* view = detail_->view();
+    if (view->lecture() != lecture) return;
+    if (view->controller()->isRunning()) {
         //% "“%1” is still being processed; try again when it has finished."
-        statusBar()->showMessage(qtTrId("main.processing.busy").arg(running_->lecture()->title()), 8000);
+        statusBar()->showMessage(qtTrId("main.processing.busy").arg(lecture->title()), 8000);
         return;
     }
-    state_->reset();
-    running_ = std::make_unique<LectureController>(session_.store(), lecture, *state_, *player_);
-    [](MainWindow* self, LectureController* controller) -> QCoro::Task<> {
-        QPointer<MainWindow> guard(self);
-        co_await controller->beginProcessing();
-        if (guard && guard->running_.get() == controller) guard->running_.reset();
-    }(this, running_.get());
+    view->beginProcessing();
 }
 
 void MainWindow::openHelp() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kDocumentationUrl))); }

@@ -19,11 +19,8 @@ namespace lumenote {
 
 class DesktopSession;
 class ImportDialog;
-class LectureController;
 class LectureDetailPane;
 class LibrarySidebar;
-class ProcessingState;
-class HeadlessPlayer;
 class SettingsWindow;
 class WelcomeView;
 
@@ -72,11 +69,6 @@ private:
     QSplitter* splitter_;
     QPointer<ImportDialog> import_;
     QPointer<SettingsWindow> settings_;
-
-    // The lecture being processed now, if any.
-    std::unique_ptr<ProcessingState> state_;
-    std::unique_ptr<HeadlessPlayer> player_;
-    std::unique_ptr<LectureController> running_;
 
     QMenu* fileMenu_ = nullptr;
     QMenu* editMenu_ = nullptr;

@@ -119,21 +119,7 @@ void LectureController::setPipelineError(const std::optional<QString>& error) {
     emit pipelineErrorChanged();
 }
 
-void LectureController::setReprocessPending(bool pending) {
-    reprocessPending_ = pending;
-    if (pending) {
-        reprocessPending_ = false;
-        beginProcessing();
-    }
-}
-
 void LectureController::setDocument(LectureDocument* document) { document_ = document; }
-
-void LectureController::dismissConsolidationAlerts() {
-    showConsolidationStripAlert_ = false;
-    showConsolidationRunAlert_ = false;
-    emit alertsChanged();
-}
 
 void LectureController::setStatus(LectureStatus status) { lecture_->setStatus(status); }
 
@@ -475,21 +461,19 @@ QCoro::Task<> LectureController::removeConsolidatedNotes() {
     return reExportWithNotes(std::nullopt);
 }
 
-void LectureController::setConsolidationMode(ConsolidationMode mode) {
+LectureController::ConsolidationAlert LectureController::setConsolidationMode(ConsolidationMode mode) {
     const bool hasNotes = consolidatedBytes(*lecture_).has_value();
     const bool hasTranscript = transcriptBytes(*lecture_).has_value();
-    ++consolidationPickerGeneration_;
     if (mode == ConsolidationMode::Off) {
         lecture_->setConsolidationOverride(false);
-        showConsolidationStripAlert_ = hasNotes;
-    } else {
-        lecture_->setConsolidationOverride(true);
-        Settings::shared().setConsolidationProvider(mode == ConsolidationMode::Ollama ? ConsolidationProvider::Ollama
-                                                                                      : ConsolidationProvider::Claude);
-        if (mode == ConsolidationMode::Claude) services_.consolidation->fetchClaudeModels();  // not awaited
-        showConsolidationRunAlert_ = !hasNotes && hasTranscript && lecture_->status() == LectureStatus::Complete;
+        return hasNotes ? ConsolidationAlert::RemoveNotes : ConsolidationAlert::None;
     }
-    emit alertsChanged();
+    lecture_->setConsolidationOverride(true);
+    Settings::shared().setConsolidationProvider(mode == ConsolidationMode::Ollama ? ConsolidationProvider::Ollama
+                                                                                  : ConsolidationProvider::Claude);
+    if (mode == ConsolidationMode::Claude) services_.consolidation->fetchClaudeModels();  // not awaited
+    return !hasNotes && hasTranscript && lecture_->status() == LectureStatus::Complete ? ConsolidationAlert::RunNow
+                                                                                      : ConsolidationAlert::None;
 }
 
 QCoro::Task<> LectureController::runConsolidationNow() {
@@ -642,10 +626,6 @@ QCoro::Task<> LectureController::videoShown() {
         const std::optional<double> duration = co_await probe;
         if (!self) co_return;
         if (duration) lecture_->setDuration(*duration);
-    }
-    if (reprocessPending_) {
-        reprocessPending_ = false;
-        co_await beginProcessing();
     }
 }
 

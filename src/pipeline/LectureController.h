@@ -4,9 +4,10 @@
 // (model check, transcription and screenshot capture side by side, notes as
 // soon as the transcript exists, export), re-transcription, re-export, the
 // consolidation mode and manual consolidation, removing the notes, a manual
-// frame capture, re-downloading the source and a Markdown export. Holds the
-// detail view's transient state; every result goes onto the Lecture record and
-// into the ProcessingState. Main thread only.
+// frame capture, re-downloading the source and a Markdown export. Holds what
+// the runs need (error line, busy flags, the follow-the-transcription position);
+// questions and pickers belong to the view. Every result goes onto the Lecture
+// record and into the ProcessingState. Main thread only.
 
 #include "core/CancellationToken.h"
 #include "core/ConsolidationMode.h"
@@ -70,8 +71,14 @@ public:
     QCoro::Task<> beginProcessing();
     QCoro::Task<> retranscribe();
     QCoro::Task<> reExport();
-    // Off, Claude or Ollama for this lecture; may raise one of the two alerts.
-    void setConsolidationMode(ConsolidationMode mode);
+    // What the view asks after a change of consolidation mode.
+    enum class ConsolidationAlert {
+        None,
+        RemoveNotes,  // switched off while notes exist: strip them from the page?
+        RunNow,       // switched on for a finished lecture without notes: make them now?
+    };
+    // Off, Claude or Ollama for this lecture.
+    ConsolidationAlert setConsolidationMode(ConsolidationMode mode);
     QCoro::Task<> runConsolidationNow();
     QCoro::Task<> removeConsolidatedNotes();
     QCoro::Task<> captureCurrentFrame();
@@ -83,27 +90,16 @@ public:
     // of at least three seconds (the first report of a run always seeks).
     void onTranscriptionPosition(double seconds);
 
-    // Reads the video's duration into the record and notes whether the file exists;
-    // then starts a pending reprocess.
+    // Reads the video's duration into the record and notes whether the file exists.
     QCoro::Task<> videoShown();
 
     // Transient state of the detail view.
     std::optional<QString> pipelineError() const { return pipelineError_; }
     QString pipelineErrorText() const { return pipelineError_.value_or(QString()); }
     double lastScrubTime() const { return lastScrubTime_; }
-    bool reprocessPending() const { return reprocessPending_; }
-    void setReprocessPending(bool pending);
     bool sourceVideoMissing() const { return sourceVideoMissing_; }
-    bool isTranscodingForPlayer() const { return isTranscodingForPlayer_; }
-    void setTranscodingForPlayer(bool busy) { isTranscodingForPlayer_ = busy; }
     bool isRedownloading() const { return isRedownloading_; }
     std::optional<QString> redownloadError() const { return redownloadError_; }
-    bool showingRetranscribeConfirm() const { return showingRetranscribeConfirm_; }
-    void setShowingRetranscribeConfirm(bool v) { showingRetranscribeConfirm_ = v; }
-    bool showConsolidationStripAlert() const { return showConsolidationStripAlert_; }
-    bool showConsolidationRunAlert() const { return showConsolidationRunAlert_; }
-    void dismissConsolidationAlerts();
-    int consolidationPickerGeneration() const { return consolidationPickerGeneration_; }
     bool isCapturingFrame() const { return isCapturingFrame_; }
     bool isExportingMarkdown() const { return isExportingMarkdown_; }
     bool isRunning() const { return running_ > 0; }
@@ -130,7 +126,6 @@ signals:
     void pipelineErrorChanged();
     void isRunningChanged();
     void stateChanged();
-    void alertsChanged();
 
 private:
     void setPipelineError(const std::optional<QString>& error);
@@ -165,15 +160,9 @@ private:
 
     std::optional<QString> pipelineError_;
     double lastScrubTime_ = -999;
-    bool reprocessPending_ = false;
     bool sourceVideoMissing_ = false;
-    bool isTranscodingForPlayer_ = false;
     bool isRedownloading_ = false;
     std::optional<QString> redownloadError_;
-    bool showingRetranscribeConfirm_ = false;
-    bool showConsolidationStripAlert_ = false;
-    bool showConsolidationRunAlert_ = false;
-    int consolidationPickerGeneration_ = 0;
     bool isCapturingFrame_ = false;
     bool isExportingMarkdown_ = false;
     int running_ = 0;

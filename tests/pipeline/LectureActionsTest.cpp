@@ -42,14 +42,11 @@ TEST_F(PipelineTest, ActionsOnAProcessedLecture) {
     unblockExportRoot();
 
     // Choosing a provider on a complete lecture without notes offers to run it.
-    c.setConsolidationMode(ConsolidationMode::Ollama);
-    EXPECT_TRUE(c.showConsolidationRunAlert());
+    using Alert = LectureController::ConsolidationAlert;
+    EXPECT_EQ(c.setConsolidationMode(ConsolidationMode::Ollama), Alert::RunNow);
     EXPECT_EQ(Settings::shared().rawValue("consolidationProvider").toString(), "ollama");
     EXPECT_EQ(lecture->consolidationOverride(), true);
-    c.dismissConsolidationAlerts();
-    c.setConsolidationMode(ConsolidationMode::Claude);
-    EXPECT_TRUE(c.showConsolidationRunAlert());
-    c.dismissConsolidationAlerts();
+    EXPECT_EQ(c.setConsolidationMode(ConsolidationMode::Claude), Alert::RunNow);
 
     serveNotes();
     EXPECT_EQ(runRecordingStatuses([&] { return c.runConsolidationNow(); }), (QStringList{"complete", "consolidating", "generating_page", "complete"}));
@@ -58,10 +55,8 @@ TEST_F(PipelineTest, ActionsOnAProcessedLecture) {
     EXPECT_TRUE(pageOf(c).contains("Heat flows from hot to cold"));
 
     // With notes present, choosing a provider asks nothing; switching off offers to strip them.
-    c.setConsolidationMode(ConsolidationMode::Ollama);
-    EXPECT_FALSE(c.showConsolidationRunAlert());
-    c.setConsolidationMode(ConsolidationMode::Off);
-    EXPECT_TRUE(c.showConsolidationStripAlert());
+    EXPECT_EQ(c.setConsolidationMode(ConsolidationMode::Ollama), Alert::None);
+    EXPECT_EQ(c.setConsolidationMode(ConsolidationMode::Off), Alert::RemoveNotes);
     EXPECT_EQ(lecture->consolidationOverride(), false);
     await(c.removeConsolidatedNotes());
     EXPECT_FALSE(lecture->consolidatedData());
@@ -72,8 +67,7 @@ TEST_F(PipelineTest, ActionsOnAProcessedLecture) {
     EXPECT_FALSE(consolidatedBytes(*lecture));
     await(c.reExport());
     EXPECT_FALSE(pageOf(c).contains("Heat flows from hot to cold"));
-    c.setConsolidationMode(ConsolidationMode::Off);
-    EXPECT_FALSE(c.showConsolidationStripAlert());
+    EXPECT_EQ(c.setConsolidationMode(ConsolidationMode::Off), Alert::None);
 
     // A manual frame joins the screenshots in time order.
     player.setCurrentTime(5.0);
