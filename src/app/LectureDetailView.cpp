@@ -1,6 +1,7 @@
 #include "app/LectureDetailView.h"
 
 #include "app/PipelinePanel.h"
+#include "app/TranscriptPanel.h"
 #include "app/VideoPlayer.h"
 #include "core/LectureFiles.h"
 #include "core/LibraryStore.h"
@@ -11,6 +12,7 @@
 #include "pipeline/PlayerControl.h"
 #include "screenshots/ScreenshotCaptureService.h"
 #include "transcription/WhisperModelManager.h"
+#include "workspace/LectureDocument.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,6 +26,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -65,6 +68,8 @@ struct LectureDetailView::Session {
     LecturePtr lecture;
     ProcessingState state;
     AttachablePlayer player;
+    // The lecture's annotations and screenshots as the transcript panel edits them.
+    std::unique_ptr<LectureDocument> document;
     std::unique_ptr<LectureController> controller;
     bool loaded = false;
 };
@@ -130,9 +135,29 @@ LectureDetailView::LectureDetailView(LibraryStore& store, const PipelineServices
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     split->setChildrenCollapsible(false);
+    // The transcript beside the player; one panel for the lecture shown.
+    transcriptHolder_ = new QWidget(this);
+    transcriptHolder_->setObjectName(QStringLiteral("transcriptHolder"));
+    auto* holderLayout = new QVBoxLayout(transcriptHolder_);
+    holderLayout->setContentsMargins(0, 0, 0, 0);
+    auto* sides = new QSplitter(Qt::Horizontal, this);
+    sides->setObjectName(QStringLiteral("detailSplitter"));
+    sides->addWidget(split);
+    sides->addWidget(transcriptHolder_);
+    sides->setStretchFactor(0, 3);
+    sides->setStretchFactor(1, 2);
+    sides->setChildrenCollapsible(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(split);
+    layout->addWidget(sides);
+
+    // The transcript follows playback every 0.1 s.
+    follow_ = new QTimer(this);
+    follow_->setInterval(100);
+    connect(follow_, &QTimer::timeout, this, [this] {
+        if (transcript_) transcript_->setCurrentTime(player_->currentTime());
+    });
+    follow_->start();
 
     connect(pipeline_, &PipelinePanel::startRequested, this, &LectureDetailView::beginProcessing);
     connect(redownload_, &QPushButton::clicked, this, [this] {
@@ -158,6 +183,8 @@ LectureDetailView::LectureDetailView(LibraryStore& store, const PipelineServices
 }
 
 LectureDetailView::~LectureDetailView() {
+    // The panel draws the shown session's document: it goes first.
+    delete transcript_;
     for (const auto& session : std::as_const(sessions_)) session->player.attach(nullptr);
 }
 
@@ -218,6 +245,7 @@ void LectureDetailView::setLecture(const LecturePtr& lecture) {
     if (shown_) shown_->player.attach(nullptr);
     player_->setSource(QString());
     player_->unmute();
+    delete transcript_;
     shown_ = nullptr;
     loading_ = false;
     transcodingForPlayer_ = false;
@@ -231,7 +259,10 @@ void LectureDetailView::setLecture(const LecturePtr& lecture) {
     if (!session) {
         session = std::make_shared<Session>();
         session->lecture = lecture;
+        session->document = std::make_unique<LectureDocument>(lecture, session->state);
         session->controller = std::make_unique<LectureController>(store_, lecture, session->state, session->player, *services_);
+        // A frame captured from the player is an undoable edit of the document.
+        session->controller->setDocument(session->document.get());
         LectureController* controller = session->controller.get();
         connect(controller, &LectureController::isRunningChanged, this, [this, controller] {
             if (shown_ && shown_->controller.get() == controller) refresh();
@@ -253,6 +284,10 @@ void LectureDetailView::setLecture(const LecturePtr& lecture) {
 void LectureDetailView::showSession(Session* session) {
     shown_ = session;
     session->player.attach(player_);
+    delete transcript_;
+    transcript_ = new TranscriptPanel(*session->document, session->state, transcriptHolder_);
+    transcriptHolder_->layout()->addWidget(transcript_);
+    connect(transcript_, &TranscriptPanel::seekRequested, this, [this](double seconds) { player_->seek(seconds, 0, 0); });
     pipeline_->setController(session->controller.get(), &session->state);
     refresh();
 }

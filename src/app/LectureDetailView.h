@@ -15,6 +15,8 @@
 #include <QDialog>
 #include <QHash>
 #include <QPointer>
+
+#include "app/TranscriptPanel.h"
 #include <QUuid>
 #include <QWidget>
 
@@ -26,6 +28,7 @@ class QComboBox;
 
 class QLabel;
 class QPushButton;
+class QTimer;
 class QToolBar;
 
 namespace lumenote {
@@ -34,6 +37,7 @@ class LectureController;
 class LibraryStore;
 class PipelinePanel;
 class ProcessingState;
+
 class VideoPlayer;
 struct PipelineServices;
 
@@ -52,6 +56,8 @@ public:
 
     VideoPlayer* player() const { return player_; }
     PipelinePanel* pipelinePanel() const { return pipeline_; }
+    // The shown lecture's transcript, notes and annotations; none without a lecture.
+    TranscriptPanel* transcriptPanel() const { return transcript_; }
     LectureController* controller() const;
     ProcessingState* state() const;
     // The question or picker open now, if any.
@@ -120,6 +126,9 @@ private:
     QAction* openPage_ = nullptr;
     QAction* showFolder_ = nullptr;
     QPointer<QDialog> dialog_;
+    QWidget* transcriptHolder_ = nullptr;
+    QPointer<TranscriptPanel> transcript_;
+    QTimer* follow_ = nullptr;
 
     // The shown lecture's session and those of runs still going for others.
     QHash<QUuid, std::shared_ptr<Session>> sessions_;

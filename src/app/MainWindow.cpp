@@ -8,6 +8,7 @@
 #include "app/LibrarySidebar.h"
 #include "app/LocalizationManager.h"
 #include "app/SettingsWindow.h"
+#include "app/TranscriptPanel.h"
 #include "app/WelcomeView.h"
 #include "core/LibraryModel.h"
 #include "core/LibraryStore.h"
@@ -94,6 +95,8 @@ void MainWindow::createActions() {
     redoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     connect(undo, &QUndoStack::indexChanged, this, &MainWindow::updateUndoTexts);
     connect(undo, &QUndoStack::cleanChanged, this, &MainWindow::updateUndoTexts);
+    // Inside the transcript panel its own undo, redo and find take the keys.
+    connect(qApp, &QApplication::focusChanged, this, &MainWindow::updateUndoTexts);
     editMenu_->addSeparator();
     findAction_ = editMenu_->addAction(QString(), sidebar_, &LibrarySidebar::focusFilter);
     findAction_->setShortcut(QKeySequence::Find);
@@ -134,8 +137,12 @@ void MainWindow::retranslate() {
 
 void MainWindow::updateUndoTexts() {
     const QUndoStack* undo = sidebar_->undoStack();
-    undoAction_->setEnabled(undo->canUndo());
-    redoAction_->setEnabled(undo->canRedo());
+    const QWidget* focus = QApplication::focusWidget();
+    const QWidget* transcript = detail_->view()->transcriptPanel();
+    const bool inTranscript = focus && transcript && (focus == transcript || transcript->isAncestorOf(focus));
+    undoAction_->setEnabled(!inTranscript && undo->canUndo());
+    redoAction_->setEnabled(!inTranscript && undo->canRedo());
+    findAction_->setEnabled(!inTranscript);
     QString undoText, redoText;
     if (undo->canUndo()) {
         //% "&Undo %1"
