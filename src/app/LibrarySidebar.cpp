@@ -5,7 +5,10 @@
 #include "app/LibraryTreeModel.h"
 #include "app/ThumbnailLoader.h"
 #include "core/LibraryModel.h"
+#include "core/Error.h"
 #include "core/LibraryStore.h"
+#include "core/Log.h"
+#include "core/SearchIndex.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -18,6 +21,7 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUndoStack>
@@ -28,11 +32,18 @@ namespace {
 
 // Shows lectures whose title holds the filter text; a folder shows while one
 // of its lectures does (recursive filtering), and every row shows without a filter.
+// Lectures whose title holds the text, or whose transcript, notes,
+// annotations or slides the search index found it in.
 class TitleFilter : public QSortFilterProxyModel {
 public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
     void setText(const QString& text) {
         text_ = text;
+        if (text.isEmpty()) hits_.clear();
+        invalidateFilter();
+    }
+    void setHits(QHash<QUuid, int> hits) {
+        hits_ = std::move(hits);
         invalidateFilter();
     }
 
@@ -41,11 +52,13 @@ protected:
         if (text_.isEmpty()) return true;
         const QModelIndex i = sourceModel()->index(row, 0, parent);
         if (LibraryTreeModel::Kind(i.data(LibraryTreeModel::KindRole).toInt()) == LibraryTreeModel::Kind::Folder) return false;
-        return i.data().toString().contains(text_, Qt::CaseInsensitive);
+        return i.data().toString().contains(text_, Qt::CaseInsensitive) ||
+               hits_.contains(i.data(LibraryTreeModel::IdRole).toUuid());
     }
 
 private:
     QString text_;
+    QHash<QUuid, int> hits_;
 };
 
 }  // namespace
@@ -88,8 +101,23 @@ LibrarySidebar::LibrarySidebar(LibraryModel& library, LibraryStore& store, QWidg
     filter_ = new QLineEdit(this);
     filter_->setObjectName(QStringLiteral("libraryFilter"));
     filter_->setClearButtonEnabled(true);
+    hitCount_ = new QLabel(this);
+    hitCount_->setObjectName(QStringLiteral("libraryHitCount"));
+    hitCount_->hide();
+    // The words inside the lectures are looked up once typing pauses.
+    searchDelay_ = new QTimer(this);
+    searchDelay_->setSingleShot(true);
+    searchDelay_->setInterval(kSearchDelayMs);
+    connect(searchDelay_, &QTimer::timeout, this, &LibrarySidebar::searchContents);
     connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
         static_cast<TitleFilter*>(proxy_)->setText(text);
+        if (text.trimmed().isEmpty()) {
+            searchDelay_->stop();
+            hits_.clear();
+            hitCount_->hide();
+        } else {
+            searchDelay_->start();
+        }
         if (!text.isEmpty()) view_->expandAll();
         updateEmptyState();
     });
@@ -163,6 +191,7 @@ LibrarySidebar::LibrarySidebar(LibraryModel& library, LibraryStore& store, QWidg
     layout->setContentsMargins(8, 8, 8, 6);
     layout->addLayout(header);
     layout->addWidget(filter_);
+    layout->addWidget(hitCount_);
     layout->addWidget(stack_, 1);
     layout->addWidget(stats_);
 
@@ -186,15 +215,16 @@ void LibrarySidebar::retranslate() {
     heading_->setText(qtTrId("sidebar.title"));
     //% "New Folder"
     newFolderButton_->setToolTip(qtTrId("sidebar.menu.new.folder"));
-    //% "Search by title"
+    //% "Search lectures"
     filter_->setPlaceholderText(qtTrId("sidebar.filter.placeholder"));
     //% "No lectures yet"
     emptyTitle_->setText(qtTrId("sidebar.empty.title"));
     //% "Import a lecture video to get started."
     emptyMessage_->setText(qtTrId("sidebar.empty.message"));
-    //% "No lecture title matches your search."
+    //% "No lecture matches your search."
     noMatches_->setText(qtTrId("sidebar.filter.no.matches"));
     updateStats();
+    updateHitCount();
     // Status badges and dates are painted in the new language.
     view_->viewport()->update();
 }
@@ -226,6 +256,44 @@ void LibrarySidebar::updateStats() {
                         .arg(s.totalDuration > 0 ? LibraryItemDelegate::durationText(s.totalDuration) : QStringLiteral("0:00"))
                         .arg(locale.toString(s.totalWords))
                         .arg(locale.toString(s.screenshotCount)));
+}
+
+void LibrarySidebar::searchContents() {
+    const QString text = filter_->text().trimmed();
+    if (text.isEmpty()) return;
+    if (!index_) {
+        // Opened on the first search: building a missing index takes a moment.
+        try {
+            index_ = SearchIndex::open(store_.path());
+            index_->follow(store_);
+            connect(index_.get(), &SearchIndex::indexChanged, this, [this] {
+                if (!filter_->text().trimmed().isEmpty()) searchDelay_->start();
+            });
+        } catch (const Error& e) {
+            logLine(QStringLiteral("[Lumenote] Library search unavailable: ") + e.description());
+            return;
+        }
+    }
+    // The word being typed counts as a prefix.
+    const QString query = text.back().isLetterOrNumber() ? text + QLatin1Char('*') : text;
+    hits_ = index_->hitCounts(query);
+    static_cast<TitleFilter*>(proxy_)->setHits(hits_);
+    view_->expandAll();
+    updateHitCount();
+    updateEmptyState();
+}
+
+void LibrarySidebar::updateHitCount() {
+    if (filter_->text().trimmed().isEmpty() || hits_.isEmpty()) {
+        hitCount_->hide();
+        return;
+    }
+    int matches = 0;
+    for (int n : std::as_const(hits_)) matches += n;
+    const QLocale locale;
+    //% "Matches: %1 · Lectures: %2"
+    hitCount_->setText(qtTrId("sidebar.filter.hits").arg(locale.toString(matches), locale.toString(hits_.size())));
+    hitCount_->show();
 }
 
 void LibrarySidebar::updateEmptyState() {

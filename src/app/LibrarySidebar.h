@@ -7,15 +7,19 @@
 
 #include "core/Lecture.h"
 
+#include <QHash>
+#include <QUuid>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QSortFilterProxyModel;
 class QStackedWidget;
+class QTimer;
 class QToolButton;
 class QTreeView;
 class QUndoStack;
@@ -25,6 +29,7 @@ namespace lumenote {
 class LibraryModel;
 class LibraryStore;
 class LibraryTreeModel;
+class SearchIndex;
 class ThumbnailLoader;
 
 class LibrarySidebar : public QWidget {
@@ -41,6 +46,11 @@ public:
     LibraryTreeModel& treeModel() { return *tree_; }
     QTreeView* view() const { return view_; }
     QLineEdit* filterField() const { return filter_; }
+    // How long typing must pause before the lectures' contents are searched.
+    static constexpr int kSearchDelayMs = 250;
+    // Matches per lecture of the last contents search (empty without a search).
+    const QHash<QUuid, int>& contentHits() const { return hits_; }
+    QLabel* hitCountLabel() const { return hitCount_; }
     ThumbnailLoader& thumbnails() { return *thumbnails_; }
     // Folder renames and lecture moves, for Undo and Redo.
     QUndoStack* undoStack() const { return undo_; }
@@ -74,6 +84,8 @@ private:
     void updateSelectionFromView();
     void updateStats();
     void updateEmptyState();
+    void searchContents();
+    void updateHitCount();
     void applyExpansion(const QModelIndex& proxyParent, int first, int last);
     bool confirm(const QString& title, const QString& message);
 
@@ -85,6 +97,10 @@ private:
     QLabel* heading_;
     QToolButton* newFolderButton_;
     QLineEdit* filter_;
+    QLabel* hitCount_;
+    QTimer* searchDelay_;
+    std::unique_ptr<SearchIndex> index_;
+    QHash<QUuid, int> hits_;
     QStackedWidget* stack_;
     QTreeView* view_;
     QLabel* emptyTitle_;

@@ -8,9 +8,11 @@
 #include "core/LectureFiles.h"
 #include "core/LibraryModel.h"
 #include "core/LibraryStore.h"
+#include "core/TranscriptModel.h"
 #include "QtTestHelpers.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -298,6 +300,47 @@ TEST_F(SidebarTest, DeleteKeyOnAFolderKeepsItsLecturesAndTheFilterMatchesTitles)
     EXPECT_EQ(sidebar->view()->model()->index(0, 0).data().toString(), "Failed");
     sidebar->filterField()->setText("");
     EXPECT_EQ(sidebar->view()->model()->rowCount(), 4);
+}
+
+TEST_F(SidebarTest, TheSearchBoxAlsoFindsWordsInsideTheLectures) {
+    Transcript segments;
+    segments.append({QUuid::createUuid(), QStringLiteral("Entropy never decreases, and entropy is extensive."), 0, 4,
+                     {{QStringLiteral("Entropy"), 0, 1}, {QStringLiteral("never"), 1, 2}, {QStringLiteral("decreases,"), 2, 3}}});
+    done->setTranscriptData(*encodeTranscript(segments));
+    ASSERT_TRUE(store->commit());
+
+    struct Case {
+        const char* typed;
+        QStringList shown;  // lecture rows, folders open
+        bool counted;       // the hit count is shown
+    };
+    const QList<Case> cases = {
+        {"entropy", {"Done"}, true},       // only in the transcript
+        {"ENTRO", {"Done"}, true},         // any case, a prefix while typing
+        {"fail", {"Failed"}, false},       // a title, nothing inside
+        {"thermodynamics", {}, false},     // nowhere
+    };
+    auto shownLectures = [this] {
+        QStringList out;
+        const QAbstractItemModel& m = *sidebar->view()->model();
+        for (int r = 0; r < m.rowCount(); ++r) {
+            const QModelIndex i = m.index(r, 0);
+            if (m.rowCount(i) == 0 && LibraryTreeModel::Kind(i.data(LibraryTreeModel::KindRole).toInt()) == LibraryTreeModel::Kind::Lecture) out << i.data().toString();
+            for (int c = 0; c < m.rowCount(i); ++c) out << m.index(c, 0, i).data().toString();
+        }
+        return out;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        sidebar->filterField()->setText(c.typed);
+        QTest::qWait(LibrarySidebar::kSearchDelayMs + 100);
+        EXPECT_EQ(shownLectures(), c.shown);
+        EXPECT_EQ(sidebar->hitCountLabel()->isVisibleTo(sidebar.get()), c.counted);
+        if (c.counted) EXPECT_GT(sidebar->contentHits().value(done->id()), 0);
+    }
+    sidebar->filterField()->setText("");
+    EXPECT_EQ(sidebar->view()->model()->rowCount(), 4);
+    EXPECT_FALSE(sidebar->hitCountLabel()->isVisibleTo(sidebar.get()));
 }
 
 TEST_F(SidebarTest, SelectingARowSelectsTheLectureAndDeletionClearsIt) {

@@ -204,8 +204,8 @@ Die Datei wurde nicht verändert. Verschieben Sie sie oder stellen Sie eine Sich
             <translation>Neuer Ordner</translation>
         </message>
         <message id="sidebar.filter.placeholder">
-            <source>Search by title</source>
-            <translation>Nach Titel suchen</translation>
+            <source>Search lectures</source>
+            <translation>Vorlesungen durchsuchen</translation>
         </message>
         <message id="sidebar.empty.title">
             <source>No lectures yet</source>
@@ -215,9 +215,13 @@ Die Datei wurde nicht verändert. Verschieben Sie sie oder stellen Sie eine Sich
             <source>Import a lecture video to get started.</source>
             <translation>Importieren Sie ein Vorlesungsvideo, um loszulegen.</translation>
         </message>
+        <message id="sidebar.filter.hits">
+            <source>Matches: %1 · Lectures: %2</source>
+            <translation>Treffer: %1 · Vorlesungen: %2</translation>
+        </message>
         <message id="sidebar.filter.no.matches">
-            <source>No lecture title matches your search.</source>
-            <translation>Kein Vorlesungstitel passt zu Ihrer Suche.</translation>
+            <source>No lecture matches your search.</source>
+            <translation>Keine Vorlesung passt zu Ihrer Suche.</translation>
         </message>
         <message id="sidebar.stats.summary">
             <source>Lectures: %1 · Duration: %2

@@ -204,8 +204,8 @@ The file has not been changed. Move it aside or restore a backup, then start Lum
             <translation>New Folder</translation>
         </message>
         <message id="sidebar.filter.placeholder">
-            <source>Search by title</source>
-            <translation>Search by title</translation>
+            <source>Search lectures</source>
+            <translation>Search lectures</translation>
         </message>
         <message id="sidebar.empty.title">
             <source>No lectures yet</source>
@@ -215,9 +215,13 @@ The file has not been changed. Move it aside or restore a backup, then start Lum
             <source>Import a lecture video to get started.</source>
             <translation>Import a lecture video to get started.</translation>
         </message>
+        <message id="sidebar.filter.hits">
+            <source>Matches: %1 · Lectures: %2</source>
+            <translation>Matches: %1 · Lectures: %2</translation>
+        </message>
         <message id="sidebar.filter.no.matches">
-            <source>No lecture title matches your search.</source>
-            <translation>No lecture title matches your search.</translation>
+            <source>No lecture matches your search.</source>
+            <translation>No lecture matches your search.</translation>
         </message>
         <message id="sidebar.stats.summary">
             <source>Lectures: %1 · Duration: %2

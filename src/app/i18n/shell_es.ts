@@ -204,8 +204,8 @@ El archivo no se ha modificado. Muévalo a otro lugar o restaure una copia de se
             <translation>Nueva carpeta</translation>
         </message>
         <message id="sidebar.filter.placeholder">
-            <source>Search by title</source>
-            <translation>Buscar por título</translation>
+            <source>Search lectures</source>
+            <translation>Buscar en las clases</translation>
         </message>
         <message id="sidebar.empty.title">
             <source>No lectures yet</source>
@@ -215,9 +215,13 @@ El archivo no se ha modificado. Muévalo a otro lugar o restaure una copia de se
             <source>Import a lecture video to get started.</source>
             <translation>Importe un vídeo de clase para empezar.</translation>
         </message>
+        <message id="sidebar.filter.hits">
+            <source>Matches: %1 · Lectures: %2</source>
+            <translation>Coincidencias: %1 · Clases: %2</translation>
+        </message>
         <message id="sidebar.filter.no.matches">
-            <source>No lecture title matches your search.</source>
-            <translation>Ningún título de clase coincide con su búsqueda.</translation>
+            <source>No lecture matches your search.</source>
+            <translation>Ninguna clase coincide con su búsqueda.</translation>
         </message>
         <message id="sidebar.stats.summary">
             <source>Lectures: %1 · Duration: %2

@@ -204,8 +204,8 @@ Le fichier n’a pas été modifié. Déplacez-le ou restaurez une sauvegarde, p
             <translation>Nouveau dossier</translation>
         </message>
         <message id="sidebar.filter.placeholder">
-            <source>Search by title</source>
-            <translation>Rechercher par titre</translation>
+            <source>Search lectures</source>
+            <translation>Rechercher dans les cours</translation>
         </message>
         <message id="sidebar.empty.title">
             <source>No lectures yet</source>
@@ -215,9 +215,13 @@ Le fichier n’a pas été modifié. Déplacez-le ou restaurez une sauvegarde, p
             <source>Import a lecture video to get started.</source>
             <translation>Importez une vidéo de cours pour commencer.</translation>
         </message>
+        <message id="sidebar.filter.hits">
+            <source>Matches: %1 · Lectures: %2</source>
+            <translation>Occurrences : %1 · Cours : %2</translation>
+        </message>
         <message id="sidebar.filter.no.matches">
-            <source>No lecture title matches your search.</source>
-            <translation>Aucun titre de cours ne correspond à votre recherche.</translation>
+            <source>No lecture matches your search.</source>
+            <translation>Aucun cours ne correspond à votre recherche.</translation>
         </message>
         <message id="sidebar.stats.summary">
             <source>Lectures: %1 · Duration: %2

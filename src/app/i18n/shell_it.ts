@@ -204,8 +204,8 @@ Il file non è stato modificato. Spostalo altrove o ripristina un backup, poi av
             <translation>Nuova cartella</translation>
         </message>
         <message id="sidebar.filter.placeholder">
-            <source>Search by title</source>
-            <translation>Cerca per titolo</translation>
+            <source>Search lectures</source>
+            <translation>Cerca nelle lezioni</translation>
         </message>
         <message id="sidebar.empty.title">
             <source>No lectures yet</source>
@@ -215,9 +215,13 @@ Il file non è stato modificato. Spostalo altrove o ripristina un backup, poi av
             <source>Import a lecture video to get started.</source>
             <translation>Importa il video di una lezione per iniziare.</translation>
         </message>
+        <message id="sidebar.filter.hits">
+            <source>Matches: %1 · Lectures: %2</source>
+            <translation>Corrispondenze: %1 · Lezioni: %2</translation>
+        </message>
         <message id="sidebar.filter.no.matches">
-            <source>No lecture title matches your search.</source>
-            <translation>Nessun titolo di lezione corrisponde alla ricerca.</translation>
+            <source>No lecture matches your search.</source>
+            <translation>Nessuna lezione corrisponde alla ricerca.</translation>
         </message>
         <message id="sidebar.stats.summary">
             <source>Lectures: %1 · Duration: %2
