@@ -16,6 +16,7 @@ namespace lumenote {
 QString transcriptSideFilePath(const QUuid& id) { return AppPaths::transcriptsDirectory() + QLatin1Char('/') + uuidText(id) + QStringLiteral(".json"); }
 QString keyframeSideFilePath(const QUuid& id) { return AppPaths::keyframesDirectory() + QLatin1Char('/') + uuidText(id) + QStringLiteral(".jpg"); }
 QString consolidatedSideFilePath(const QUuid& id) { return AppPaths::consolidatedDirectory() + QLatin1Char('/') + uuidText(id) + QStringLiteral(".md"); }
+QString slideTextSideFilePath(const QUuid& id) { return AppPaths::transcriptsDirectory() + QLatin1Char('/') + uuidText(id) + QStringLiteral(".slides.json"); }
 
 std::optional<QByteArray> readFileBytes(const QString& path) {
     QFile f(path);

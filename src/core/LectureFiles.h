@@ -20,6 +20,8 @@ namespace lumenote {
 QString transcriptSideFilePath(const QUuid& lectureID);
 QString keyframeSideFilePath(const QUuid& lectureID);
 QString consolidatedSideFilePath(const QUuid& lectureID);
+// The words read on the lecture's text slides, kept so that a re-export need not read them again.
+QString slideTextSideFilePath(const QUuid& lectureID);
 
 // Reads a whole file; none when it cannot be read.
 std::optional<QByteArray> readFileBytes(const QString& path);

@@ -164,6 +164,7 @@ void LibraryModel::removeLectureFiles(const Lecture& lecture) {
     QFile::remove(transcriptSideFilePath(lecture.id()));
     QFile::remove(keyframeSideFilePath(lecture.id()));
     QFile::remove(consolidatedSideFilePath(lecture.id()));
+    QFile::remove(slideTextSideFilePath(lecture.id()));
     QDir(AppPaths::screenshotsDirectory() + QLatin1Char('/') + lecture.idText()).removeRecursively();
 }
 

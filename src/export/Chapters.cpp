@@ -1,7 +1,12 @@
 #include "export/Chapters.h"
 
 #include "core/PassageGrouping.h"
+#include "core/LectureFiles.h"
 #include "screenshots/WordRecognizer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -94,14 +99,56 @@ QList<Chapter> lectureChapters(const QList<SlideText>& slides, const Transcript&
     return chapters.isEmpty() ? pauseChapters(segments) : chapters;
 }
 
-QList<SlideText> recognizeSlideText(const QList<CapturedScreenshot>& screenshots, const QSet<double>& textSlides) {
+namespace {
+
+// A slide's place in the cache: its time and its picture's size.
+QString slideKey(double timestamp, const QSize& size) {
+    return QString::number(timestamp, 'g', 17) + QLatin1Char('@') + QString::number(size.width()) + QLatin1Char('x') +
+           QString::number(size.height());
+}
+
+QHash<QString, QStringList> readSlideTextCache(const QString& path) {
+    QHash<QString, QStringList> cache;
+    const std::optional<QByteArray> bytes = readFileBytes(path);
+    if (!bytes) return cache;
+    const QJsonObject root = QJsonDocument::fromJson(*bytes).object();
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        QStringList lines;
+        for (const QJsonValue& line : it.value().toArray()) lines << line.toString();
+        cache.insert(it.key(), lines);
+    }
+    return cache;
+}
+
+}  // namespace
+
+QList<SlideText> recognizeSlideText(const QList<CapturedScreenshot>& screenshots, const QSet<double>& textSlides,
+                                    const QString& cachePath) {
     QList<CapturedScreenshot> slides;
     for (const CapturedScreenshot& s : screenshots)
         if (textSlides.contains(s.timestamp)) slides.append(s);
     if (slides.isEmpty() || !WordRecognizer::isAvailable()) return {};
-    return QtConcurrent::blockingMapped<QList<SlideText>>(slides, [](const CapturedScreenshot& s) {
+
+    const QHash<QString, QStringList> cached = cachePath.isEmpty() ? QHash<QString, QStringList>() : readSlideTextCache(cachePath);
+    QList<CapturedScreenshot> unread;
+    for (const CapturedScreenshot& s : slides)
+        if (!cached.contains(slideKey(s.timestamp, s.image.size()))) unread.append(s);
+    const QList<SlideText> read = QtConcurrent::blockingMapped<QList<SlideText>>(unread, [](const CapturedScreenshot& s) {
         return SlideText{s.timestamp, WordRecognizer::recognizeLines(s.image)};
     });
+
+    QList<SlideText> out;
+    QJsonObject kept;
+    qsizetype next = 0;
+    for (const CapturedScreenshot& s : slides) {
+        const QString key = slideKey(s.timestamp, s.image.size());
+        const auto hit = cached.constFind(key);
+        const SlideText text = hit != cached.constEnd() ? SlideText{s.timestamp, *hit} : read[next++];
+        out.append(text);
+        kept.insert(key, QJsonArray::fromStringList(text.lines));
+    }
+    if (!cachePath.isEmpty() && !unread.isEmpty()) writeFileAtomically(cachePath, QJsonDocument(kept).toJson(QJsonDocument::Compact));
+    return out;
 }
 
 }  // namespace lumenote

@@ -44,7 +44,10 @@ QList<Chapter> pauseChapters(const Transcript& segments);
 // Slide chapters when there are any, else pause chapters.
 QList<Chapter> lectureChapters(const QList<SlideText>& slides, const Transcript& segments);
 
-// Recognises the text of the screenshots whose times are in `textSlides`, in parallel.
-QList<SlideText> recognizeSlideText(const QList<CapturedScreenshot>& screenshots, const QSet<double>& textSlides);
+// Recognises the text of the screenshots whose times are in `textSlides`, in
+// parallel. With a cache file, slides read before (same time, same picture
+// size) are taken from it and the file is rewritten with the slides of now.
+QList<SlideText> recognizeSlideText(const QList<CapturedScreenshot>& screenshots, const QSet<double>& textSlides,
+                                    const QString& cachePath = {});
 
 }  // namespace lumenote

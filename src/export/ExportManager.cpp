@@ -357,7 +357,7 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     const QString libraryPath = lecture->store() ? lecture->store()->path() : QString();
     QFuture<std::pair<QList<Chapter>, QString>> chaptering =
         QtConcurrent::run([screenshots, slides = input.textSlides, segments, libraryPath, id = lecture->id()] {
-            const QList<SlideText> text = recognizeSlideText(screenshots, slides);
+            const QList<SlideText> text = recognizeSlideText(screenshots, slides, slideTextSideFilePath(id));
             QString indexError;
             if (!libraryPath.isEmpty()) {
                 QList<std::pair<double, QString>> words;

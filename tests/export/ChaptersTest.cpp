@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 using namespace lumenote;
@@ -70,6 +71,22 @@ TEST(Chapters, GeneratedSlidesAreReadIntoChapterTitles) {
     };
     const QList<Chapter> chapters = slideChapters(recognizeSlideText(shots, detectTextSlides(shots)));
     EXPECT_EQ(chapters, (QList<Chapter>{{3.5, "Heat Engines"}, {12.0, "Entropy and Disorder"}}));
+
+    // A re-export takes what was read before from the cache and reads only new slides; slides
+    // gone since are dropped from it.
+    QTemporaryDir dir;
+    const QString cache = dir.filePath("slides.json");
+    QFile seeded(cache);
+    ASSERT_TRUE(seeded.open(QIODevice::WriteOnly));
+    seeded.write(R"({"3.5@1280x720":["Read before"],"99@1280x720":["Gone"]})");
+    seeded.close();
+    const QSet<double> slides = detectTextSlides(shots);
+    EXPECT_EQ(slideChapters(recognizeSlideText(shots, slides, cache)), (QList<Chapter>{{3.5, "Read before"}, {12.0, "Entropy and Disorder"}}));
+    QFile written(cache);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray kept = written.readAll();
+    EXPECT_TRUE(kept.contains("Read before") && kept.contains("Entropy and Disorder")) << kept.constData();
+    EXPECT_FALSE(kept.contains("Gone")) << kept.constData();
 }
 
 TEST(Chapters, MarkdownNamesEachChapterInItsFirstHeading) {
