@@ -111,6 +111,7 @@ TEST_F(Decoding, FallbackReasonsComeInTheStatedOrder) {
         options.sampleLength = 201;
         ScriptedModel model(2100, [&](int, const std::vector<int>& h) {
             const int step = int(h.size()) - noTsPromptLength;
+            if (step < 0) return ScriptedModel::Next{};  // the prompt's first part, up to the start of transcript
             if (step == 0) return pick(a, c.firstLogProb, textTokens());
             const int token = c.pattern == looping ? b : c.pattern == longCycle ? (step % 40) * 7 % 280 : (step * 37 % 280);
             return pick(token, c.laterLogProb, textTokens());
@@ -161,6 +162,7 @@ TEST_F(Decoding, LowProbabilityWindowGoesThroughAllTemperaturesWithDefaults) {
     // Noise: every token is unlikely, the average log probability is below -1.
     ScriptedModel model(2100, [&](int, const std::vector<int>& h) {
         const int step = int(h.size()) - promptLength;
+        if (step < 0) return ScriptedModel::Next{};  // the prompt's first part, up to the start of transcript
         if (step == 0) return pick(ts(0), -0.5f, {ts(0.02), ts(0.04)});
         if (step > 12) return pick(st.endToken, -1.2f, textTokens());
         return pick(step * 11 % 280, -1.3f, textTokens());

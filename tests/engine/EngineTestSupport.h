@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "TestEnvironment.h"
 #include "engine/SpeechModel.h"
 #include "engine/Tokenizer.h"
@@ -76,7 +78,13 @@ public:
         ++decodeCalls;
         const Next n = script_(window_, history_);
         std::fill(logits.begin(), logits.end(), n.otherLogit);
-        for (const auto& [t, v] : n.logits) logits[size_t(t)] = v;
+        for (const auto& [t, v] : n.logits) {
+            if (t < 0 || t >= vocab_) {
+                ADD_FAILURE() << "the script gave a logit to token " << t << ", outside the vocabulary";
+                continue;
+            }
+            logits[size_t(t)] = v;
+        }
         for (size_t p = size_t(keep); p < rows_.size(); ++p) rows_[p].clear();
         if (record_ && alignment_) {
             for (int p = keep; p < int(history_.size()); ++p) rows_[size_t(p)] = alignment_(window_, p, frames_);
