@@ -129,27 +129,25 @@ LectureDetailView::LectureDetailView(LibraryStore& store, const PipelineServices
     frameRow->addWidget(mode_);
     topLayout->addLayout(frameRow);
     topLayout->addWidget(toolbar_);
-    auto* split = new QSplitter(Qt::Vertical, this);
-    split->addWidget(top);
-    split->addWidget(pipeline_);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
-    split->setChildrenCollapsible(false);
-    // The transcript beside the player; one panel for the lecture shown.
+    // Player and actions, the transcript, then the processing log, one above
+    // the other: beside the player the action rows would not fit a laptop
+    // screen next to the library.
     transcriptHolder_ = new QWidget(this);
     transcriptHolder_->setObjectName(QStringLiteral("transcriptHolder"));
     auto* holderLayout = new QVBoxLayout(transcriptHolder_);
     holderLayout->setContentsMargins(0, 0, 0, 0);
-    auto* sides = new QSplitter(Qt::Horizontal, this);
-    sides->setObjectName(QStringLiteral("detailSplitter"));
-    sides->addWidget(split);
-    sides->addWidget(transcriptHolder_);
-    sides->setStretchFactor(0, 3);
-    sides->setStretchFactor(1, 2);
-    sides->setChildrenCollapsible(false);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("detailSplitter"));
+    split->addWidget(top);
+    split->addWidget(transcriptHolder_);
+    split->addWidget(pipeline_);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 4);
+    split->setStretchFactor(2, 2);
+    split->setChildrenCollapsible(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(sides);
+    layout->addWidget(split);
 
     // The transcript follows playback every 0.1 s.
     follow_ = new QTimer(this);
