@@ -116,13 +116,17 @@ TEST(AppLauncherTest, ALibraryThatCannotBeOpenedIsReportedAndLeftAsItIs) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(garbage);
     }
+    // The store may still be opening when the first poll runs: keep looking until the box is up.
     QString shown;
-    QTimer::singleShot(100, [&] {
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             shown = box->text() + "\n" + box->informativeText();
             box->close();
+            closer.stop();
         }
     });
+    closer.start(20);
     AppLauncher launcher;
     EXPECT_FALSE(launcher.start(path));
     EXPECT_EQ(launcher.window(), nullptr);
