@@ -391,11 +391,20 @@ QString inlineMarkdown(const QString& text) {
     // Links are set aside first, so that emphasis never reaches into an address.
     html.remove(QChar(kLinkOpen));
     html.remove(QChar(kLinkClose));
+    // Inside a code span a link is code, shown as written.
+    QList<std::pair<qsizetype, qsizetype>> codeSpans;
+    for (auto it = patterns.code.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        codeSpans.append({m.capturedStart(), m.capturedEnd()});
+    }
     QStringList links;
     QString marked;
     qsizetype last = 0;
     for (auto it = patterns.link.globalMatch(html); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
+        const bool inCode = std::any_of(codeSpans.begin(), codeSpans.end(),
+                                        [&](const auto& span) { return m.capturedStart() < span.second && span.first < m.capturedEnd(); });
+        if (inCode) continue;
         marked += QStringView(html).mid(last, m.capturedStart() - last);
         // The address is already escaped for the attribute; the check sees the characters as written.
         const QString label = emphasis(m.captured(1));
