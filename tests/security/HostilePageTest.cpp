@@ -34,7 +34,7 @@ const QString kNotes = QStringLiteral(
     "- [upper case](JaVaScRiPt:pwn('upper'))\n"
     "- [data](data:text/html;base64,PHNjcmlwdD5wd24oJ2RhdGEnKTwvc2NyaXB0Pg==)\n"
     "- [relative](images/../../secret)\n"
-    "- [quoted](https://example.org/\"onmouseover=\"pwn`quoted`\")\n"
+    "- [quoted](https://example.org/\"onmouseover=\"pwn\")\n"
     "- **[web](https://example.org/a_b_*c*)** and [mail](mailto:someone@example.org)\n"
     "- <iframe src=\"https://tracker.example/frame\"></iframe><svg onload=pwn('svg')>\n\n"
     "Carnot `<script>pwn('code')</script>` efficiency");
@@ -121,7 +121,7 @@ TEST(HostileStudyPage, NothingFromTheRecordsRunsOrReachesOut) {
     EXPECT_EQ(js("document.querySelector('#view-notes a[href^=\"https://example.org/a_b\"]').closest('strong') !== null").toBool(), true);
     EXPECT_EQ(js("document.querySelector('#view-notes a[href^=\"mailto:\"]').textContent").toString(), "mail");
     EXPECT_EQ(js("document.querySelector('#view-notes a[href*=onmouseover]').getAttribute('href')").toString(),
-              "https://example.org/\"onmouseover=\"pwn`quoted`\"");
+              "https://example.org/\"onmouseover=\"pwn\"");
     EXPECT_EQ(js("document.querySelectorAll('#view-notes a').length").toInt(), 3);
     EXPECT_TRUE(js("document.getElementById('view-notes').textContent.includes('click me')").toBool());
 
