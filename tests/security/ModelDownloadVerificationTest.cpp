@@ -7,30 +7,25 @@
 #include "hub/WhisperRepository.h"
 
 #include "FakeModelHub.h"
+#include "FixtureTools.h"
 #include "QtTestHelpers.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
 using namespace lumenote::hub;
 using lumenote::test::await;
 using lumenote::test::FakeModelHub;
+using lumenote::test::randomBytes;
 
 namespace {
 
 const QString kRepo = QStringLiteral("openai/whisper-tiny");
 const QString kSha = QStringLiteral("169d4a4341b33bc18d8881c4b69c2e104e1cc0af");
-
-QByteArray randomBytes(int size, quint32 seed) {
-    QByteArray b(size, Qt::Uninitialized);
-    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32*>(b.data()), size / 4);
-    return b;
-}
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
