@@ -21,6 +21,9 @@
 using namespace lumenote;
 using test::ChromiumSession;
 
+// Readable failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace {
 
 // Every payload calls pwn(), which the browser defines before the page runs:
