@@ -25,6 +25,7 @@ PACKAGES=(
   espeak-ng sox fonts-dejavu-core fontconfig
   chromium chromium-driver qt6-websockets-dev
   yt-dlp unzip
+  strace
   dbus dbus-daemon gnome-keyring libsecret-tools
   xvfb xauth
   # desktop files: AppStream and desktop entry validators, manual page checker

@@ -210,7 +210,10 @@ void ToolsSettingsPage::updateYtDlp() {
     const std::optional<QString>& path = ytDlpPathFound_;
     //% "Not found. Install yt-dlp with your package manager to import from web addresses."
     ytDlpPath_->setText(path ? *path : qtTrId("settings.tools.ytdlp.missing"));
-    ytDlpStatus_->setText(statusText(tools_.updateStatus(), tools_.lastKnownVersion(), tools_.binaryUpdateProgress()));
+    QString status = statusText(tools_.updateStatus(), tools_.lastKnownVersion(), tools_.binaryUpdateProgress());
+    if (!tools_.ytDlpUpdateError().isEmpty() && tools_.updateStatus().kind() == UpdateStatus::Kind::CheckFailed)
+        status += QLatin1Char('\n') + tools_.ytDlpUpdateError();
+    ytDlpStatus_->setText(status);
     ytDlpLastCheck_->setText(dateText(tools_.lastUpdateCheck()));
     const auto kind = tools_.updateStatus().kind();
     const bool busy = tools_.isCheckingForUpdates() || kind == UpdateStatus::Kind::Updating;

@@ -107,7 +107,10 @@ QCoro::Task<int> update(Session& session) {
             co_await tools.updateYtDlp();
         }
         console.removeBar(QStringLiteral("tool"));
-        if (tools.updateStatus().kind() == UpdateStatus::Kind::CheckFailed) {
+        if (!tools.ytDlpUpdateError().isEmpty()) {
+            console.error(QStringLiteral("yt-dlp could not be updated: ") + tools.ytDlpUpdateError());
+            result = kExitFailed;
+        } else if (tools.updateStatus().kind() == UpdateStatus::Kind::CheckFailed) {
             console.error(QStringLiteral("yt-dlp could not be checked or updated (run with --verbose for details)"));
             result = kExitFailed;
         } else {

@@ -86,6 +86,11 @@ StreamLine parseOllamaLine(QByteArrayView line) {
     return {content.toString(), done.isBool() && done.toBool()};
 }
 
+QString withoutAPIKey(QString text, const QString& key) {
+    if (!key.isEmpty()) text.replace(key, QStringLiteral("[API key]"));
+    return text;
+}
+
 QString joinedBodyLines(const QByteArray& body) {
     QByteArray joined;
     joined.reserve(body.size());

@@ -51,6 +51,9 @@ StreamLine parseOllamaLine(QByteArrayView line);
 
 // An error body's lines joined without separators.
 QString joinedBodyLines(const QByteArray& body);
+// `text` with every occurrence of the API key replaced by "[API key]": a
+// server or proxy that echoes the key must not put it into an error text.
+QString withoutAPIKey(QString text, const QString& key);
 
 // Lines of the result that are not empty (split at "\n").
 int countNonEmptyLines(const QString& text);

@@ -141,7 +141,7 @@ QCoro::Task<QString> ConsolidationService::streamFromClaude(QString systemPrompt
     if (!result.status) throw ConsolidationError::networkError(QStringLiteral("No HTTP response"));
     if (*result.status != 200)
         throw ConsolidationError::apiError(QStringLiteral("Claude API returned ") + QString::number(*result.status) +
-                                           QStringLiteral(": ") + cp::joinedBodyLines(result.body));
+                                           QStringLiteral(": ") + cp::withoutAPIKey(cp::joinedBodyLines(result.body), *key));
     if (stream.text.isEmpty()) throw ConsolidationError::unexpectedResponse();
     co_return stream.text.trimmed();
 }
@@ -266,7 +266,7 @@ QCoro::Task<> ConsolidationService::fetchClaudeModels() {
             error = QStringLiteral("No HTTP response from Anthropic.");
         } else if (*result.status != 200) {
             error = QStringLiteral("Anthropic API returned ") + QString::number(*result.status) + QStringLiteral(": ") +
-                    utf8OrEmpty(result.body);
+                    cp::withoutAPIKey(utf8OrEmpty(result.body), *key);
         } else {
             auto parsed = parseClaudeModels(result.body);
             if (auto* list = std::get_if<QList<ClaudeModel>>(&parsed))

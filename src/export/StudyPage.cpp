@@ -32,6 +32,13 @@ QString fixed2(double v) {
 
 bool present(const std::optional<QString>& s) { return s && !s->isEmpty(); }
 
+// Where a link in the page may lead: the web and e-mail. Anything else
+// (javascript:, data:, file:, relative paths) is shown as text, never linked.
+bool isLinkableAddress(const QString& address) {
+    static const QRegularExpression re(QStringLiteral("^(?:https?://|mailto:)[^\\s]"), QRegularExpression::CaseInsensitiveOption);
+    return re.match(address).hasMatch();
+}
+
 QString userNoteBox(const QString& text) {
     return QStringLiteral("      <aside class=\"user-note\">\n"
                           "        <p class=\"user-note-label\">User Note</p>\n"
@@ -135,7 +142,7 @@ QString sourceAttribution(const PageLecture& lecture) {
     const QString open = QStringLiteral("<p class=\"source-attribution\">");
     const QString close = QStringLiteral("</p>");
     const bool hasChannel = present(lecture.channelName);
-    const bool hasSource = present(lecture.sourceURL);
+    const bool hasSource = present(lecture.sourceURL) && isLinkableAddress(*lecture.sourceURL);
     const QString channel = hasChannel ? escapeHTML(*lecture.channelName) : QString();
     const QString link = hasSource ? QStringLiteral("<a href=\"") + escapeHTML(*lecture.sourceURL)
                                          + QStringLiteral("\" class=\"source-link\" target=\"_blank\" rel=\"noopener\">Source</a>")
@@ -359,6 +366,7 @@ struct InlinePatterns {
     const RE em{QStringLiteral("\\*(.+?)\\*"), opts};
     const RE emUnderscore{QStringLiteral("(?<![_\\w])_([^_]+)_(?![_\\w])"), opts};
     const RE code{QStringLiteral("`([^`]+)`"), opts};
+    const RE link{QStringLiteral("\\[([^\\[\\]\\n]+)\\]\\(([^()\\s]+)\\)"), opts};
     static const InlinePatterns& get() {
         static const InlinePatterns patterns;
         return patterns;
@@ -366,9 +374,67 @@ struct InlinePatterns {
 };
 }  // namespace
 
+namespace {
+// Marks where a link was set aside while emphasis is applied: private-use
+// characters around the link's index.
+constexpr char16_t kLinkOpen = u'\uE000';
+constexpr char16_t kLinkClose = u'\uE001';
+
+QString emphasis(QString html);
+}  // namespace
+
 QString inlineMarkdown(const QString& text) {
-    const auto& [strongEm, strong, strongUnderscore, em, emUnderscore, code] = InlinePatterns::get();
+    const InlinePatterns& patterns = InlinePatterns::get();
     QString html = escapeHTML(text);
+    if (!html.contains(QLatin1Char('[')) || !html.contains(QLatin1Char(']'))) return emphasis(html);
+
+    // Links are set aside first, so that emphasis never reaches into an address.
+    html.remove(QChar(kLinkOpen));
+    html.remove(QChar(kLinkClose));
+    // Inside a code span a link is code, shown as written.
+    QList<std::pair<qsizetype, qsizetype>> codeSpans;
+    for (auto it = patterns.code.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        codeSpans.append({m.capturedStart(), m.capturedEnd()});
+    }
+    QStringList links;
+    QString marked;
+    qsizetype last = 0;
+    for (auto it = patterns.link.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const bool inCode = std::any_of(codeSpans.begin(), codeSpans.end(),
+                                        [&](const auto& span) { return m.capturedStart() < span.second && span.first < m.capturedEnd(); });
+        if (inCode) continue;
+        marked += QStringView(html).mid(last, m.capturedStart() - last);
+        // The address is already escaped for the attribute; the check sees the characters as written.
+        const QString label = emphasis(m.captured(1));
+        const QString address = m.captured(2);
+        links.append(isLinkableAddress(address) ? QStringLiteral("<a href=\"") + address + QStringLiteral("\" target=\"_blank\" rel=\"noopener noreferrer\">") +
+                                                      label + QStringLiteral("</a>")
+                                                : label);
+        marked += QChar(kLinkOpen) + QString::number(links.size() - 1) + QChar(kLinkClose);
+        last = m.capturedEnd();
+    }
+    if (links.isEmpty()) return emphasis(html);
+    marked += QStringView(html).mid(last);
+    const QString emphasised = emphasis(marked);
+    QString out;
+    out.reserve(emphasised.size() + links.size() * 64);
+    for (qsizetype i = 0; i < emphasised.size(); ++i) {
+        if (emphasised[i] != QChar(kLinkOpen)) {
+            out += emphasised[i];
+            continue;
+        }
+        const qsizetype close = emphasised.indexOf(QChar(kLinkClose), i);
+        out += links.value(emphasised.mid(i + 1, close - i - 1).toInt());
+        i = close;
+    }
+    return out;
+}
+
+namespace {
+QString emphasis(QString html) {
+    const auto& [strongEm, strong, strongUnderscore, em, emUnderscore, code, link] = InlinePatterns::get();
     if (html.contains(QLatin1Char('*'))) {
         html.replace(strongEm, QStringLiteral("<strong><em>\\1</em></strong>"));
         html.replace(strong, QStringLiteral("<strong>\\1</strong>"));
@@ -379,6 +445,7 @@ QString inlineMarkdown(const QString& text) {
     if (html.contains(QLatin1Char('`'))) html.replace(code, QStringLiteral("<code>\\1</code>"));
     return html;
 }
+}  // namespace
 
 QString stripMarkdown(const QString& text) {
     using RE = QRegularExpression;
@@ -386,8 +453,9 @@ QString stripMarkdown(const QString& text) {
     static const RE numbered(QStringLiteral("(?m)^\\d+\\.\\s+"), opts);
     static const RE bullet(QStringLiteral("(?m)^[•\\-\\*]\\s+"), opts);
     static const RE heading(QStringLiteral("(?m)^#{1,6}\\s+"), opts);
-    const auto& [strongEm, strong, strongUnderscore, em, emUnderscore, code] = InlinePatterns::get();
+    const auto& [strongEm, strong, strongUnderscore, em, emUnderscore, code, link] = InlinePatterns::get();
     QString s = text;
+    s.replace(link, QStringLiteral("\\1"));
     s.remove(numbered);
     s.remove(bullet);
     s.remove(heading);

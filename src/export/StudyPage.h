@@ -100,7 +100,8 @@ QString shotGroupHTML(const QList<ExportEntry>& run, bool seekable, bool solo, b
 
 // Markdown of one notes paragraph (headings, rules, lists, paragraphs).
 QString markdownToHTML(const QString& paragraph);
-// Inline emphasis and code of already plain text (escapes first).
+// Inline emphasis, code and links of already plain text (escapes first). Links
+// lead only to http, https and mailto addresses; others keep just their text.
 QString inlineMarkdown(const QString& text);
 // Removes list markers, heading marks and emphasis, for matching anchors.
 QString stripMarkdown(const QString& text);

@@ -1,5 +1,6 @@
 #include "hub/HubCache.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -83,6 +84,20 @@ QString normalizeEtag(const QByteArray& header) {
 bool isSha256Hex(const QString& text) {
     static const QRegularExpression re(QStringLiteral("^[0-9a-f]{64}$"));
     return re.match(text).hasMatch();
+}
+
+bool isGitBlobSha1Hex(const QString& text) {
+    static const QRegularExpression re(QStringLiteral("^[0-9a-f]{40}$"));
+    return re.match(text).hasMatch();
+}
+
+QString gitBlobSha1(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData("blob " + QByteArray::number(file.size()) + '\0');
+    if (!hash.addData(&file)) return {};
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 bool isSafePathComponent(const QString& text) {

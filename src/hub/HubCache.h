@@ -62,6 +62,14 @@ QString normalizeEtag(const QByteArray& header);
 // SHA-256 of its contents.
 bool isSha256Hex(const QString& text);
 
+// 40 lower-case hexadecimal digits: the ETag of any other file is its git
+// blob hash (gitBlobSha1).
+bool isGitBlobSha1Hex(const QString& text);
+
+// The git blob hash of a file: SHA-1 over "blob <size>\0" and the contents, as
+// 40 lower-case hex digits; empty when the file cannot be read.
+QString gitBlobSha1(const QString& path);
+
 // A commit hash or blob name that may be used as one path component.
 bool isSafePathComponent(const QString& text);
 

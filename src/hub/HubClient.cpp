@@ -213,7 +213,11 @@ QCoro::Task<RepoInfo> HubClient::repoInfo(QString repo) {
 // a redirect that already carries both (X-Linked-Etag, X-Linked-Size).
 QCoro::Task<void> HubClient::describe(FileJob& job, CancelFlag cancel) {
     QUrl url = job.url;
+    // Only the repository's own answers say what a file must hash to; the
+    // ETag of the host a redirect leads to describes whatever that host holds.
+    QString published;
     for (int hop = 0; hop < 6; ++hop) {
+        const bool repositoryHost = hostOf(url) == hostOf(job.url) && url.scheme() == job.url.scheme();
         QNetworkReply* reply = nam().head(request(url, apiTimeout_, true));
         ReplyGuard guard(reply);
         co_await waitFinished(reply, cancel);
@@ -224,8 +228,9 @@ QCoro::Task<void> HubClient::describe(FileJob& job, CancelFlag cancel) {
         const QByteArray linkedEtag = reply->rawHeader("X-Linked-Etag");
         const QByteArray linkedSize = reply->rawHeader("X-Linked-Size");
         if (isRedirect(status)) {
-            if (!linkedEtag.isEmpty() && !linkedSize.isEmpty()) {
-                job.etag = normalizeEtag(linkedEtag);
+            if (repositoryHost && !linkedEtag.isEmpty() && published.isEmpty()) published = normalizeEtag(linkedEtag);
+            if (!linkedEtag.isEmpty() && !linkedSize.isEmpty() && repositoryHost) {
+                job.etag = published;
                 job.size = linkedSize.toLongLong();
                 co_return;
             }
@@ -236,7 +241,9 @@ QCoro::Task<void> HubClient::describe(FileJob& job, CancelFlag cancel) {
             continue;
         }
         if (status != 200) throw statusError(status, reply->readAll(), url, job.repo + QLatin1Char('/') + job.file, false);
-        job.etag = normalizeEtag(!linkedEtag.isEmpty() ? linkedEtag : reply->rawHeader("ETag"));
+        if (published.isEmpty() && repositoryHost)
+            published = normalizeEtag(!linkedEtag.isEmpty() ? linkedEtag : reply->rawHeader("ETag"));
+        job.etag = published;
         bool ok = false;
         const qint64 size = (!linkedSize.isEmpty() ? linkedSize : reply->rawHeader("Content-Length")).toLongLong(&ok);
         job.size = ok ? size : -1;
@@ -372,7 +379,21 @@ QCoro::Task<bool> HubClient::fetchAttempt(FileJob& job, Progress& progress, Canc
     }
     job.size = finalSize;
     const QString digest = QString::fromLatin1(hash.result().toHex());
-    if (isSha256Hex(job.etag) && digest != job.etag) {
+    // Large (LFS) files are published with their SHA-256, all others with
+    // their git blob hash; a file with neither cannot be trusted.
+    bool matches = false;
+    if (isSha256Hex(job.etag)) {
+        matches = digest == job.etag;
+    } else if (isGitBlobSha1Hex(job.etag)) {
+        part.flush();
+        matches = gitBlobSha1(job.partPath) == job.etag;
+    } else {
+        part.remove();
+        throw HubError(Kind::integrity,
+                       QStringLiteral("The model server publishes no checksum for %1, so the download cannot be verified; it was removed.")
+                           .arg(job.file));
+    }
+    if (!matches) {
         part.remove();
         throw HubError(Kind::integrity,
                        QStringLiteral("The downloaded %1 does not match its checksum and was removed; please try again.").arg(job.file));

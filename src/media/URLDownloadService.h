@@ -162,6 +162,8 @@ public:
     UpdateStatus updateStatus() const { return updateStatus_; }
     bool isCheckingForUpdates() const { return isCheckingForUpdates_; }
     double binaryUpdateProgress() const { return binaryUpdateProgress_; }
+    // Why the last yt-dlp update failed (empty after a success).
+    QString ytDlpUpdateError() const { return ytDlpUpdateError_; }
     std::optional<QDateTime> lastUpdateCheck() const;
     std::optional<QString> lastKnownVersion() const;
     UpdateStatus ffmpegUpdateStatus() const { return ffmpegUpdateStatus_; }
@@ -231,6 +233,7 @@ private:
     struct FFmpegBuild {
         QString version;
         QString archiveUrl;
+        std::optional<qint64> archiveSize;  // as the service lists it
     };
     QCoro::Task<FFmpegBuild> fetchLatestFFmpegBuild();
     QCoro::Task<> runFFmpegInstall();
@@ -248,6 +251,7 @@ private:
     UpdateStatus updateStatus_;
     bool isCheckingForUpdates_ = false;
     double binaryUpdateProgress_ = 0;
+    QString ytDlpUpdateError_;
     UpdateStatus ffmpegUpdateStatus_;
     bool isCheckingFFmpegUpdates_ = false;
     double ffmpegBinaryUpdateProgress_ = 0;

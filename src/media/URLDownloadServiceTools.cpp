@@ -7,6 +7,7 @@
 #include "core/Log.h"
 #include "core/Settings.h"
 #include "media/HttpTransfer.h"
+#include "media/ToolChecksums.h"
 #include "media/ToolProcess.h"
 #include "media/YtDlpOutput.h"
 
@@ -256,20 +257,42 @@ QCoro::Task<> URLDownloadService::updateYtDlp() {
     setUpdateStatus(UpdateStatus::updating());
     setBinaryUpdateProgress(0);
 
+    ytDlpUpdateError_.clear();
+
     const QString folder = AppPaths::applicationSupportDirectory();
     const QString partial = folder + u"/yt-dlp.download"_s;
     const QString privateCopy = privateYtDlpPath();
+    const QString asset = ytDlpAssetName();
+    const QString release = gitHubUrl() + u"/yt-dlp/yt-dlp/releases/latest/download/"_s;
     QString failure;
     try {
         if (!QDir().mkpath(folder)) throw Error(u"Cannot create %1."_s.arg(folder));
-        const QNetworkRequest request = makeRequest(
-            gitHubUrl() + u"/yt-dlp/yt-dlp/releases/latest/download/"_s + ytDlpAssetName(), 60000, false);
+        // The release's own checksum list says what the binary must be; without
+        // it nothing is installed.
+        const HttpResult sums = co_await httpGet(network(), makeRequest(release + u"SHA2-256SUMS"_s, 30000, false));
+        if (sums.status != 200)
+            throw Error(u"The yt-dlp release publishes no checksums (SHA2-256SUMS answered HTTP status %1); the update was not installed."_s
+                            .arg(sums.status));
+        const std::optional<QByteArray> expected = listedSha256(sums.body, asset);
+        if (!expected)
+            throw Error(u"The yt-dlp release lists no SHA-256 checksum for %1; the update was not installed."_s.arg(asset));
+
+        const QNetworkRequest request = makeRequest(release + asset, 60000, false);
         // Named, not a temporary inside the co_await: GCC 12 mishandles those.
         const BlockProgress onBlock = [this](qint64 written, qint64, qint64 contentLength) {
             const double expected = double(contentLength >= 1 ? contentLength : kYtDlpFallbackSize);
             setBinaryUpdateProgress(std::min(double(written) / expected, 0.99));
         };
         co_await downloadToFile(network(), request, partial, onBlock);
+        const std::optional<QByteArray> received = fileSha256(partial);
+        if (!received) throw Error(u"Cannot read %1."_s.arg(partial));
+        if (*received != *expected) {
+            QFile::remove(partial);
+            throw Error(u"The downloaded yt-dlp does not match the SHA-256 checksum its release publishes for %1 "
+                        "(expected %2, received %3). It was deleted; the previous yt-dlp stays in use."_s
+                            .arg(asset, QString::fromLatin1(*expected), QString::fromLatin1(*received)));
+        }
+        logLine(u"[yt-dlp] checksum verified: "_s + QString::fromLatin1(*received));
         // The previous copy stays until the new one is complete.
         if (QFileInfo::exists(privateCopy) && !QFile::remove(privateCopy))
             throw Error(u"Cannot replace %1."_s.arg(privateCopy));
@@ -280,6 +303,7 @@ QCoro::Task<> URLDownloadService::updateYtDlp() {
     }
     if (!failure.isEmpty()) {
         logLine(u"[yt-dlp] update failed: "_s + failure);
+        ytDlpUpdateError_ = failure;
         setUpdateStatus(UpdateStatus::checkFailed());
         setBinaryUpdateProgress(0);
         co_return;
@@ -311,7 +335,12 @@ QCoro::Task<URLDownloadService::FFmpegBuild> URLDownloadService::fetchLatestFFmp
         throw DomainError(u"FFmpegInstaller"_s, 1,
                           u"The ffmpeg build-info service returned an invalid download URL: %1"_s.arg(*archive));
     logLine(u"[ffmpeg] latest version: "_s + *version + u", url: "_s + *archive);
-    co_return FFmpegBuild{*version, *archive};
+    // The service lists the archive's size, but no checksum of it.
+    const QJsonValue listedSize =
+        info.value(QLatin1String("download")).toObject().value(QLatin1String("zip")).toObject().value(QLatin1String("size"));
+    std::optional<qint64> archiveSize;
+    if (listedSize.isDouble() && listedSize.toDouble() > 0) archiveSize = qint64(listedSize.toDouble());
+    co_return FFmpegBuild{*version, *archive, archiveSize};
 }
 
 QCoro::Task<> URLDownloadService::checkFFmpegUpdates() {
@@ -388,6 +417,11 @@ QCoro::Task<> URLDownloadService::runFFmpegInstall() {
         const QNetworkRequest request = makeRequest(build.archiveUrl, 60000, false);
         const qint64 size = co_await downloadToFile(network(), request, archive, onBlock);
         logLine(u"[ffmpeg] ZIP downloaded — "_s + QString::number(double(size) / 1e6, 'f', 1) + u" MB"_s);
+        if (build.archiveSize && size != *build.archiveSize) {
+            QFile::remove(archive);
+            throw Error(u"The downloaded ffmpeg archive is %1 bytes, but the build service lists %2 bytes. It was deleted and "
+                        "nothing was installed."_s.arg(size).arg(*build.archiveSize));
+        }
 
         QDir(extractFolder).removeRecursively();
         if (!QDir().mkpath(extractFolder)) throw Error(u"Cannot create %1."_s.arg(extractFolder));

@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -335,6 +336,10 @@ TEST_F(SettingsWindowTest, ToolsCheckAndUpdate) {
                  [](const HttpRequest&) { return HttpResponse::json(200, R"({"tag_name":"2025.02.02"})"); });
     github.route("GET", "/yt-dlp/yt-dlp/releases/latest/download/*",
                  [](const HttpRequest&) { return HttpResponse(200).body("#!/bin/sh\necho 2025.02.02\n"); });
+    github.route("GET", "/yt-dlp/yt-dlp/releases/latest/download/SHA2-256SUMS", [](const HttpRequest&) {
+        return HttpResponse::text(200, QCryptographicHash::hash("#!/bin/sh\necho 2025.02.02\n", QCryptographicHash::Sha256).toHex() + "  " +
+                                           URLDownloadService::ytDlpAssetName().toUtf8() + "\n");
+    });
     qputenv("LUMENOTE_GITHUB_API_URL", github.urlString().toUtf8());
     qputenv("LUMENOTE_GITHUB_URL", github.urlString().toUtf8());
     qunsetenv("LUMENOTE_FFMPEG_INFO_URL");

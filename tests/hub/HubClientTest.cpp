@@ -2,6 +2,7 @@
 #include "hub/WhisperRepository.h"
 
 #include "FakeModelHub.h"
+#include "FixtureTools.h"
 #include "QtTestHelpers.h"
 #include "TestEnvironment.h"
 
@@ -10,24 +11,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTcpServer>
 
 using namespace lumenote::hub;
 using lumenote::test::await;
 using lumenote::test::FakeModelHub;
+using lumenote::test::randomBytes;
 
 namespace {
 
 const QString kRepo = QStringLiteral("openai/whisper-tiny");
 const QString kSha = QStringLiteral("169d4a4341b33bc18d8881c4b69c2e104e1cc0af");
-
-QByteArray randomBytes(int size, quint32 seed) {
-    QByteArray b(size, Qt::Uninitialized);
-    QRandomGenerator gen(seed);
-    gen.fillRange(reinterpret_cast<quint32*>(b.data()), size / 4);
-    return b;
-}
 
 QMap<QString, QByteArray> modelFiles() {
     return {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+
 #include <sys/stat.h>
 
 using namespace lumenote;
@@ -50,6 +52,13 @@ protected:
     }
     void TearDown() override { clearToolSettings(); }
 
+    // The release's checksum list, naming `tool` as this machine's asset.
+    void serveChecksums(const QByteArray& tool) {
+        const QByteArray list = QCryptographicHash::hash(tool, QCryptographicHash::Sha256).toHex() + "  " +
+                                URLDownloadService::ytDlpAssetName().toUtf8() + "\n";
+        server.route("GET", "/yt-dlp/yt-dlp/releases/latest/download/SHA2-256SUMS",
+                     [list](const HttpRequest&) { return HttpResponse::text(200, list); });
+    }
     QString infoPath() const { return server.urlString() + "/ffmpeg/info/release"; }
     void serveBuild(const QString& version, const QList<QPair<QString, QByteArray>>& entries) {
         const QString zipPath = tools.root() + "/build.zip";
@@ -169,6 +178,7 @@ TEST_F(ToolsTest, UpdateFollowsTheRedirectAndCapsProgressBeforeTheEnd) {
         return HttpResponse(302).header("Location", server.urlString().toUtf8() + "/cdn/yt-dlp_linux").body("");
     });
     server.route("GET", "/cdn/yt-dlp_linux", [newTool](const HttpRequest&) { return HttpResponse(200).body(newTool); });
+    serveChecksums(newTool);
 
     // Updates start from "available" only.
     await(service->updateYtDlp());
@@ -193,6 +203,7 @@ TEST_F(ToolsTest, UpdateWithoutLengthCountsAgainstTheFallbackSize) {
     const QByteArray newTool = versionScript("2025.02.01", 2 * media::kDownloadBlockSize + 5000);
     server.route("GET", "/yt-dlp/yt-dlp/releases/latest/download/*",
                  [newTool](const HttpRequest&) { return HttpResponse(200).pieces(newTool, 50000, 0); });
+    serveChecksums(newTool);
     ASSERT_TRUE(tools.writeYtDlp("echo 2025.01.15"));
     latestTag = "2025.02.01";
     await(service->checkForUpdates());
@@ -206,6 +217,7 @@ TEST_F(ToolsTest, BrokenUpdateKeepsThePreviousCopyAndThePartialFile) {
     const QByteArray newTool = versionScript("2025.02.01", 400000);
     server.route("GET", "/yt-dlp/yt-dlp/releases/latest/download/*",
                  [newTool](const HttpRequest&) { return HttpResponse(200).body(newTool).dropAfter(300000); });
+    serveChecksums(newTool);
     QDir().mkpath(AppPaths::applicationSupportDirectory());
     const QByteArray old = versionScript("2025.01.15");
     ASSERT_TRUE(writeExecutableScript(URLDownloadService::privateYtDlpPath(), QString::fromUtf8(old)));

@@ -53,9 +53,13 @@ void FakeModelHub::publishFolder(const QString& repo, const QString& sha, const 
 
 void FakeModelHub::dropOnce(const QString& file, qint64 bytes) { dropOnce_[file] = bytes; }
 void FakeModelHub::failWith(const QString& file, int status) { failures_[file] = status; }
+void FakeModelHub::tamper(const QString& file, const QByteArray& bytes) { tampered_[file] = bytes; }
+void FakeModelHub::withholdChecksum(const QString& file) { withheld_.insert(file); }
 void FakeModelHub::clearFailures() {
     failures_.clear();
     dropOnce_.clear();
+    tampered_.clear();
+    withheld_.clear();
 }
 void FakeModelHub::pace(const QString& file, int pieceSize, int delayMs) { pace_[file] = {pieceSize, delayMs}; }
 
@@ -115,15 +119,15 @@ HttpResponse FakeModelHub::serveResolve(const HttpRequest& req) {
         redirect.header("Location", cdn_.url().toEncoded() + "/repos/" + repo.toUtf8().replace('/', '-') + "/" + hash +
                                         "?response-content-disposition=attachment");
         redirect.header("X-Repo-Commit", r.sha.toUtf8());
-        redirect.header("X-Linked-Etag", "\"" + hash + "\"");
+        if (!withheld_.contains(file)) redirect.header("X-Linked-Etag", "\"" + hash + "\"");
         redirect.header("X-Linked-Size", QByteArray::number(bytes.size()));
-        redirect.header("ETag", "\"" + gitBlobSha1(hash) + "\"");
+        if (!withheld_.contains(file)) redirect.header("ETag", "\"" + gitBlobSha1(hash) + "\"");
         redirect.body("Found. Redirecting to " + cdn_.url().toEncoded());
         return redirect;
     }
     HttpResponse head(200);
     head.header("X-Repo-Commit", r.sha.toUtf8());
-    head.header("ETag", "\"" + gitBlobSha1(bytes) + "\"");
+    if (!withheld_.contains(file)) head.header("ETag", "\"" + gitBlobSha1(bytes) + "\"");
     return body(req, file, bytes, head);
 }
 
@@ -139,7 +143,8 @@ HttpResponse FakeModelHub::serveCdn(const HttpRequest& req) {
     return HttpResponse::text(404, "NoSuchKey");
 }
 
-HttpResponse FakeModelHub::body(const HttpRequest& req, const QString& file, const QByteArray& bytes, HttpResponse head) {
+HttpResponse FakeModelHub::body(const HttpRequest& req, const QString& file, const QByteArray& published, HttpResponse head) {
+    const QByteArray& bytes = tampered_.contains(file) ? tampered_[file] : published;
     head.header("Content-Type", "application/octet-stream");
     head.header("Accept-Ranges", "bytes");
     QByteArray part = bytes;

@@ -41,6 +41,11 @@ public:
     void dropOnce(const QString& file, qint64 bytes);
     // Every request for `file` (or, with file "api", the model API) answers `status`.
     void failWith(const QString& file, int status);
+    // Body transfers of `file` send `bytes` instead, while the repository keeps
+    // announcing the published file's checksum (a tampered mirror or CDN).
+    void tamper(const QString& file, const QByteArray& bytes);
+    // Answers for `file` carry no checksum (no ETag, no X-Linked-Etag).
+    void withholdChecksum(const QString& file);
     void clearFailures();
     // Bodies of `file` are sent in pieces of `pieceSize` bytes, `delayMs` apart.
     void pace(const QString& file, int pieceSize, int delayMs);
@@ -75,6 +80,8 @@ private:
     QMap<QString, qint64> dropOnce_;
     QMap<QString, int> failures_;
     QMap<QString, QPair<int, int>> pace_;
+    QMap<QString, QByteArray> tampered_;
+    QSet<QString> withheld_;
     QMap<QString, QList<QByteArray>> ranges_;
     bool honourRanges_ = true;
 };

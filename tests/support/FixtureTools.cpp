@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -40,6 +41,13 @@ bool makeSpeechWav(const QString& path, const QString& text) {
     const int rc = runProgram(QStringLiteral("espeak-ng"), {"-v", "en-us", "-s", "150", "-w", path, text}, 60000, &err);
     if (rc != 0) ADD_FAILURE() << "espeak-ng failed (" << rc << "): " << err.toStdString();
     return rc == 0;
+}
+
+QByteArray randomBytes(int size, quint32 seed) {
+    QByteArray b(size, Qt::Uninitialized);
+    QRandomGenerator gen(seed);
+    gen.fillRange(reinterpret_cast<quint32*>(b.data()), size / 4);
+    return b;
 }
 
 bool writeExecutableScript(const QString& path, const QString& body) {

@@ -23,6 +23,9 @@ bool ffmpeg(const QStringList& args, int timeoutMs = 120000);
 // Spoken English from espeak-ng as a WAV file (22.05 kHz mono).
 bool makeSpeechWav(const QString& path, const QString& text);
 
+// `size` bytes of noise, the same for the same seed (model weights, media payloads).
+QByteArray randomBytes(int size, quint32 seed);
+
 // Writes an executable shell script (for fake tools such as yt-dlp or ffmpeg).
 bool writeExecutableScript(const QString& path, const QString& body);
 
