@@ -5,8 +5,12 @@
 #include "core/LibraryModel.h"
 #include "export/ExportManager.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QPointer>
+#include <QScrollArea>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -34,7 +38,11 @@ LectureDetailPane::LectureDetailPane(LibraryModel& library, LibraryStore& store,
     exportPath_->setTextInteractionFlags(Qt::TextBrowserInteraction);
     exportPath_->setOpenExternalLinks(true);
 
-    auto* layout = new QVBoxLayout(this);
+    // Player, transcript with its editors, and the processing log fill the
+    // pane; on a screen too short for all of them the pane scrolls instead of
+    // growing the window past the screen.
+    auto* content = new QWidget(this);
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(24, 24, 24, 24);
     layout->addWidget(title_);
     layout->addWidget(status_);
@@ -42,6 +50,29 @@ LectureDetailPane::LectureDetailPane(LibraryModel& library, LibraryStore& store,
     layout->addWidget(source_);
     layout->addWidget(exportPath_);
     layout->addWidget(view_, 1);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("detailScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(content);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    // An editor that opens below the visible part (a note, a margin note)
+    // takes the focus: bring it, and the group it belongs to, into view.
+    connect(qApp, &QApplication::focusChanged, this, [scroll, content](QWidget*, QWidget* now) {
+        if (!now || !content->isAncestorOf(now)) return;
+        // Once the editor's layout has settled.
+        QTimer::singleShot(0, scroll, [scroll, content, focused = QPointer<QWidget>(now)] {
+            if (!focused) return;
+            QWidget* shown = focused;
+            const int room = scroll->viewport()->height();
+            while (shown->parentWidget() && shown->parentWidget() != content && shown->parentWidget()->height() <= room)
+                shown = shown->parentWidget();
+            scroll->ensureWidgetVisible(shown, 0, 8);
+        });
+    });
 }
 
 void LectureDetailPane::setLecture(const LecturePtr& lecture) {

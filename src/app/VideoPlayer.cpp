@@ -38,7 +38,8 @@ VideoPlayer::VideoPlayer(QWidget* parent) : QWidget(parent) {
     audio_ = new QAudioOutput(this);
     player_->setAudioOutput(audio_);
     video_ = new QVideoWidget(this);
-    video_->setMinimumSize(320, 180);
+    // Small enough that the transcript editors below find room on a laptop screen.
+    video_->setMinimumSize(160, 90);
     video_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     player_->setVideoOutput(video_);
 
