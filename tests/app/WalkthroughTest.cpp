@@ -15,6 +15,7 @@
 #include "app/PipelinePanel.h"
 #include "app/TranscriptPanel.h"
 #include "app/TranscriptTimelineModel.h"
+#include "app/VideoPlayer.h"
 #include "app/LibrarySidebar.h"
 #include "app/LibraryTreeModel.h"
 #include "app/LocalizationManager.h"
@@ -29,6 +30,8 @@
 #include "export/ExportManager.h"
 #include "media/URLDownloadService.h"
 #include "pipeline/LectureController.h"
+#include "screenshots/CodecProbe.h"
+#include "screenshots/ScreenshotCaptureService.h"
 #include "transcription/WhisperModelManager.h"
 #include "ChromiumSession.h"
 #include "FixtureTools.h"
@@ -39,6 +42,7 @@
 
 #include <QApplication>
 #include <QAction>
+#include <QScopeGuard>
 #include <QComboBox>
 #include <QLabel>
 #include <QToolButton>
@@ -399,6 +403,58 @@ TEST_F(WalkthroughInProcess, ProcessMarkUpReexportAndReadTheStudyPage) {
     EXPECT_EQ(text(".margin-anchor"), anchored);
     EXPECT_TRUE(browser.saveScreenshot(outputDir() + "/27-study-page.png"));
     EXPECT_TRUE(browser.pageErrors().isEmpty()) << browser.pageErrors().join('\n').toStdString();
+}
+
+// A web video in VP9, which this FFmpeg decodes but players elsewhere often
+// cannot: the player here is told it reads only H.264 and HEVC, so the video
+// is converted before it plays, as it would be where VP9 does not play.
+TEST_F(WalkthroughInProcess, AVideoThePlayerCannotReadIsConvertedBeforeItPlays) {
+    H264Transcoder& transcoder = PipelineServices::shared().screenshots->transcoder();
+    transcoder.setDecodableRule([](const CodecProbeResult&) { return false; });
+    const auto restore = qScopeGuard([&] { transcoder.setDecodableRule({}); });
+    const QString folder = QString::fromStdString(homeDir()) + "/Videos/web";
+    QDir().mkpath(folder);
+    const QString webm = folder + "/Entropy lecture.webm";
+    ASSERT_TRUE(ffmpeg({"-v", "error", "-f", "lavfi", "-i", "testsrc=size=320x180:rate=15:duration=2", "-f", "lavfi", "-i",
+                        "sine=frequency=440:duration=2", "-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-c:a",
+                        "libopus", "-shortest", "-y", webm}));
+    ASSERT_EQ(probeVideoCodec(webm).fourCC, 0x76703039u);  // 'vp09'
+    const LecturePtr lecture = Lecture::create("Entropy on the web", webm, std::nullopt);
+    session->store().insert(lecture);
+    ASSERT_TRUE(session->store().commit());
+    session->library().refreshLists();
+
+    // While it converts, the pane says so.
+    LectureDetailView* detail = window->detail()->view();
+    auto* converting = detail->findChild<QLabel*>("convertingForPlayer");
+    ASSERT_TRUE(converting);
+    bool sawConverting = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (sawConverting || !detail->isTranscodingForPlayer() || !converting->isVisible()) return;
+        sawConverting = true;
+        EXPECT_EQ(converting->text(), qtTrId("detail.converting"));
+        saveScreen(window.get(), "30-converting-for-the-player");
+    });
+    poll.start(0);
+    window->sidebar()->selectLecture(lecture);
+    ASSERT_TRUE(spinUntil([&] { return detail->lecture() == lecture && !detail->isLoading(); }, 60000));
+    poll.stop();
+    EXPECT_TRUE(sawConverting);
+    EXPECT_FALSE(detail->isTranscodingForPlayer());
+    EXPECT_FALSE(converting->isVisible());
+
+    // The H.264 file takes the source's place, and it plays.
+    const QString converted = folder + "/Entropy lecture_h264.mp4";
+    EXPECT_EQ(detail->player()->source(), converted);
+    EXPECT_EQ(lecture->localFilePath(), converted);
+    EXPECT_FALSE(QFileInfo::exists(webm));
+    EXPECT_EQ(probeVideoCodec(converted).fourCC, 0x61766331u);  // 'avc1'
+    ASSERT_TRUE(spinUntil([&] { return detail->player()->duration() > 1.5; }, 20000));
+    detail->player()->togglePlayback();
+    EXPECT_TRUE(spinUntil([&] { return detail->player()->currentTime() > 0.5; }, 10000));
+    saveScreen(window.get(), "31-converted-video-playing");
+    detail->player()->togglePlayback();
 }
 
 }  // namespace
