@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -139,6 +140,15 @@ PassageAnnotator::PassageAnnotator(LectureDocument& document, AnnotationView vie
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     retranslate();
     clearPassage();
+}
+
+void PassageAnnotator::setTextPointSize(double points) {
+    QFont font = text_->font();
+    font.setPointSizeF(points);
+    text_->setFont(font);
+    // Room for about three lines of the passage at that size.
+    const int lines = QFontMetrics(font).lineSpacing() * 3 + 2 * text_->frameWidth() + 8;
+    text_->setMaximumHeight(std::max(90, lines));
 }
 
 QToolButton* PassageAnnotator::colorButton(TextHighlight::HighlightColor color) const { return colors_[int(color)]; }
