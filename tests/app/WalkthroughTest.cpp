@@ -316,6 +316,12 @@ TEST_F(WalkthroughInProcess, ProcessMarkUpReexportAndReadTheStudyPage) {
     ASSERT_TRUE(panel);
     ASSERT_TRUE(spinUntil([&] { return !panel->model().timeline().blocks.isEmpty(); }));
     saveScreen(window.get(), "20-lecture-processed");
+    // Before it plays, the video shows its first picture rather than a black frame.
+    VideoPlayer* player = detail->player();
+    const QPoint playerAt = player->mapTo(window.get(), QPoint(0, 0));
+    EXPECT_TRUE(spinUntil([&] {
+        return hasContent(window->screen()->grabWindow(window->winId(), playerAt.x(), playerAt.y(), player->width(), player->height() * 3 / 4).toImage());
+    }));
 
     // A click on the first passage opens it in the annotator.
     QListView* column = panel->timelineView();
