@@ -554,10 +554,16 @@ void TranscriptPanel::showExpandedSheet() {
         layout->addLayout(top);
         layout->addWidget(view, 1);
         layout->addWidget(sheetAnnotator_);
+        // The inline-note editor goes with the sheet while it is open, so a
+        // click on an insert zone there opens it where the person looks.
+        connect(sheet_, &QDialog::finished, this, [this] {
+            static_cast<QVBoxLayout*>(this->layout())->insertWidget(1, noteEditor_);
+        });
         retranslate();
         refreshAnnotator();
         updateStatistics();
     }
+    static_cast<QVBoxLayout*>(sheet_->layout())->insertWidget(2, noteEditor_);
     sheet_->show();
     sheet_->raise();
 }

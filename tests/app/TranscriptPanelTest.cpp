@@ -353,7 +353,18 @@ TEST_F(TranscriptPanelTest, ExpandedSheetStepsItsFontBetweenTwelveAndTwentyTwo) 
     document->undoStack().undo();
     EXPECT_TRUE(annotator->chips().isEmpty());
     EXPECT_TRUE(panel->transcriptAnnotator()->chips().isEmpty());
+
+    // An insert zone clicked in the sheet opens the note editor in the sheet;
+    // once the sheet closes, the editor is back in the panel.
+    const QModelIndex zone = panel->model().index(passage.row() + 1);
+    QTest::mouseClick(column->viewport(), Qt::LeftButton, {}, column->visualRect(zone).center());
+    ASSERT_TRUE(panel->inlineNoteField()->isVisibleTo(sheet));
+    panel->inlineNoteField()->setPlainText(QStringLiteral("From the sheet"));
+    panel->inlineNoteSave()->click();
+    ASSERT_EQ(document->inlineNotes(AnnotationView::Transcript).size(), 1);
+    EXPECT_EQ(document->inlineNotes(AnnotationView::Transcript)[0].afterTimestamp, 15.0);
     sheet->close();
+    EXPECT_FALSE(sheet->isAncestorOf(panel->inlineNoteField()));
 }
 
 TEST_F(TranscriptPanelTest, RetranslatesWhenTheLanguageChanges) {
