@@ -362,6 +362,8 @@ TEST_F(WalkthroughInProcess, ProcessMarkUpReexportAndReadTheStudyPage) {
     const QString marginText = QStringLiteral("Compare with the Carnot cycle");
     QTest::keyClicks(annotator.noteField(), marginText);
     annotator.sidePicker()->setCurrentIndex(1);  // left
+    // The pane brings the editor into view, its buttons included.
+    EXPECT_TRUE(spinUntil([&] { return !annotator.submitButton()->visibleRegion().isEmpty(); }));
     saveScreen(window.get(), "22-margin-note-editor");
     annotator.submitButton()->click();
     ASSERT_TRUE(spinUntil([&] { return lecture->marginNotesData().has_value(); }));
@@ -375,6 +377,7 @@ TEST_F(WalkthroughInProcess, ProcessMarkUpReexportAndReadTheStudyPage) {
     ASSERT_TRUE(spinUntil([&] { return panel->inlineNoteField()->isVisible(); }));
     const QString inlineText = QStringLiteral("Ask in the tutorial why entropy grows");
     QTest::keyClicks(panel->inlineNoteField(), inlineText);
+    EXPECT_TRUE(spinUntil([&] { return !panel->inlineNoteSave()->visibleRegion().isEmpty(); }));
     saveScreen(window.get(), "24-inline-note-editor");
     panel->inlineNoteSave()->click();
     ASSERT_TRUE(spinUntil([&] { return lecture->notesData().has_value(); }));
