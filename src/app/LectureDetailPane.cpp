@@ -10,11 +10,50 @@
 #include <QLabel>
 #include <QPointer>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace lumenote {
+
+namespace {
+
+// Gives the pane's content the visible height, or its minimum height when
+// that is more (then it scrolls). A resizable QScrollArea would give it the
+// preferred height of its wrapped labels' layout and scroll needlessly.
+class FittingScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    void setContent(QWidget* content) {
+        setWidget(content);
+        content->installEventFilter(this);
+        fit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QScrollArea::resizeEvent(event);
+        fit();
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget() && event->type() == QEvent::LayoutRequest) QTimer::singleShot(0, this, [this] { fit(); });
+        return QScrollArea::eventFilter(watched, event);
+    }
+
+private:
+    void fit() {
+        QWidget* content = widget();
+        if (!content) return;
+        const int needed = content->minimumSizeHint().height();
+        const int room = maximumViewportSize().height();
+        // The vertical bar takes width only when the content cannot fit.
+        const int width = maximumViewportSize().width() - (needed > room ? verticalScrollBar()->sizeHint().width() : 0);
+        content->resize(width, std::max(room, needed));
+    }
+};
+
+}  // namespace
 
 LectureDetailPane::LectureDetailPane(LibraryModel& library, LibraryStore& store, QWidget* parent)
     : QWidget(parent), library_(library), view_(new LectureDetailView(store, this)) {
@@ -50,12 +89,11 @@ LectureDetailPane::LectureDetailPane(LibraryModel& library, LibraryStore& store,
     layout->addWidget(source_);
     layout->addWidget(exportPath_);
     layout->addWidget(view_, 1);
-    auto* scroll = new QScrollArea(this);
+    auto* scroll = new FittingScrollArea(this);
     scroll->setObjectName(QStringLiteral("detailScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidget(content);
+    scroll->setContent(content);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);
