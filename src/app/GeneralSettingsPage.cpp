@@ -5,10 +5,13 @@
 #include "app/LogoManager.h"
 #include "core/AppPaths.h"
 #include "core/Settings.h"
+#include "core/TranscriptionLanguages.h"
 
+#include <QCollator>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -36,6 +39,19 @@ GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent)
     for (const auto language : LocalizationManager::languages())
         language_->addItem(LocalizationManager::displayName(language), LocalizationManager::code(language));
     languageNote_ = createNote(this);
+
+    // "auto" first, then every language the models know, by the name shown.
+    spoken_ = new QComboBox(this);
+    spoken_->setObjectName(QStringLiteral("transcriptionLanguagePicker"));
+    spoken_->addItem(QString(), kAutomaticLanguage);
+    QList<std::pair<QString, QString>> spoken;  // name, code
+    for (const TranscriptionLanguage& l : transcriptionLanguages()) spoken.append({spokenLanguageName(l.code), l.code});
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(spoken.begin(), spoken.end(), [&](const auto& a, const auto& b) { return collator.compare(a.first, b.first) < 0; });
+    for (const auto& [name, code] : spoken) spoken_->addItem(name, code);
+    spoken_->setMaxVisibleItems(20);
+    spokenNote_ = createNote(this);
 
     logo_ = new QComboBox(this);
     logo_->setObjectName(QStringLiteral("logoVariantPicker"));
@@ -72,10 +88,11 @@ GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent)
     auto* grid = new QGridLayout;
     grid->setColumnStretch(1, 1);
     int row = 0;
-    for (QWidget* field : {static_cast<QWidget*>(language_), static_cast<QWidget*>(languageNote_), static_cast<QWidget*>(logo_),
-                           static_cast<QWidget*>(logoPreview_), intervalRow_, static_cast<QWidget*>(exportFolder_),
-                           static_cast<QWidget*>(syncFolder_), static_cast<QWidget*>(syncNote_)}) {
-        if (field != languageNote_ && field != logoPreview_ && field != syncNote_) {
+    for (QWidget* field : {static_cast<QWidget*>(language_), static_cast<QWidget*>(languageNote_), static_cast<QWidget*>(spoken_),
+                           static_cast<QWidget*>(spokenNote_), static_cast<QWidget*>(logo_), static_cast<QWidget*>(logoPreview_),
+                           intervalRow_, static_cast<QWidget*>(exportFolder_), static_cast<QWidget*>(syncFolder_),
+                           static_cast<QWidget*>(syncNote_)}) {
+        if (field != languageNote_ && field != spokenNote_ && field != logoPreview_ && field != syncNote_) {
             auto* label = new QLabel(this);
             label->setBuddy(field);
             labels_.insert(field, label);
@@ -92,6 +109,9 @@ GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent)
     connect(language_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0) return;
         LocalizationManager::shared().setCurrentLanguage(LocalizationManager::languageForCode(language_->itemData(index).toString()));
+    });
+    connect(spoken_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) Settings::shared().setTranscriptionLanguage(spoken_->itemData(index).toString());
     });
     connect(logo_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0) return;
@@ -121,6 +141,21 @@ int GeneralSettingsPage::intervalSliderValue(double storedSeconds) {
     return static_cast<int>(std::clamp<long>(tick, kIntervalMin / kIntervalStep, kIntervalMax / kIntervalStep));
 }
 
+QString GeneralSettingsPage::spokenLanguageName(const QString& code) {
+    const QLocale::Language language = QLocale::codeToLanguage(code);
+    QString native;
+    if (language != QLocale::AnyLanguage && language != QLocale::C) {
+        // The plain name, not a regional one: of the locales of the language,
+        // the shortest name ("English" rather than "American English").
+        for (const QLocale& locale : QLocale::matchingLocales(language, QLocale::AnyScript, QLocale::AnyTerritory)) {
+            const QString name = locale.nativeLanguageName();
+            if (!name.isEmpty() && (native.isEmpty() || name.size() < native.size())) native = name;
+        }
+    }
+    if (native.isEmpty()) return transcriptionLanguageName(code);
+    return native.left(1).toUpper() + native.mid(1);
+}
+
 void GeneralSettingsPage::pageShown() { load(); }
 
 void GeneralSettingsPage::load() {
@@ -128,6 +163,10 @@ void GeneralSettingsPage::load() {
     {
         const QSignalBlocker block(language_);
         language_->setCurrentIndex(language_->findData(LocalizationManager::code(LocalizationManager::shared().currentLanguage())));
+    }
+    {
+        const QSignalBlocker block(spoken_);
+        spoken_->setCurrentIndex(std::max(0, spoken_->findData(settings.transcriptionLanguage())));
     }
     {
         const QSignalBlocker block(logo_);
@@ -173,6 +212,12 @@ void GeneralSettingsPage::retranslate() {
     setLabel(language_, qtTrId("settings.general.language"));
     //% "The interface changes at once; lectures and exports keep their own language."
     languageNote_->setText(qtTrId("settings.general.language.note"));
+    //% "Spoken language:"
+    setLabel(spoken_, qtTrId("settings.general.spoken"));
+    //% "Detect automatically"
+    spoken_->setItemText(0, qtTrId("settings.general.spoken.auto"));
+    //% "The language the lectures are given in, for transcription. Detected automatically, the model listens to the first half minute. English-only models always write English."
+    spokenNote_->setText(qtTrId("settings.general.spoken.note"));
     //% "Logo artwork:"
     setLabel(logo_, qtTrId("settings.general.logo"));
     //% "Seasonal (automatic)"

@@ -1,7 +1,7 @@
 #pragma once
 
-// General settings: interface language, logo artwork, screenshot interval,
-// export folder and sync folder.
+// General settings: interface language, the language spoken in lectures,
+// logo artwork, screenshot interval, export folder and sync folder.
 
 #include "app/SettingsPage.h"
 
@@ -27,6 +27,9 @@ public:
     // The slider's value for a stored interval: the nearest tick from 15 to
     // 120 in steps of 5 (a stored value <= 0 means 30).
     static int intervalSliderValue(double storedSeconds);
+    // A spoken language's name as the picker shows it: in that language when
+    // Qt knows it ("Deutsch"), else its English name.
+    static QString spokenLanguageName(const QString& code);
 
 private:
     void load();
@@ -38,6 +41,8 @@ private:
     QLabel* heading_ = nullptr;
     QComboBox* language_ = nullptr;
     QLabel* languageNote_ = nullptr;
+    QComboBox* spoken_ = nullptr;
+    QLabel* spokenNote_ = nullptr;
     QComboBox* logo_ = nullptr;
     QLabel* logoPreview_ = nullptr;
     QWidget* intervalRow_ = nullptr;

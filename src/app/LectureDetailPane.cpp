@@ -5,12 +5,55 @@
 #include "core/LibraryModel.h"
 #include "export/ExportManager.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace lumenote {
+
+namespace {
+
+// Gives the pane's content the visible height, or its minimum height when
+// that is more (then it scrolls). A resizable QScrollArea would give it the
+// preferred height of its wrapped labels' layout and scroll needlessly.
+class FittingScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    void setContent(QWidget* content) {
+        setWidget(content);
+        content->installEventFilter(this);
+        fit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QScrollArea::resizeEvent(event);
+        fit();
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget() && event->type() == QEvent::LayoutRequest) QTimer::singleShot(0, this, [this] { fit(); });
+        return QScrollArea::eventFilter(watched, event);
+    }
+
+private:
+    void fit() {
+        QWidget* content = widget();
+        if (!content) return;
+        const int needed = content->minimumSizeHint().height();
+        const int room = maximumViewportSize().height();
+        // The vertical bar takes width only when the content cannot fit.
+        const int width = maximumViewportSize().width() - (needed > room ? verticalScrollBar()->sizeHint().width() : 0);
+        content->resize(width, std::max(room, needed));
+    }
+};
+
+}  // namespace
 
 LectureDetailPane::LectureDetailPane(LibraryModel& library, LibraryStore& store, QWidget* parent)
     : QWidget(parent), library_(library), view_(new LectureDetailView(store, this)) {
@@ -34,7 +77,11 @@ LectureDetailPane::LectureDetailPane(LibraryModel& library, LibraryStore& store,
     exportPath_->setTextInteractionFlags(Qt::TextBrowserInteraction);
     exportPath_->setOpenExternalLinks(true);
 
-    auto* layout = new QVBoxLayout(this);
+    // Player, transcript with its editors, and the processing log fill the
+    // pane; on a screen too short for all of them the pane scrolls instead of
+    // growing the window past the screen.
+    auto* content = new QWidget(this);
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(24, 24, 24, 24);
     layout->addWidget(title_);
     layout->addWidget(status_);
@@ -42,6 +89,28 @@ LectureDetailPane::LectureDetailPane(LibraryModel& library, LibraryStore& store,
     layout->addWidget(source_);
     layout->addWidget(exportPath_);
     layout->addWidget(view_, 1);
+    auto* scroll = new FittingScrollArea(this);
+    scroll->setObjectName(QStringLiteral("detailScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setContent(content);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    // An editor that opens below the visible part (a note, a margin note)
+    // takes the focus: bring it, and the group it belongs to, into view.
+    connect(qApp, &QApplication::focusChanged, this, [scroll, content](QWidget*, QWidget* now) {
+        if (!now || !content->isAncestorOf(now)) return;
+        // Once the editor's layout has settled.
+        QTimer::singleShot(0, scroll, [scroll, content, focused = QPointer<QWidget>(now)] {
+            if (!focused) return;
+            QWidget* shown = focused;
+            const int room = scroll->viewport()->height();
+            while (shown->parentWidget() && shown->parentWidget() != content && shown->parentWidget()->height() <= room)
+                shown = shown->parentWidget();
+            scroll->ensureWidgetVisible(shown, 0, 8);
+        });
+    });
 }
 
 void LectureDetailPane::setLecture(const LecturePtr& lecture) {

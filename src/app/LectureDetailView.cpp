@@ -324,11 +324,12 @@ QCoro::Task<> LectureDetailView::openVideo(QUuid lectureID) {
         player_->setSource(QString());
     } else {
         const QString source = lecture->localFilePath().value_or(QString());
-        transcodingForPlayer_ = true;
-        refresh();
-        QPointer<QLabel> converting = converting_;
-        QCoro::Task<QString> preparing = services_->screenshots->ensurePlayableFile(source, [converting](const QString&) {
-            if (converting) converting->show();
+        // The status comes only when a conversion starts (not for a video the
+        // player reads as it is).
+        QCoro::Task<QString> preparing = services_->screenshots->ensurePlayableFile(source, [self, stillShown](const QString&) {
+            if (!stillShown()) return;
+            self->transcodingForPlayer_ = true;
+            self->refresh();
         });
         const QString playable = co_await std::move(preparing);
         if (!stillShown()) co_return;

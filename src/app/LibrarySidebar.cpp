@@ -11,6 +11,7 @@
 #include "core/SearchIndex.h"
 
 #include <QEvent>
+#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,11 +22,13 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStackedWidget>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace lumenote {
 namespace {
@@ -258,21 +261,50 @@ void LibrarySidebar::updateStats() {
                         .arg(locale.toString(s.screenshotCount)));
 }
 
-void LibrarySidebar::searchContents() {
-    const QString text = filter_->text().trimmed();
-    if (text.isEmpty()) return;
-    if (!index_) {
-        // Opened on the first search: building a missing index takes a moment.
-        try {
-            index_ = SearchIndex::open(store_.path());
-            index_->follow(store_);
-            connect(index_.get(), &SearchIndex::indexChanged, this, [this] {
-                if (!filter_->text().trimmed().isEmpty()) searchDelay_->start();
-            });
-        } catch (const Error& e) {
-            logLine(QStringLiteral("[Lumenote] Library search unavailable: ") + e.description());
+bool LibrarySidebar::isSearchingContents() const { return searchDelay_->isActive() || openingIndex_; }
+
+void LibrarySidebar::openSearchIndex() {
+    // Opening builds a missing index, which takes a while for a large
+    // library: it happens on a worker, and the search runs once it is open.
+    openingIndex_ = true;
+    struct Opened {
+        std::shared_ptr<SearchIndex> index;
+        QString error;
+    };
+    auto* watcher = new QFutureWatcher<Opened>(this);
+    connect(watcher, &QFutureWatcher<Opened>::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        openingIndex_ = false;
+        const Opened opened = watcher->result();
+        if (!opened.index) {
+            indexUnavailable_ = true;
+            logLine(QStringLiteral("[Lumenote] Library search unavailable: ") + opened.error);
             return;
         }
+        index_ = opened.index;
+        index_->follow(store_);
+        connect(index_.get(), &SearchIndex::indexChanged, this, [this] {
+            if (!filter_->text().trimmed().isEmpty()) searchDelay_->start();
+        });
+        searchContents();
+    });
+    watcher->setFuture(QtConcurrent::run([path = store_.path(), main = thread()]() -> Opened {
+        try {
+            std::shared_ptr<SearchIndex> index = SearchIndex::open(path);
+            index->moveToThread(main);  // it lives on, and is used, on the main thread
+            return {std::move(index), {}};
+        } catch (const Error& e) {
+            return {nullptr, e.description()};
+        }
+    }));
+}
+
+void LibrarySidebar::searchContents() {
+    const QString text = filter_->text().trimmed();
+    if (text.isEmpty() || indexUnavailable_) return;
+    if (!index_) {
+        if (!openingIndex_) openSearchIndex();
+        return;
     }
     // The word being typed counts as a prefix.
     const QString query = text.back().isLetterOrNumber() ? text + QLatin1Char('*') : text;

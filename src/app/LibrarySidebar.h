@@ -51,6 +51,8 @@ public:
     // Matches per lecture of the last contents search (empty without a search).
     const QHash<QUuid, int>& contentHits() const { return hits_; }
     QLabel* hitCountLabel() const { return hitCount_; }
+    // A search of the lectures' words is due, or waits for the index to open.
+    bool isSearchingContents() const;
     ThumbnailLoader& thumbnails() { return *thumbnails_; }
     // Folder renames and lecture moves, for Undo and Redo.
     QUndoStack* undoStack() const { return undo_; }
@@ -83,6 +85,7 @@ private:
     void moveLectures(const QList<LecturePtr>& lectures, const LectureFolderPtr& folder);
     void updateSelectionFromView();
     void updateStats();
+    void openSearchIndex();
     void updateEmptyState();
     void searchContents();
     void updateHitCount();
@@ -99,7 +102,10 @@ private:
     QLineEdit* filter_;
     QLabel* hitCount_;
     QTimer* searchDelay_;
-    std::unique_ptr<SearchIndex> index_;
+    // The library's search index, opened (or built) on a worker at the first search.
+    std::shared_ptr<SearchIndex> index_;
+    bool openingIndex_ = false;
+    bool indexUnavailable_ = false;
     QHash<QUuid, int> hits_;
     QStackedWidget* stack_;
     QTreeView* view_;

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -100,20 +101,21 @@ PassageAnnotator::PassageAnnotator(LectureDocument& document, AnnotationView vie
     anchor_ = new QLineEdit(editor_);
     noteLabel_ = new QLabel(editor_);
     note_ = new QPlainTextEdit(editor_);
-    note_->setMaximumHeight(80);
+    note_->setMaximumHeight(56);
     sideLabel_ = new QLabel(editor_);
     side_ = new QComboBox(editor_);
     side_->addItems({QString(), QString()});  // right, left: texts set on retranslate
     submit_ = new QPushButton(editor_);
     cancel_ = new QPushButton(editor_);
+    // The side picker shares the row of the buttons, so the editor stays short.
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(side_);
     buttons->addStretch();
     buttons->addWidget(cancel_);
     buttons->addWidget(submit_);
     form->addRow(anchorLabel_, anchor_);
     form->addRow(noteLabel_, note_);
-    form->addRow(sideLabel_, side_);
-    form->addRow(buttons);
+    form->addRow(sideLabel_, buttons);
     connect(submit_, &QPushButton::clicked, this, &PassageAnnotator::commitEditor);
     connect(cancel_, &QPushButton::clicked, this, &PassageAnnotator::closeEditor);
     connect(anchor_, &QLineEdit::textChanged, this, &PassageAnnotator::updateButtons);
@@ -124,20 +126,29 @@ PassageAnnotator::PassageAnnotator(LectureDocument& document, AnnotationView vie
     chipLayout_->setContentsMargins(0, 0, 0, 0);
     chipLayout_->addStretch();
 
+    // Chips on the left, the two actions on the right of one row.
     auto* actions = new QHBoxLayout;
+    actions->addWidget(chipArea_, 1);
     actions->addWidget(highlight_);
     actions->addWidget(margin_);
-    actions->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(text_);
-    layout->addWidget(chipArea_);
     layout->addLayout(actions);
     layout->addWidget(picker_);
     layout->addWidget(editor_);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     retranslate();
     clearPassage();
+}
+
+void PassageAnnotator::setTextPointSize(double points) {
+    QFont font = text_->font();
+    font.setPointSizeF(points);
+    text_->setFont(font);
+    // Room for about three lines of the passage at that size.
+    const int lines = QFontMetrics(font).lineSpacing() * 3 + 2 * text_->frameWidth() + 8;
+    text_->setMaximumHeight(std::max(90, lines));
 }
 
 QToolButton* PassageAnnotator::colorButton(TextHighlight::HighlightColor color) const { return colors_[int(color)]; }

@@ -35,6 +35,9 @@ public:
     bool hasPassage() const { return hasPassage_; }
     double position() const { return position_; }
 
+    // The passage text's size, as the expanded sheet sets it (12 to 22 points).
+    void setTextPointSize(double points);
+
     // The selected phrase (the text view's selection), empty when none.
     QString selectedText() const;
     // Selects the first occurrence of a phrase, as a chip does.

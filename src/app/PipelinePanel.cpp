@@ -43,19 +43,23 @@ PipelinePanel::PipelinePanel(QWidget* parent) : QWidget(parent) {
     liveText_ = new QLabel(this);
     liveText_->setObjectName(QStringLiteral("liveText"));
     liveText_->setWordWrap(true);
+    // The words being heard wrap within the panel; a long run without spaces
+    // is cut off rather than widening the window.
+    liveText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     QFont italic = liveText_->font();
     italic.setItalic(true);
     liveText_->setFont(italic);
     error_ = new QLabel(this);
     error_->setObjectName(QStringLiteral("pipelineError"));
     error_->setWordWrap(true);
+    error_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     error_->setStyleSheet(QStringLiteral("color: #c0392b;"));
     log_ = new QListWidget(this);
     log_->setObjectName(QStringLiteral("pipelineLog"));
     log_->setWordWrap(true);
     log_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    log_->setMinimumHeight(80);
+    log_->setMinimumHeight(48);
 
     auto* head = new QHBoxLayout;
     head->addWidget(title_);

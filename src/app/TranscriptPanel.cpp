@@ -323,9 +323,13 @@ void TranscriptPanel::refreshAnnotator() {
     int block = -1;
     for (int i = 0; i < t.blocks.size(); ++i)
         if (t.blocks[i].startTime == focusedPosition_) block = i;
-    if (block >= 0) annotator_->showPassage(t.blocks[block].startTime, t.blocks[block].text, t.annotations[block]);
-    else annotator_->clearPassage();
-    annotator_->setVisible(block >= 0);
+    // The panel's annotator and the expanded sheet's show the same passage.
+    for (PassageAnnotator* annotator : {annotator_, sheetAnnotator_}) {
+        if (!annotator) continue;
+        if (block >= 0) annotator->showPassage(t.blocks[block].startTime, t.blocks[block].text, t.annotations[block]);
+        else annotator->clearPassage();
+        annotator->setVisible(block >= 0);
+    }
 
     if (focusedParagraph_ >= 0 && focusedParagraph_ < notesView_.paragraphs.size()) {
         const NotesParagraph& p = notesView_.paragraphs[focusedParagraph_];
@@ -523,8 +527,12 @@ void TranscriptPanel::showExpandedSheet() {
         auto* larger = new QToolButton(sheet_);
         larger->setText(QStringLiteral("A+"));
         larger->setObjectName(QStringLiteral("sheetLarger"));
-        auto apply = [view, delegate, smaller, larger](double size) {
+        // Highlights, margin notes and chips for the passage clicked in the sheet.
+        sheetAnnotator_ = new PassageAnnotator(document_, AnnotationView::Transcript, sheet_);
+        sheetAnnotator_->hide();
+        auto apply = [this, view, delegate, smaller, larger](double size) {
             delegate->setPointSize(size);
+            sheetAnnotator_->setTextPointSize(size);
             smaller->setEnabled(size > kSheetFontSizeMin);
             larger->setEnabled(size < kSheetFontSizeMax);
             view->doItemsLayout();
@@ -545,9 +553,17 @@ void TranscriptPanel::showExpandedSheet() {
         auto* layout = new QVBoxLayout(sheet_);
         layout->addLayout(top);
         layout->addWidget(view, 1);
+        layout->addWidget(sheetAnnotator_);
+        // The inline-note editor goes with the sheet while it is open, so a
+        // click on an insert zone there opens it where the person looks.
+        connect(sheet_, &QDialog::finished, this, [this] {
+            static_cast<QVBoxLayout*>(this->layout())->insertWidget(1, noteEditor_);
+        });
         retranslate();
+        refreshAnnotator();
         updateStatistics();
     }
+    static_cast<QVBoxLayout*>(sheet_->layout())->insertWidget(2, noteEditor_);
     sheet_->show();
     sheet_->raise();
 }

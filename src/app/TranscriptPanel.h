@@ -49,6 +49,8 @@ public:
     QListView* timelineView() const { return list_; }
     PassageAnnotator* transcriptAnnotator() const { return annotator_; }
     PassageAnnotator* notesAnnotator() const { return notesAnnotator_; }
+    // The expanded sheet's annotator, once the sheet has been opened.
+    PassageAnnotator* sheetAnnotator() const { return sheetAnnotator_; }
     QListWidget* notesList() const { return notesList_; }
     QTabWidget* tabs() const { return tabs_; }
     int currentPassage() const { return currentPassage_; }
@@ -144,6 +146,7 @@ private:
     QAction* find_ = nullptr;
     QAction* removeShot_ = nullptr;
     QDialog* sheet_ = nullptr;
+    PassageAnnotator* sheetAnnotator_ = nullptr;
 };
 
 }  // namespace lumenote

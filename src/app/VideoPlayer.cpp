@@ -38,7 +38,8 @@ VideoPlayer::VideoPlayer(QWidget* parent) : QWidget(parent) {
     audio_ = new QAudioOutput(this);
     player_->setAudioOutput(audio_);
     video_ = new QVideoWidget(this);
-    video_->setMinimumSize(320, 180);
+    // Small enough that the transcript editors below find room on a laptop screen.
+    video_->setMinimumSize(160, 90);
     video_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     player_->setVideoOutput(video_);
 
@@ -104,7 +105,11 @@ VideoPlayer::VideoPlayer(QWidget* parent) : QWidget(parent) {
         emit playingChanged(playing);
     });
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-        if (status == QMediaPlayer::LoadedMedia) emit sourceReady();
+        if (status == QMediaPlayer::LoadedMedia) {
+            // Paused rather than stopped, so the first picture shows instead of a black frame.
+            if (player_->playbackState() == QMediaPlayer::StoppedState) player_->pause();
+            emit sourceReady();
+        }
         if (status == QMediaPlayer::InvalidMedia) emit sourceFailed(player_->errorString());
     });
     connect(player_, &QMediaPlayer::errorOccurred, this, [](QMediaPlayer::Error, const QString& text) {

@@ -22,11 +22,14 @@
 namespace lumenote {
 namespace {
 
-QString idsKey(const std::vector<LecturePtr>& lectures) {
-    QStringList ids;
-    ids.reserve(qsizetype(lectures.size()));
-    for (const LecturePtr& l : lectures) ids << l->idText();
-    return ids.join(QLatin1Char(','));
+// What the statistics depend on: which lectures, their durations, and which
+// are processed (a finished run brings words and screenshots).
+QString statsKey(const std::vector<LecturePtr>& lectures) {
+    QStringList parts;
+    parts.reserve(qsizetype(lectures.size()));
+    for (const LecturePtr& l : lectures)
+        parts << l->idText() + QLatin1Char(':') + QString::number(l->duration()) + QLatin1Char(':') + l->statusRaw();
+    return parts.join(QLatin1Char(','));
 }
 
 template <typename T>
@@ -88,7 +91,10 @@ void LibraryModel::refreshLists() {
     std::vector<LectureFolderPtr> folders = store_.folders();
     sortFolders(folders);
     const bool changed = !sameIds(lectures, lectures_) || !sameIds(folders, folders_);
-    if (!changed) return;
+    if (!changed) {
+        computeStats();  // a lecture may have been processed since
+        return;
+    }
     lectures_ = std::move(lectures);
     folders_ = std::move(folders);
     emit listsChanged();
@@ -346,7 +352,7 @@ LibraryStats LibraryModel::statsFor(const std::vector<StatsInput>& lectures, con
 }
 
 void LibraryModel::computeStats() {
-    const QString key = idsKey(lectures_);
+    const QString key = statsKey(lectures_);
     if (key == statsKey_ || key == computingKey_) return;
     computingKey_ = key;
     // The worker reads through its own connection, so what it needs must be on disk.

@@ -333,7 +333,8 @@ TEST_F(SidebarTest, TheSearchBoxAlsoFindsWordsInsideTheLectures) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
         sidebar->filterField()->setText(c.typed);
-        QTest::qWait(LibrarySidebar::kSearchDelayMs + 100);
+        EXPECT_TRUE(sidebar->isSearchingContents());
+        ASSERT_TRUE(spinUntil([&] { return !sidebar->isSearchingContents(); }, 10000));
         EXPECT_EQ(shownLectures(), c.shown);
         EXPECT_EQ(sidebar->hitCountLabel()->isVisibleTo(sidebar.get()), c.counted);
         if (c.counted) EXPECT_GT(sidebar->contentHits().value(done->id()), 0);

@@ -1,6 +1,7 @@
 #include "app/CacheSettingsPage.h"
 #include "app/CachedFileListModel.h"
 #include "app/FolderField.h"
+#include "app/GeneralSettingsPage.h"
 #include "app/LocalizationManager.h"
 #include "app/SettingsWindow.h"
 #include "app/SpeechModelListModel.h"
@@ -9,6 +10,7 @@
 #include "consolidation/SecretStore.h"
 #include "core/LibraryStore.h"
 #include "core/Settings.h"
+#include "core/TranscriptionLanguages.h"
 #include "media/URLDownloadService.h"
 #include "transcription/WhisperModelManager.h"
 
@@ -31,6 +33,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
@@ -199,6 +202,41 @@ TEST_F(SettingsWindowTest, ControlsWriteTheirKeys) {
         EXPECT_EQ(folderEdit(&again, "exportFolderField")->text(), folderEdit(&window, "exportFolderField")->text());
         EXPECT_EQ(child<QPlainTextEdit>(&again, "promptEdit")->toPlainText(), child<QPlainTextEdit>(&window, "promptEdit")->toPlainText());
     }
+}
+
+// The spoken-language picker and the command line read and write one setting.
+TEST_F(SettingsWindowTest, SpokenLanguagePickerSharesTheSettingWithTheCommandLine) {
+    Settings::shared().remove(k::transcriptionLanguage);
+    SettingsWindow window;
+    window.show();
+    auto* picker = child<QComboBox>(&window, "transcriptionLanguagePicker");
+    ASSERT_EQ(picker->count(), transcriptionLanguages().size() + 1);
+    EXPECT_EQ(picker->itemData(0).toString(), kAutomaticLanguage);
+    EXPECT_EQ(picker->itemText(0), "Detect automatically");
+    EXPECT_EQ(picker->currentData().toString(), "en");  // the default
+    for (const TranscriptionLanguage& l : transcriptionLanguages()) EXPECT_GE(picker->findData(l.code), 1) << l.code.toStdString();
+    // Named in their own language where Qt knows it, else in English.
+    for (auto [code, name] : {std::pair{"de", "Deutsch"}, {"en", "English"}, {"es", "Español"}, {"ja", "日本語"}, {"jw", "Javanese"}})
+        EXPECT_EQ(picker->itemText(picker->findData(code)), QString::fromUtf8(name)) << code;
+
+    const QString cli = QString::fromStdString(test::binaryDir()) + "/src/cli/lumenote-cli";
+    auto cliGet = [&] {
+        QProcess p;
+        p.start(cli, {"settings", "get", "transcriptionLanguage"});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    };
+    picker->setCurrentIndex(picker->findData("fr"));
+    EXPECT_EQ(cliGet(), "fr");
+    picker->setCurrentIndex(0);
+    EXPECT_EQ(cliGet(), "auto");
+
+    // Set from the command line, shown when the page is shown again.
+    ASSERT_EQ(test::runProgram(cli, {"settings", "set", "transcriptionLanguage", "IT"}), 0);
+    window.showPage(SettingsWindow::Page::Tools);
+    window.showPage(SettingsWindow::Page::General);
+    EXPECT_EQ(picker->currentData().toString(), "it");
+    Settings::shared().remove(k::transcriptionLanguage);
 }
 
 TEST_F(SettingsWindowTest, StoredValuesOutsideTheControlsRangeShowTheirMeaning) {

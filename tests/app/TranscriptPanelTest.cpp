@@ -324,10 +324,47 @@ TEST_F(TranscriptPanelTest, ExpandedSheetStepsItsFontBetweenTwelveAndTwentyTwo) 
         if (smaller->isEnabled()) smaller->click();
     EXPECT_EQ(Settings::shared().expandedPanelFontSize(), 12);
     EXPECT_TRUE(larger->isEnabled());
+    larger->click();
+
+    // A passage clicked in the sheet is marked up there as in the panel: the
+    // same highlight reaches both, and undo takes it from both.
+    PassageAnnotator* annotator = panel->sheetAnnotator();
+    ASSERT_NE(annotator, nullptr);
+    EXPECT_FALSE(annotator->isVisibleTo(sheet));
+    auto* column = sheet->findChild<QListView*>();
+    ASSERT_NE(column, nullptr);
+    const QModelIndex passage = panel->model().index(rowOfPassageAt(15.0));
+    column->scrollTo(passage);
+    QTest::mouseClick(column->viewport(), Qt::LeftButton, {}, column->visualRect(passage).center());
+    ASSERT_TRUE(annotator->isVisibleTo(sheet));
+    EXPECT_EQ(annotator->textView()->toPlainText(), QStringLiteral("Écoute the entropy ECOUTE again."));
+    EXPECT_EQ(annotator->textView()->font().pointSizeF(), 13);
+    select(*annotator, 11, 7);
+    annotator->highlightButton()->click();
+    annotator->colorButton(TextHighlight::HighlightColor::Blue)->click();
+    ASSERT_EQ(document->highlights(AnnotationView::Transcript).size(), 1);
+    EXPECT_EQ(document->highlights(AnnotationView::Transcript)[0].anchorText, QStringLiteral("entropy"));
+    EXPECT_EQ(annotator->chips().size(), 1);
+    EXPECT_EQ(panel->transcriptAnnotator()->chips().size(), 1);
+    EXPECT_EQ(annotator->textView()->extraSelections().size(), 1);
     QCoreApplication::processEvents();
     const QString dir = QDir::currentPath() + "/transcript-panel";
     EXPECT_TRUE(sheet->grab().save(dir + "/sheet.png"));
+    document->undoStack().undo();
+    EXPECT_TRUE(annotator->chips().isEmpty());
+    EXPECT_TRUE(panel->transcriptAnnotator()->chips().isEmpty());
+
+    // An insert zone clicked in the sheet opens the note editor in the sheet;
+    // once the sheet closes, the editor is back in the panel.
+    const QModelIndex zone = panel->model().index(passage.row() + 1);
+    QTest::mouseClick(column->viewport(), Qt::LeftButton, {}, column->visualRect(zone).center());
+    ASSERT_TRUE(panel->inlineNoteField()->isVisibleTo(sheet));
+    panel->inlineNoteField()->setPlainText(QStringLiteral("From the sheet"));
+    panel->inlineNoteSave()->click();
+    ASSERT_EQ(document->inlineNotes(AnnotationView::Transcript).size(), 1);
+    EXPECT_EQ(document->inlineNotes(AnnotationView::Transcript)[0].afterTimestamp, 15.0);
     sheet->close();
+    EXPECT_FALSE(sheet->isAncestorOf(panel->inlineNoteField()));
 }
 
 TEST_F(TranscriptPanelTest, RetranslatesWhenTheLanguageChanges) {

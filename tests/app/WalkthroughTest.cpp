@@ -1,12 +1,21 @@
 // A person's first session, on a real X display (Xvfb): the program starts on
 // an empty home; then, in this process, a generated lecture is imported by
 // file and by address, the library is arranged, and every settings page is
-// opened in every language. Each screen is saved as a PNG in the folder named
-// by LUMENOTE_WALKTHROUGH_DIR for a person to look at.
+// opened in every language; a second lecture is processed with the miniature
+// model, marked up in the transcript (a highlight, a margin note, an inline
+// note), exported again, and its study page read in Chromium. Each screen is
+// saved as a PNG in the folder named by LUMENOTE_WALKTHROUGH_DIR for a person
+// to look at.
 
 #include "app/DesktopSession.h"
 #include "app/ImportDialog.h"
 #include "app/LectureDetailPane.h"
+#include "app/LectureDetailView.h"
+#include "app/PassageAnnotator.h"
+#include "app/PipelinePanel.h"
+#include "app/TranscriptPanel.h"
+#include "app/TranscriptTimelineModel.h"
+#include "app/VideoPlayer.h"
 #include "app/LibrarySidebar.h"
 #include "app/LibraryTreeModel.h"
 #include "app/LocalizationManager.h"
@@ -16,23 +25,43 @@
 #include "core/LectureFiles.h"
 #include "core/LibraryModel.h"
 #include "core/LibraryStore.h"
+#include "core/ProcessingState.h"
+#include "core/Settings.h"
+#include "export/ExportManager.h"
 #include "media/URLDownloadService.h"
+#include "pipeline/LectureController.h"
+#include "screenshots/CodecProbe.h"
+#include "screenshots/ScreenshotCaptureService.h"
+#include "transcription/WhisperModelManager.h"
+#include "ChromiumSession.h"
 #include "FixtureTools.h"
+#include "PipelineFixture.h"
 #include "QtTestHelpers.h"
 #include "SlideFixtures.h"
 #include "TestEnvironment.h"
 
 #include <QApplication>
+#include <QAction>
+#include <QScopeGuard>
+#include <QComboBox>
+#include <QLabel>
+#include <QToolButton>
 #include <QDir>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaEnum>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
 #include <QTreeView>
+#include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -65,6 +94,12 @@ void save(const QImage& image, const QString& name) {
 void save(QWidget* widget, const QString& name) {
     spinFor(150);  // let layouts and pending paints settle
     save(widget->grab().toImage(), name);
+}
+
+// The window as the screen shows it, the video picture included.
+void saveScreen(QWidget* window, const QString& name) {
+    spinFor(150);
+    save(window->screen()->grabWindow(window->winId()).toImage(), name);
 }
 
 // Hosts that must not be reached: a closed port on loopback.
@@ -216,6 +251,219 @@ TEST_F(WalkthroughInProcess, ImportArrangeAndEverySettingsPageInEveryLanguage) {
     languages.setCurrentLanguage(LocalizationManager::Language::english);
     fileMenuTitles.removeDuplicates();
     EXPECT_EQ(fileMenuTitles.size(), 5) << fileMenuTitles.join(", ").toStdString();
+}
+
+// Double-clicks the word that starts at `position` in the annotator's text,
+// as a person selects a word, and returns the selection.
+QString doubleClickWord(PassageAnnotator& annotator, int position) {
+    QTextEdit* text = annotator.textView();
+    QTextCursor cursor(text->document());
+    cursor.setPosition(position + 1);
+    const QPoint at = text->cursorRect(cursor).center();
+    QTest::mouseDClick(text->viewport(), Qt::LeftButton, {}, at);
+    spinFor(50);
+    return annotator.selectedText();
+}
+
+// Where the words of a passage start: runs of letters or digits at least two long.
+QList<int> wordStarts(const QString& text) {
+    QList<int> starts;
+    for (int i = 0; i < text.size();) {
+        int j = i;
+        while (j < text.size() && text[j].isLetterOrNumber()) ++j;
+        if (j - i >= 2) starts << i;
+        i = j == i ? i + 1 : j;
+    }
+    return starts;
+}
+
+TEST_F(WalkthroughInProcess, ProcessMarkUpReexportAndReadTheStudyPage) {
+    ASSERT_TRUE(installMiniatureModel(QStringLiteral("whisper-tiny")));
+    WhisperModelManager::shared().setSelectedModelID(kTinyModel);  // as picked in the settings
+    Settings::shared().setConsolidationEnabled(false);
+    const QString video = QString::fromStdString(homeDir()) + "/Videos/Entropy Week 2.mp4";
+    QDir().mkpath(QFileInfo(video).absolutePath());
+    ASSERT_TRUE(makeLectureVideo(video, {{"Entropy", {"Heat flows from hot to cold"}, 3}, {"The Second Law", {"Entropy never decreases"}, 3}},
+                                 "Entropy measures how heat spreads out. The second law says it grows."));
+
+    ImportDialog* dialog = window->openImport();
+    dialog->importFile(video);
+    ASSERT_TRUE(spinUntil([&] {
+        const LecturePtr selected = session->library().selectedLecture();
+        return selected && selected->title() == "Entropy Week 2";
+    }));
+    dialog->close();
+    const LecturePtr lecture = session->library().selectedLecture();
+    LectureDetailView* detail = window->detail()->view();
+    ASSERT_TRUE(spinUntil([&] { return detail->lecture() == lecture && !detail->isLoading(); }, 20000));
+    window->activateWindow();
+
+    // The window keeps the size it was given through the run and the editing:
+    // neither the words heard so far nor the editors may grow it past the screen.
+    const QSize size = window->size();
+    QSize largest = size;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] { largest = largest.expandedTo(window->size()); });
+    watch.start(0);
+
+    // Processing from the panel's start button.
+    detail->pipelinePanel()->startButton()->click();
+    ASSERT_TRUE(spinUntil([&] { return lecture->status() != LectureStatus::Pending && !detail->controller()->isRunning(); }, 120000));
+    QStringList log;
+    for (const ProcessingMessage& m : detail->state()->messages()) log << m.text;
+    ASSERT_EQ(lecture->status(), LectureStatus::Complete) << log.join('\n').toStdString();
+    TranscriptPanel* panel = detail->transcriptPanel();
+    ASSERT_TRUE(panel);
+    ASSERT_TRUE(spinUntil([&] { return !panel->model().timeline().blocks.isEmpty(); }));
+    saveScreen(window.get(), "20-lecture-processed");
+    // Before it plays, the video shows its first picture rather than a black frame.
+    VideoPlayer* player = detail->player();
+    const QPoint playerAt = player->mapTo(window.get(), QPoint(0, 0));
+    EXPECT_TRUE(spinUntil([&] {
+        return hasContent(window->screen()->grabWindow(window->winId(), playerAt.x(), playerAt.y(), player->width(), player->height() * 3 / 4).toImage());
+    }));
+
+    // A click on the first passage opens it in the annotator.
+    QListView* column = panel->timelineView();
+    const int passageRow = panel->model().rowOfBlock(0);
+    ASSERT_GE(passageRow, 0);
+    column->scrollTo(panel->model().index(passageRow));
+    QTest::mouseClick(column->viewport(), Qt::LeftButton, {}, column->visualRect(panel->model().index(passageRow)).center());
+    PassageAnnotator& annotator = *panel->transcriptAnnotator();
+    ASSERT_TRUE(spinUntil([&] { return annotator.hasPassage() && annotator.isVisible(); }));
+    const QString passage = annotator.textView()->toPlainText();
+    const QList<int> starts = wordStarts(passage);
+    ASSERT_GE(starts.size(), 2) << "the passage has too few words to mark up: " << passage.toStdString();
+
+    // A highlight on the first word, in pink.
+    const QString highlighted = doubleClickWord(annotator, starts[0]);
+    ASSERT_FALSE(highlighted.isEmpty());
+    annotator.highlightButton()->click();
+    ASSERT_TRUE(annotator.colorPicker()->isVisible());
+    annotator.colorButton(TextHighlight::HighlightColor::Pink)->click();
+    ASSERT_TRUE(spinUntil([&] { return lecture->highlightsData().has_value(); }));
+    saveScreen(window.get(), "21-highlight-added");
+
+    // A margin note on the last word that reads differently from the highlighted
+    // one and that the passage holds nowhere earlier, on the left.
+    int anchorStart = -1;
+    for (int start : starts) {
+        int end = start;
+        while (end < passage.size() && passage[end].isLetterOrNumber()) ++end;
+        const QString word = passage.mid(start, end - start);
+        if (word.compare(highlighted, Qt::CaseInsensitive) != 0 && passage.indexOf(word, 0, Qt::CaseInsensitive) == start) anchorStart = start;
+    }
+    ASSERT_GE(anchorStart, 0) << "no second word to anchor a note on: " << passage.toStdString();
+    const QString anchored = doubleClickWord(annotator, anchorStart);
+    ASSERT_FALSE(anchored.isEmpty());
+    annotator.marginButton()->click();
+    ASSERT_TRUE(annotator.marginEditor()->isVisible());
+    EXPECT_EQ(annotator.anchorField()->text(), anchored);
+    const QString marginText = QStringLiteral("Compare with the Carnot cycle");
+    QTest::keyClicks(annotator.noteField(), marginText);
+    annotator.sidePicker()->setCurrentIndex(1);  // left
+    // The pane brings the editor into view, its buttons included.
+    EXPECT_TRUE(spinUntil([&] { return !annotator.submitButton()->visibleRegion().isEmpty(); }));
+    saveScreen(window.get(), "22-margin-note-editor");
+    annotator.submitButton()->click();
+    ASSERT_TRUE(spinUntil([&] { return lecture->marginNotesData().has_value(); }));
+    EXPECT_EQ(annotator.chips().size(), 2);
+    saveScreen(window.get(), "23-margin-note-added");
+
+    // An inline note through the insert zone after the passage.
+    const QModelIndex zone = panel->model().index(passageRow + 1);
+    column->scrollTo(zone);
+    QTest::mouseClick(column->viewport(), Qt::LeftButton, {}, column->visualRect(zone).center());
+    ASSERT_TRUE(spinUntil([&] { return panel->inlineNoteField()->isVisible(); }));
+    const QString inlineText = QStringLiteral("Ask in the tutorial why entropy grows");
+    QTest::keyClicks(panel->inlineNoteField(), inlineText);
+    EXPECT_TRUE(spinUntil([&] { return !panel->inlineNoteSave()->visibleRegion().isEmpty(); }));
+    saveScreen(window.get(), "24-inline-note-editor");
+    panel->inlineNoteSave()->click();
+    ASSERT_TRUE(spinUntil([&] { return lecture->notesData().has_value(); }));
+    EXPECT_TRUE(detail->state()->isModifiedSinceExport());
+    EXPECT_TRUE(panel->reexportHint()->isVisible());
+    saveScreen(window.get(), "25-inline-note-added");
+
+    // Exported again from the lecture's action.
+    ASSERT_TRUE(detail->reExportAction()->isEnabled());
+    detail->reExportAction()->trigger();
+    ASSERT_TRUE(spinUntil([&] { return !detail->controller()->isRunning() && !detail->state()->isModifiedSinceExport(); }, 60000));
+    saveScreen(window.get(), "26-exported-again");
+    watch.stop();
+    EXPECT_EQ(largest, size);
+
+    // The study page shows all three.
+    const auto folder = ExportManager::shared().existingLectureFolder(*lecture, std::nullopt);
+    ASSERT_TRUE(folder);
+    ChromiumSession browser;
+    QString error;
+    ASSERT_TRUE(browser.start(&error)) << error.toStdString();
+    browser.setViewport(1280, 900);
+    ASSERT_TRUE(browser.navigate(QUrl::fromLocalFile(*folder + "/index.html").toString()));
+    auto text = [&](const QString& selector) {
+        return browser.evaluate(QStringLiteral("[...document.querySelectorAll('#view-transcript %1')].map(e => e.textContent).join(' ')").arg(selector))
+            .toString()
+            .simplified();
+    };
+    EXPECT_EQ(text("mark.hl-pink"), highlighted);
+    EXPECT_EQ(text(".margin-notes--left .margin-note"), marginText);
+    EXPECT_EQ(text(".user-note-text"), inlineText);
+    EXPECT_EQ(text(".margin-anchor"), anchored);
+    EXPECT_TRUE(browser.saveScreenshot(outputDir() + "/27-study-page.png"));
+    EXPECT_TRUE(browser.pageErrors().isEmpty()) << browser.pageErrors().join('\n').toStdString();
+}
+
+// A web video in VP9, which this FFmpeg decodes but players elsewhere often
+// cannot: the player here is told it reads only H.264 and HEVC, so the video
+// is converted before it plays, as it would be where VP9 does not play.
+TEST_F(WalkthroughInProcess, AVideoThePlayerCannotReadIsConvertedBeforeItPlays) {
+    H264Transcoder& transcoder = PipelineServices::shared().screenshots->transcoder();
+    transcoder.setDecodableRule([](const CodecProbeResult&) { return false; });
+    const auto restore = qScopeGuard([&] { transcoder.setDecodableRule({}); });
+    const QString folder = QString::fromStdString(homeDir()) + "/Videos/web";
+    QDir().mkpath(folder);
+    const QString webm = folder + "/Entropy lecture.webm";
+    ASSERT_TRUE(ffmpeg({"-v", "error", "-f", "lavfi", "-i", "testsrc=size=320x180:rate=15:duration=2", "-f", "lavfi", "-i",
+                        "sine=frequency=440:duration=2", "-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-c:a",
+                        "libopus", "-shortest", "-y", webm}));
+    ASSERT_EQ(probeVideoCodec(webm).fourCC, 0x76703039u);  // 'vp09'
+    const LecturePtr lecture = Lecture::create("Entropy on the web", webm, std::nullopt);
+    session->store().insert(lecture);
+    ASSERT_TRUE(session->store().commit());
+    session->library().refreshLists();
+
+    // While it converts, the pane says so.
+    LectureDetailView* detail = window->detail()->view();
+    auto* converting = detail->findChild<QLabel*>("convertingForPlayer");
+    ASSERT_TRUE(converting);
+    bool sawConverting = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (sawConverting || !detail->isTranscodingForPlayer() || !converting->isVisible()) return;
+        sawConverting = true;
+        EXPECT_EQ(converting->text(), qtTrId("detail.converting"));
+        saveScreen(window.get(), "30-converting-for-the-player");
+    });
+    poll.start(0);
+    window->sidebar()->selectLecture(lecture);
+    ASSERT_TRUE(spinUntil([&] { return detail->lecture() == lecture && !detail->isLoading(); }, 60000));
+    poll.stop();
+    EXPECT_TRUE(sawConverting);
+    EXPECT_FALSE(detail->isTranscodingForPlayer());
+    EXPECT_FALSE(converting->isVisible());
+
+    // The H.264 file takes the source's place, and it plays.
+    const QString converted = folder + "/Entropy lecture_h264.mp4";
+    EXPECT_EQ(detail->player()->source(), converted);
+    EXPECT_EQ(lecture->localFilePath(), converted);
+    EXPECT_FALSE(QFileInfo::exists(webm));
+    EXPECT_EQ(probeVideoCodec(converted).fourCC, 0x61766331u);  // 'avc1'
+    ASSERT_TRUE(spinUntil([&] { return detail->player()->duration() > 1.5; }, 20000));
+    detail->player()->togglePlayback();
+    EXPECT_TRUE(spinUntil([&] { return detail->player()->currentTime() > 0.5; }, 10000));
+    saveScreen(window.get(), "31-converted-video-playing");
+    detail->player()->togglePlayback();
 }
 
 }  // namespace

@@ -249,4 +249,10 @@ TEST_F(LibraryModelTest, TotalsCountCompleteLecturesOnly) {
     model->shown();
     ASSERT_TRUE(spinUntil([&] { return changed.count() > 0; }, 5000));
     EXPECT_EQ(model->stats(), (LibraryStats{3, 900, 7, 3}));
+
+    // A run that finishes brings its words and screenshots into the totals.
+    pending->setStatus(LectureStatus::Complete);
+    ASSERT_TRUE(store->commit());
+    ASSERT_TRUE(spinUntil([&] { return changed.count() > 1; }, 5000));
+    EXPECT_EQ(model->stats(), (LibraryStats{3, 900, 9, 4}));
 }

@@ -39,15 +39,19 @@ QByteArray sse(const QString& notes) {
 }
 }  // namespace
 
+bool installMiniatureModel(const QString& repository, const QStringList& options) {
+    return makeTestModel(QString::fromLocal8Bit(qgetenv("XDG_CACHE_HOME")) + QStringLiteral("/huggingface/hub/models--openai--") + repository +
+                             QStringLiteral("/snapshots/") + kSha,
+                         options);
+}
+
 void PipelineTest::SetUpTestSuite() {
     dir = QString::fromStdString(homeDir()) + QStringLiteral("/pipeline-fixtures");
     QDir().mkpath(dir);
     // The miniature model stands in for Whisper Tiny in the standard cache.
-    const QString snapshot = QString::fromLocal8Bit(qgetenv("XDG_CACHE_HOME")) +
-                             QStringLiteral("/huggingface/hub/models--openai--whisper-tiny/snapshots/") + kSha;
-    ASSERT_TRUE(makeTestModel(snapshot));
+    ASSERT_TRUE(installMiniatureModel(QStringLiteral("whisper-tiny")));
     // "Base" hears nothing: its transcripts are empty.
-    ASSERT_TRUE(makeTestModel(QString(snapshot).replace("whisper-tiny", "whisper-base"), {"--shape", "mini", "--mute"}));
+    ASSERT_TRUE(installMiniatureModel(QStringLiteral("whisper-base"), {"--shape", "mini", "--mute"}));
     lectureVideo = dir + QStringLiteral("/entropy.mp4");
     ASSERT_TRUE(makeLectureVideo(lectureVideo,
                                  {{"Entropy and the Second Law", {"heat flows from hot to cold", "entropy never decreases"}, 4},

@@ -27,6 +27,10 @@ inline const QString kTinyModel = QStringLiteral("openai_whisper-tiny");
 inline const QString kMuteModel = QStringLiteral("openai_whisper-base");
 inline const QString kNotes = QStringLiteral("## Entropy\n\n- Heat flows from hot to cold\n- Entropy grows");
 
+// Writes the miniature model into the Hugging Face cache as the snapshot of
+// `repository` ("whisper-tiny" stands in for Whisper Tiny); `options` go to make-test-model.
+bool installMiniatureModel(const QString& repository, const QStringList& options = {"--shape", "mini"});
+
 class PipelineTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite();

@@ -52,6 +52,18 @@
             <source>The interface changes at once; lectures and exports keep their own language.</source>
             <translation>Die Oberfläche wechselt sofort; Vorlesungen und Exporte behalten ihre eigene Sprache.</translation>
         </message>
+        <message id="settings.general.spoken">
+            <source>Spoken language:</source>
+            <translation>Gesprochene Sprache:</translation>
+        </message>
+        <message id="settings.general.spoken.auto">
+            <source>Detect automatically</source>
+            <translation>Automatisch erkennen</translation>
+        </message>
+        <message id="settings.general.spoken.note">
+            <source>The language the lectures are given in, for transcription. Detected automatically, the model listens to the first half minute. English-only models always write English.</source>
+            <translation>Die Sprache, in der die Vorlesungen gehalten werden, für die Transkription. Bei automatischer Erkennung hört das Modell die erste halbe Minute an. Rein englische Modelle schreiben immer Englisch.</translation>
+        </message>
         <message id="settings.general.logo">
             <source>Logo artwork:</source>
             <oldsource>Logo:</oldsource>

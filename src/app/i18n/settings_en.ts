@@ -52,6 +52,18 @@
             <source>The interface changes at once; lectures and exports keep their own language.</source>
             <translation>The interface changes at once; lectures and exports keep their own language.</translation>
         </message>
+        <message id="settings.general.spoken">
+            <source>Spoken language:</source>
+            <translation>Spoken language:</translation>
+        </message>
+        <message id="settings.general.spoken.auto">
+            <source>Detect automatically</source>
+            <translation>Detect automatically</translation>
+        </message>
+        <message id="settings.general.spoken.note">
+            <source>The language the lectures are given in, for transcription. Detected automatically, the model listens to the first half minute. English-only models always write English.</source>
+            <translation>The language the lectures are given in, for transcription. Detected automatically, the model listens to the first half minute. English-only models always write English.</translation>
+        </message>
         <message id="settings.general.logo">
             <source>Logo artwork:</source>
             <oldsource>Logo:</oldsource>

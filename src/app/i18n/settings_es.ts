@@ -52,6 +52,18 @@
             <source>The interface changes at once; lectures and exports keep their own language.</source>
             <translation>La interfaz cambia al instante; las clases y las exportaciones conservan su propio idioma.</translation>
         </message>
+        <message id="settings.general.spoken">
+            <source>Spoken language:</source>
+            <translation>Idioma hablado:</translation>
+        </message>
+        <message id="settings.general.spoken.auto">
+            <source>Detect automatically</source>
+            <translation>Detectar automáticamente</translation>
+        </message>
+        <message id="settings.general.spoken.note">
+            <source>The language the lectures are given in, for transcription. Detected automatically, the model listens to the first half minute. English-only models always write English.</source>
+            <translation>El idioma en que se imparten las clases, para la transcripción. Con la detección automática, el modelo escucha el primer medio minuto. Los modelos solo en inglés siempre escriben en inglés.</translation>
+        </message>
         <message id="settings.general.logo">
             <source>Logo artwork:</source>
             <oldsource>Logo:</oldsource>

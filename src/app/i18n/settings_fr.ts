@@ -52,6 +52,18 @@
             <source>The interface changes at once; lectures and exports keep their own language.</source>
             <translation>L’interface change immédiatement ; les cours et les exports gardent leur propre langue.</translation>
         </message>
+        <message id="settings.general.spoken">
+            <source>Spoken language:</source>
+            <translation>Langue parlée :</translation>
+        </message>
+        <message id="settings.general.spoken.auto">
+            <source>Detect automatically</source>
+            <translation>Détecter automatiquement</translation>
+        </message>
+        <message id="settings.general.spoken.note">
+            <source>The language the lectures are given in, for transcription. Detected automatically, the model listens to the first half minute. English-only models always write English.</source>
+            <translation>La langue dans laquelle les cours sont donnés, pour la transcription. En détection automatique, le modèle écoute la première demi-minute. Les modèles uniquement anglais écrivent toujours en anglais.</translation>
+        </message>
         <message id="settings.general.logo">
             <source>Logo artwork:</source>
             <oldsource>Logo:</oldsource>

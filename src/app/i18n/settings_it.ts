@@ -52,6 +52,18 @@
             <source>The interface changes at once; lectures and exports keep their own language.</source>
             <translation>L’interfaccia cambia subito; le lezioni e le esportazioni mantengono la propria lingua.</translation>
         </message>
+        <message id="settings.general.spoken">
+            <source>Spoken language:</source>
+            <translation>Lingua parlata:</translation>
+        </message>
+        <message id="settings.general.spoken.auto">
+            <source>Detect automatically</source>
+            <translation>Rileva automaticamente</translation>
+        </message>
+        <message id="settings.general.spoken.note">
+            <source>The language the lectures are given in, for transcription. Detected automatically, the model listens to the first half minute. English-only models always write English.</source>
+            <translation>La lingua in cui sono tenute le lezioni, per la trascrizione. Con il rilevamento automatico, il modello ascolta il primo mezzo minuto. I modelli solo inglesi scrivono sempre in inglese.</translation>
+        </message>
         <message id="settings.general.logo">
             <source>Logo artwork:</source>
             <oldsource>Logo:</oldsource>
