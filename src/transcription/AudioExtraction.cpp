@@ -2,6 +2,7 @@
 
 #include "av/FFmpeg.h"
 #include "core/Error.h"
+#include "core/LectureFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,7 +53,8 @@ struct StreamDecoder {
 class WavWriter {
 public:
     explicit WavWriter(const QString& path) : file_(path) {
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        // Unbuffered, so that a failed write reports the system's reason (a full disk).
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
             throw DomainError(QStringLiteral("QFileDevice"), int(file_.error()),
                               QStringLiteral("Could not create the audio file %1: %2").arg(path, file_.errorString()));
         put(wavHeader(0));
@@ -80,11 +82,17 @@ public:
 
 private:
     void put(const QByteArray& bytes) {
-        if (file_.write(bytes) != bytes.size()) fail();
+        // A short write is retried: the retry fails with the reason.
+        for (qsizetype done = 0; done < bytes.size();) {
+            const qint64 n = file_.write(bytes.constData() + done, bytes.size() - done);
+            if (n <= 0) fail();
+            done += n;
+        }
     }
     [[noreturn]] void fail() {
         throw DomainError(QStringLiteral("QFileDevice"), int(file_.error()),
-                          QStringLiteral("Could not write the audio file %1: %2").arg(file_.fileName(), file_.errorString()));
+                          QStringLiteral("Could not write the audio file %1: %2")
+                              .arg(file_.fileName(), withFullDiskNamed(file_.errorString(), file_.fileName())));
     }
     QFile file_;
     qint64 dataBytes_ = 0;
