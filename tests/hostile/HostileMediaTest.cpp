@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QProcess>
@@ -301,3 +302,27 @@ TEST_F(HostileMediaTest, EveryRowEndsCleanlyAndLosesNothing) {
 }
 
 }  // namespace
+
+// A ten-hour silent recording stands for every long one: the audio is read a
+// stretch at a time, so the peak memory of an hour's run is that of ten
+// minutes'. (Silent AAC is cheap to make and to decode: one minute encoded,
+// then repeated without re-encoding.)
+TEST_F(HostileMediaTest, MemoryStaysBoundedOnALongSilentRecording) {
+    Cli cli(root + "/long");
+    placeModel(cli, "whisper-small", root + "/model");
+    const QString minute = media + "/silent-minute.m4a";
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "anullsrc=r=16000:cl=mono", "-t", "60", "-c:a", "aac", "-b:a", "16k", minute}));
+    QMap<int, long> peakKiB;
+    for (const int minutes : {10, 60}) {
+        const QString path = media + QStringLiteral("/Silent %1 min.m4a").arg(minutes);
+        ASSERT_TRUE(ffmpeg({"-stream_loop", QString::number(minutes - 1), "-i", minute, "-c", "copy", path}));
+        long peak = 0;
+        const CliResult r = cli.runMeasuringMemory({"process", path}, &peak);
+        ASSERT_EQ(r.code, 0) << r;
+        EXPECT_NEAR(cli.lecture(QStringLiteral("Silent %1 min").arg(minutes))["duration"].toDouble(), minutes * 60, 2);
+        peakKiB[minutes] = peak;
+        std::cout << "  " << minutes << " min of silence: peak " << peak / 1024 << " MB\n";
+    }
+    // Fifty more minutes of 16 kHz samples would be 190 MB as floats.
+    EXPECT_LT(peakKiB[60] - peakKiB[10], 24 * 1024) << "peak memory grows with the recording's length";
+}
