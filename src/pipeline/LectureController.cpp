@@ -12,6 +12,7 @@
 #include "av/FFmpeg.h"
 #include "export/ExportManager.h"
 #include "export/MarkdownExportManager.h"
+#include "export/StudyPage.h"
 #include "media/URLDownloadService.h"
 #include "pipeline/PlayerControl.h"
 #include "screenshots/ScreenshotCaptureService.h"
@@ -250,6 +251,13 @@ QCoro::Task<> LectureController::beginProcessing() {
     }
     state_->addMessage(QStringLiteral("Starting transcription and screenshot capture…"));
     setStatus(LectureStatus::Transcribing);
+    {
+        // A whole run takes the file as it is now, replaced or not.
+        QPointer<LectureController> alive(this);
+        const std::optional<double> duration = co_await probeSourceDuration();
+        if (!alive) co_return;
+        if (duration) lecture_->setDuration(*duration);
+    }
     state_->setIsParallelCapturing(true);
     player_.mute();
 
@@ -356,6 +364,14 @@ QCoro::Task<> LectureController::retranscribe() {
         co_await beginProcessing();
         co_return;
     }
+    // Kept screenshots beside a transcript of another recording would not match.
+    const std::optional<double> sourceDuration = co_await probeSourceDuration();
+    if (!self) co_return;
+    if (const auto replaced = replacedSourceError(sourceDuration)) {
+        setPipelineError(*replaced);
+        state_->addMessage(QStringLiteral("Error: ") + *replaced);
+        co_return;
+    }
     setPipelineError(std::nullopt);
     lastScrubTime_ = -999;
     state_->setLiveText(QString());
@@ -423,11 +439,37 @@ QList<TranscriptSegment> LectureController::segmentsForExport() {
     return segments;
 }
 
+QCoro::Task<std::optional<double>> LectureController::probeSourceDuration() const {
+    const QString video = videoPath();
+    if (video.isEmpty()) co_return std::nullopt;
+    QFuture<std::optional<double>> probe = QtConcurrent::run([video] { return av::probeDuration(video); });
+    co_return co_await probe;
+}
+
+std::optional<QString> LectureController::replacedSourceError(std::optional<double> sourceDuration) const {
+    // The lecture's products were made from a file of the recorded length; a
+    // file at the same place that runs otherwise is another recording.
+    const double recorded = lecture_->duration();
+    if (!sourceDuration || !(recorded > 0) || !transcriptBytes(*lecture_)) return std::nullopt;
+    if (std::abs(*sourceDuration - recorded) <= std::max(1.0, recorded * 0.01)) return std::nullopt;
+    return QStringLiteral("The video file %1 is not the one this lecture was made from (it runs %2, the lecture %3); "
+                          "process the lecture again to use the new file.")
+        .arg(QFileInfo(videoPath()).fileName(), page::formatDuration(*sourceDuration), page::formatDuration(recorded));
+}
+
 QCoro::Task<> LectureController::reExportWithNotes(std::optional<QString> notes) {
     QPointer<LectureController> self(this);
     const QList<TranscriptSegment> segments = segmentsForExport();
     const QList<CapturedScreenshot> screenshots = co_await shownOrStoredScreenshots();
     if (!self || screenshots.isEmpty()) co_return;
+    // The page's audio comes from the file: another recording there would not match the transcript.
+    const std::optional<double> sourceDuration = co_await probeSourceDuration();
+    if (!self) co_return;
+    if (const auto replaced = replacedSourceError(sourceDuration)) {
+        setPipelineError(*replaced);
+        state_->addMessage(QStringLiteral("Re-export failed: ") + *replaced);
+        co_return;
+    }
     setPipelineError(std::nullopt);
     state_->setScreenshotProgress(0);
     setStatus(LectureStatus::GeneratingPage);
@@ -622,10 +664,10 @@ QCoro::Task<> LectureController::videoShown() {
     sourceVideoMissing_ = video.isEmpty() || !QFileInfo::exists(video);
     emit stateChanged();
     if (!sourceVideoMissing_) {
-        QFuture<std::optional<double>> probe = QtConcurrent::run([video] { return av::probeDuration(video); });
-        const std::optional<double> duration = co_await probe;
+        const std::optional<double> duration = co_await probeSourceDuration();
         if (!self) co_return;
-        if (duration) lecture_->setDuration(*duration);
+        // A replaced file keeps the recorded length until the lecture is processed again.
+        if (duration && !replacedSourceError(duration)) lecture_->setDuration(*duration);
     }
 }
 

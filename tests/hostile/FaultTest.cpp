@@ -305,4 +305,48 @@ TEST_F(FaultTest, AKilledModelDownloadResumes) {
     EXPECT_TRUE(QDir(blobs).entryList({"*.incomplete"}, QDir::Files).isEmpty());
 }
 
+// The file behind a lecture replaced by another recording. Before the lecture
+// was made from it, the new file is simply what is processed; afterwards the
+// actions that would mix the lecture's products with it refuse and say why,
+// until the lecture is processed again.
+TEST_F(FaultTest, AReplacedSourceVideoIsNoticed) {
+    placeModel();
+    const QString source = home + "/Talk.mp4";
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=5:duration=3", "-f", "lavfi", "-i",
+                        "sine=frequency=220:sample_rate=16000:duration=3", "-shortest", "-c:v", "libx264", "-preset", "ultrafast",
+                        "-c:a", "aac", "-pix_fmt", "yuv420p", home + "/Other.mp4"}));
+    // Imported while broken, replaced before it was ever processed.
+    {
+        QFile broken(source);
+        ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+        broken.write("not yet");
+    }
+    EXPECT_EQ(cli->run({"process", source}).code, 1);
+    ASSERT_TRUE(QFile::remove(source) && QFile::copy(root + "/Lecture.mp4", source));
+    CliResult r = cli->run({"process", source, "--reprocess"});
+    ASSERT_EQ(r.code, 0) << r;
+    EXPECT_NEAR(cli->lecture("Talk")["duration"].toDouble(), 6, 0.5);
+    const QString folder = QFileInfo(r.last().mid(QStringLiteral("Study page: ").size())).path();
+    const QMap<QString, QByteArray> made = contents(folder);
+
+    // Replaced after it was made: re-export and re-transcription refuse.
+    ASSERT_TRUE(QFile::remove(source) && QFile::copy(home + "/Other.mp4", source));
+    for (const char* action : {"reexport", "retranscribe"}) {
+        r = cli->run({action, "Talk"});
+        EXPECT_EQ(r.code, 1) << r;
+        ASSERT_EQ(r.errLines().size(), 1) << r;
+        EXPECT_TRUE(r.err.contains("The video file Talk.mp4 is not the one this lecture was made from (it runs 0:03, the lecture 0:06)"))
+            << r;
+    }
+    EXPECT_EQ(contents(folder), made) << "the page made from the first recording stays";
+    EXPECT_NEAR(cli->lecture("Talk")["duration"].toDouble(), 6, 0.5);
+    EXPECT_EQ(cli->lecture("Talk")["status"].toString(), "complete");
+
+    // Processed again, the lecture is the new recording's.
+    r = cli->run({"process", source, "--reprocess"});
+    ASSERT_EQ(r.code, 0) << r;
+    EXPECT_NEAR(cli->lecture("Talk")["duration"].toDouble(), 3, 0.5);
+    EXPECT_EQ(cli->run({"reexport", "Talk"}).code, 0);
+}
+
 }  // namespace
