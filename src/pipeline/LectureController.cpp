@@ -365,13 +365,8 @@ QCoro::Task<> LectureController::retranscribe() {
         co_return;
     }
     // Kept screenshots beside a transcript of another recording would not match.
-    const std::optional<double> sourceDuration = co_await probeSourceDuration();
-    if (!self) co_return;
-    if (const auto replaced = replacedSourceError(sourceDuration)) {
-        setPipelineError(*replaced);
-        state_->addMessage(QStringLiteral("Error: ") + *replaced);
-        co_return;
-    }
+    const bool matches = co_await sourceStillMatches(QStringLiteral("Error: "));
+    if (!self || !matches) co_return;
     setPipelineError(std::nullopt);
     lastScrubTime_ = -999;
     state_->setLiveText(QString());
@@ -457,19 +452,26 @@ std::optional<QString> LectureController::replacedSourceError(std::optional<doub
         .arg(QFileInfo(videoPath()).fileName(), page::formatDuration(*sourceDuration), page::formatDuration(recorded));
 }
 
+QCoro::Task<bool> LectureController::sourceStillMatches(QString prefix) {
+    QPointer<LectureController> self(this);
+    const std::optional<double> duration = co_await probeSourceDuration();
+    if (!self) co_return false;
+    if (const auto replaced = replacedSourceError(duration)) {
+        setPipelineError(*replaced);
+        state_->addMessage(prefix + *replaced);
+        co_return false;
+    }
+    co_return true;
+}
+
 QCoro::Task<> LectureController::reExportWithNotes(std::optional<QString> notes) {
     QPointer<LectureController> self(this);
     const QList<TranscriptSegment> segments = segmentsForExport();
     const QList<CapturedScreenshot> screenshots = co_await shownOrStoredScreenshots();
     if (!self || screenshots.isEmpty()) co_return;
     // The page's audio comes from the file: another recording there would not match the transcript.
-    const std::optional<double> sourceDuration = co_await probeSourceDuration();
-    if (!self) co_return;
-    if (const auto replaced = replacedSourceError(sourceDuration)) {
-        setPipelineError(*replaced);
-        state_->addMessage(QStringLiteral("Re-export failed: ") + *replaced);
-        co_return;
-    }
+    const bool matches = co_await sourceStillMatches(QStringLiteral("Re-export failed: "));
+    if (!self || !matches) co_return;
     setPipelineError(std::nullopt);
     state_->setScreenshotProgress(0);
     setStatus(LectureStatus::GeneratingPage);

@@ -168,6 +168,9 @@ private:
     // Why the lecture's products cannot be used with the file as it is now
     // (another recording replaced it); none when they can.
     std::optional<QString> replacedSourceError(std::optional<double> sourceDuration) const;
+    // Whether the lecture's products still go with its video file; when not,
+    // the reason goes to the pipeline error and the log (after `prefix`).
+    QCoro::Task<bool> sourceStillMatches(QString prefix);
     bool isRedownloading_ = false;
     std::optional<QString> redownloadError_;
     bool isCapturingFrame_ = false;
