@@ -251,13 +251,6 @@ QCoro::Task<> LectureController::beginProcessing() {
     }
     state_->addMessage(QStringLiteral("Starting transcription and screenshot capture…"));
     setStatus(LectureStatus::Transcribing);
-    {
-        // A whole run takes the file as it is now, replaced or not.
-        QPointer<LectureController> alive(this);
-        const std::optional<double> duration = co_await probeSourceDuration();
-        if (!alive) co_return;
-        if (duration) lecture_->setDuration(*duration);
-    }
     state_->setIsParallelCapturing(true);
     player_.mute();
 
@@ -268,6 +261,12 @@ QCoro::Task<> LectureController::beginProcessing() {
     beginTask();
     consolidationCancel_ = CancellationToken();
     const CancellationToken cancel = consolidationCancel_;
+    {
+        // A whole run takes the file as it is now, replaced or not.
+        const std::optional<double> duration = co_await probeSourceDuration();
+        if (!self) co_return;
+        if (duration) lecture->setDuration(*duration);
+    }
 
     const double interval = Settings::shared().screenshotMaxInterval();
     // Both stages start now and run side by side.
@@ -364,9 +363,14 @@ QCoro::Task<> LectureController::retranscribe() {
         co_await beginProcessing();
         co_return;
     }
+    beginTask();
     // Kept screenshots beside a transcript of another recording would not match.
     const bool matches = co_await sourceStillMatches(QStringLiteral("Error: "));
-    if (!self || !matches) co_return;
+    if (!self) co_return;
+    if (!matches) {
+        endTask();
+        co_return;
+    }
     setPipelineError(std::nullopt);
     lastScrubTime_ = -999;
     state_->setLiveText(QString());
@@ -375,7 +379,6 @@ QCoro::Task<> LectureController::retranscribe() {
     state_->setScreenshotProgress(0);
     setStatus(LectureStatus::Transcribing);
     player_.mute();
-    beginTask();
     try {
         const QList<TranscriptSegment> segments = co_await transcribeAndStore(videoPath(), model.id);
         if (!self) co_return;
@@ -469,13 +472,17 @@ QCoro::Task<> LectureController::reExportWithNotes(std::optional<QString> notes)
     const QList<TranscriptSegment> segments = segmentsForExport();
     const QList<CapturedScreenshot> screenshots = co_await shownOrStoredScreenshots();
     if (!self || screenshots.isEmpty()) co_return;
+    beginTask();
     // The page's audio comes from the file: another recording there would not match the transcript.
     const bool matches = co_await sourceStillMatches(QStringLiteral("Re-export failed: "));
-    if (!self || !matches) co_return;
+    if (!self) co_return;
+    if (!matches) {
+        endTask();
+        co_return;
+    }
     setPipelineError(std::nullopt);
     state_->setScreenshotProgress(0);
     setStatus(LectureStatus::GeneratingPage);
-    beginTask();
     try {
         co_await exportWith(segments, screenshots, notes);
         if (!self) co_return;

@@ -1,5 +1,6 @@
 #include "transcription/WhisperModelManager.h"
 
+#include "core/LectureFiles.h"
 #include "core/Log.h"
 #include "core/Settings.h"
 #include "engine/WhisperEngine.h"
@@ -345,7 +346,7 @@ QCoro::Task<bool> WhisperModelManager::download(QString id) {
         try {
             out.snapshot = client.downloadSnapshotNow(hub::whisperRepository(id), hub::whisperModelFiles(), progress, cancel);
         } catch (const hub::HubError& e) {
-            out.error = e.message();
+            out.error = withFullDiskNamed(e.message(), cache);
         } catch (const std::exception& e) {
             out.error = QString::fromUtf8(e.what());
         }

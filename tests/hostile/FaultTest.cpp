@@ -214,10 +214,32 @@ TEST_F(FaultTest, AFullDiskStopsAModelDownloadWithoutLeftovers) {
     ASSERT_EQ(r.errLines().size(), 1) << r;
     EXPECT_TRUE(r.err.contains("disk space") || r.err.contains("No space left on device")) << r;
     EXPECT_TRUE(r.err.contains(cache)) << "the disk is named";
-    QStringList left;
-    QDirIterator it(cache, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) left << it.next();
-    EXPECT_TRUE(left.isEmpty()) << left.join(", ").toStdString();
+    const auto files = [&cache] {
+        QStringList found;
+        QDirIterator it(cache, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) found << it.next();
+        return found;
+    };
+    EXPECT_TRUE(files().isEmpty()) << files().join(", ").toStdString();
+
+    // Room enough at the start; the disk fills while the model file comes in.
+    ASSERT_TRUE(resizeSmallDisk(cache, 4 << 20));
+    hub.pace("model.safetensors", 64 * 1024, 20);
+    std::unique_ptr<QProcess> p = cli->start({"models", "download", "openai_whisper-tiny"});
+    ASSERT_TRUE(spinUntil([&] { return !hub.rangesRequested("model.safetensors").isEmpty(); }, 20000));
+    {
+        QFile filler(cache + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(64 * 1024, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    ASSERT_TRUE(spinUntil([&] { return p->state() == QProcess::NotRunning; }, 60000));
+    const QString err = QString::fromUtf8(p->readAllStandardError());
+    EXPECT_EQ(p->exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("No space left on device (the disk mounted at " + cache)) << err.toStdString();
+    QFile::remove(cache + "/filler");
+    EXPECT_TRUE(files().filter(".incomplete").isEmpty()) << "the partial file is removed: " << files().join(", ").toStdString();
 }
 
 TEST_F(FaultTest, AKilledExportLeavesTheOldOrTheNewNeverAMixture) {
