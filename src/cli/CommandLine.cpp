@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include <QStringDecoder>
+
 #include <QSet>
 
 namespace lumenote::cli {
@@ -410,6 +412,35 @@ QString helpText(const QString& topic) {
         "Exit status: 0 done, 1 failed, 2 usage error.\n")
                 .arg(kLectureNaming);
     return text;
+}
+
+std::optional<QString> firstNonUtf8Argument(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        QStringDecoder strict(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = strict.decode(raw);
+        if (!strict.hasError()) continue;
+        QString shown;
+        for (qsizetype at = 0; at < raw.size();) {
+            // The longest valid run from here, else one stray byte.
+            qsizetype end = raw.size();
+            for (; end > at; --end) {
+                QStringDecoder piece(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+                const QString part = piece.decode(QByteArrayView(raw).sliced(at, end - at));
+                if (!piece.hasError()) {
+                    shown += part;
+                    break;
+                }
+            }
+            if (end == at) {
+                shown += QStringLiteral("\\x%1").arg(uchar(raw[at]), 2, 16, QLatin1Char('0'));
+                end = at + 1;
+            }
+            at = end;
+        }
+        return shown;
+    }
+    return std::nullopt;
 }
 
 }  // namespace lumenote::cli

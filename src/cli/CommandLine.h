@@ -71,6 +71,11 @@ QStringList commandGroups();
 // Parses the arguments after the program name. Throws UsageError.
 Invocation parseCommandLine(const QStringList& arguments);
 
+// The first raw argument that is not valid UTF-8, shown with its stray bytes
+// as \xNN; none when every argument is text. Qt would replace those bytes, so
+// such a file name could be neither opened nor stored.
+std::optional<QString> firstNonUtf8Argument(int argc, const char* const* argv);
+
 // Help for the top level (empty topic), a group, or one command.
 QString helpText(const QString& topic);
 

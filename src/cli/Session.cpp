@@ -1,5 +1,7 @@
 #include "cli/Session.h"
 
+#include "core/LectureFiles.h"
+
 #include "cli/Console.h"
 #include "cli/LectureLookup.h"
 #include "core/AppPaths.h"
@@ -21,7 +23,8 @@ Session::~Session() {
     library_.reset();
     if (store_) {
         QString why;
-        if (store_->hasChanges() && !store_->commit(&why)) console.error(QStringLiteral("the library could not be saved: ") + why);
+        if (store_->hasChanges() && !store_->commit(&why))
+            console.error(QStringLiteral("the library could not be saved: ") + withFullDiskNamed(why, store_->path()));
     }
 }
 
@@ -72,7 +75,7 @@ std::optional<QString> Session::folderName(const Lecture& lecture) { return libr
 void Session::commit() {
     if (!store_) return;
     QString why;
-    if (!store_->commit(&why)) throw CommandFailure(QStringLiteral("the library could not be saved: ") + why);
+    if (!store_->commit(&why)) throw CommandFailure(QStringLiteral("the library could not be saved: ") + withFullDiskNamed(why, store_->path()));
 }
 
 void Session::interrupt() {
@@ -80,7 +83,8 @@ void Session::interrupt() {
     if (onInterrupt) onInterrupt();
     if (store_) {
         QString why;
-        if (store_->hasChanges() && !store_->commit(&why)) console.error(QStringLiteral("the library could not be saved: ") + why);
+        if (store_->hasChanges() && !store_->commit(&why))
+            console.error(QStringLiteral("the library could not be saved: ") + withFullDiskNamed(why, store_->path()));
     }
     console.error(QStringLiteral("interrupted"));
     // Workers may still be busy; nothing else needs to run.

@@ -91,6 +91,11 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("lumenote-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LUMENOTE_VERSION));
 
+    if (const auto bad = firstNonUtf8Argument(argc, argv)) {
+        std::fprintf(stderr, "lumenote-cli: '%s' is not valid UTF-8; the library keeps names as text, so rename the file first\n",
+                     bad->toUtf8().constData());
+        return kExitFailed;
+    }
     Invocation invocation;
     try {
         invocation = parseCommandLine(app.arguments().mid(1));

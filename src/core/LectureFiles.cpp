@@ -10,6 +10,11 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QSaveFile>
+#include <QStorageInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace lumenote {
 
@@ -32,6 +37,25 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         return false;
     }
     return true;
+}
+
+bool isFullDiskReason(const QString& reason) {
+    for (const int code : {ENOSPC, EDQUOT, EFBIG})
+        if (reason.contains(QString::fromLocal8Bit(std::strerror(code)), Qt::CaseInsensitive)) return true;
+    // SQLite's own words for it.
+    return reason.contains(QLatin1String("database or disk is full"));
+}
+
+QString withFullDiskNamed(const QString& reason, const QString& path) {
+    if (!isFullDiskReason(reason)) return reason;
+    // The nearest folder that exists tells the disk.
+    QString existing = QFileInfo(path).absoluteFilePath();
+    while (!existing.isEmpty() && !QFileInfo::exists(existing) && existing != QLatin1String("/")) existing = QFileInfo(existing).absolutePath();
+    const QStorageInfo disk(existing);
+    if (!disk.isValid()) return reason;
+    const qint64 free = std::max<qint64>(0, disk.bytesAvailable());
+    const QString amount = free >= 1024 * 1024 ? QStringLiteral("%1 MB").arg(free / (1024 * 1024)) : QStringLiteral("%1 KB").arg(free / 1024);
+    return QStringLiteral("%1 (the disk mounted at %2, which holds %3, has %4 free)").arg(reason, disk.rootPath(), path, amount);
 }
 
 std::optional<QByteArray> transcriptBytes(const Lecture& lecture) {

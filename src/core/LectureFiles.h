@@ -27,6 +27,12 @@ QString slideTextSideFilePath(const QUuid& lectureID);
 std::optional<QByteArray> readFileBytes(const QString& path);
 // Writes atomically (temporary file, then rename), creating missing folders.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// When `reason` (a system error text) says that the disk is full, or that a
+// file may grow no further, the reason with the disk named: "No space left on
+// device (the disk mounted at /home, which holds /home/ada/LumenoteLibrary, has
+// 12 KB free)". Any other reason comes back unchanged.
+QString withFullDiskNamed(const QString& reason, const QString& path);
+bool isFullDiskReason(const QString& reason);
 
 // The blob when present, else the side file, else none.
 std::optional<QByteArray> transcriptBytes(const Lecture& lecture);

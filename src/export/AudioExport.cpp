@@ -1,5 +1,7 @@
 #include "export/AudioExport.h"
 
+#include <cmath>
+
 #include "av/FFmpeg.h"
 #include "core/Error.h"
 
@@ -30,6 +32,28 @@ int encoderSampleRate(int inputRate) {
     return 48000;
 }
 
+// The audio stream the page plays: the longest, and of streams as long the
+// one with the highest bit rate, which a silent track never has (a recording
+// whose sound is only in its second track plays that one).
+int soundestAudioStream(const AVFormatContext* input) {
+    int best = -1;
+    double bestSeconds = -1;
+    int64_t bestRate = -1;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream* st = input->streams[i];
+        if (st->codecpar->codec_type != AVMEDIA_TYPE_AUDIO || (st->disposition & AV_DISPOSITION_ATTACHED_PIC)) continue;
+        // Lengths within half a second count as equal.
+        const double seconds = st->duration > 0 ? std::floor(av::seconds(st->duration, st->time_base) * 2) / 2 : 0;
+        const int64_t rate = st->codecpar->bit_rate;
+        if (seconds > bestSeconds || (seconds == bestSeconds && rate > bestRate)) {
+            best = int(i);
+            bestSeconds = seconds;
+            bestRate = rate;
+        }
+    }
+    return best;
+}
+
 class AudioWriter {
 public:
     AudioWriter(const QString& videoPath, const QString& outputPath, const std::atomic<bool>* cancel)
@@ -37,7 +61,7 @@ public:
         QString error;
         input_ = av::openInput(videoPath, &error);
         if (!input_) throw Error(kCreateFailed);
-        streamIndex_ = av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        streamIndex_ = soundestAudioStream(input_.get());
         if (streamIndex_ < 0) throw Error(kCreateFailed);
         // Only the audio is read; the demuxer skips the rest.
         for (unsigned i = 0; i < input_->nb_streams; ++i)

@@ -37,8 +37,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+
+#include <fcntl.h>
 
 namespace lumenote {
 
@@ -117,6 +122,105 @@ bool moveTree(const QString& from, const QString& to) {
     }
     std::filesystem::remove_all(src, ec);
     return true;
+}
+
+// An export run builds its folder beside the old one, hidden, and swaps the
+// two at the end: a run that fails, or a process killed at any moment, leaves
+// the previous export whole.
+QString stagingPrefix(const QString& folder) {
+    const QFileInfo info(folder);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".export-");
+}
+QString retiredPrefix(const QString& folder) {
+    const QFileInfo info(folder);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".replaced-");
+}
+
+QString systemReason() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// Clears what killed runs left beside the folder. A run killed between the two
+// renames of a plain swap left the old export aside: it goes back in place.
+void clearInterruptedRuns(const QString& folder) {
+    const QString staging = stagingPrefix(folder), retired = retiredPrefix(folder);
+    const QString parent = QFileInfo(folder).absolutePath();
+    for (const QString& name : QDir(parent).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString path = parent + QLatin1Char('/') + name;
+        if (path.startsWith(retired) && !QFileInfo::exists(folder) && QDir().rename(path, folder)) continue;
+        if (path.startsWith(staging) || path.startsWith(retired)) QDir(path).removeRecursively();
+    }
+}
+
+// Removes the staging folder of a run that did not finish.
+class StagingFolder {
+public:
+    explicit StagingFolder(const QString& folder)
+        : path_(stagingPrefix(folder) + uuidText(QUuid::createUuid()).left(8).toLower()) {}
+    ~StagingFolder() {
+        if (!kept_) QDir(path_).removeRecursively();
+    }
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+    const QString& path() const { return path_; }
+    void keep() { kept_ = true; }
+
+private:
+    QString path_;
+    bool kept_ = false;
+};
+
+// Brings every entry of the old export that the new one did not write into
+// the new one (hard links; copies across devices), except `dropped` names at
+// the top. Throws when something cannot be brought over.
+void carryOver(const QString& from, const QString& to, const QStringList& dropped = {}) {
+    namespace fs = std::filesystem;
+    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (dropped.contains(entry.fileName())) continue;
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        const fs::path src = QFile::encodeName(entry.filePath()).toStdString(), dst = QFile::encodeName(target).toStdString();
+        std::error_code ec;
+        if (entry.isDir() && !entry.isSymLink()) {
+            if (!fs::exists(dst, ec)) fs::create_directory(dst, ec);
+            if (ec) throw Error(QStringLiteral("Could not keep “%1”: %2").arg(entry.filePath(), QString::fromLocal8Bit(ec.message().c_str())));
+            if (fs::is_directory(dst, ec)) carryOver(entry.filePath(), target);
+            continue;
+        }
+        if (fs::exists(fs::symlink_status(dst, ec))) continue;
+        if (entry.isSymLink()) {
+            fs::copy_symlink(src, dst, ec);
+        } else {
+            fs::create_hard_link(src, dst, ec);
+            if (ec) {
+                ec.clear();
+                fs::copy_file(src, dst, ec);
+            }
+        }
+        if (ec) throw Error(QStringLiteral("Could not keep “%1”: %2").arg(entry.filePath(), QString::fromLocal8Bit(ec.message().c_str())));
+    }
+}
+
+// Puts the finished folder in place of the old one in one step where the file
+// system can exchange two names, else in two renames.
+void replaceFolder(const QString& staging, const QString& folder) {
+    const QByteArray from = QFile::encodeName(staging), to = QFile::encodeName(folder);
+    if (!QFileInfo::exists(folder)) {
+        if (::rename(from.constData(), to.constData()) != 0)
+            throw Error(QStringLiteral("Could not put the export in place at “%1”: %2").arg(folder, systemReason()));
+        return;
+    }
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+        QDir(staging).removeRecursively();  // now the old export
+        return;
+    }
+    const QString retired = retiredPrefix(folder) + uuidText(QUuid::createUuid()).left(8).toLower();
+    const QByteArray aside = QFile::encodeName(retired);
+    if (::rename(to.constData(), aside.constData()) != 0)
+        throw Error(QStringLiteral("Could not replace the export at “%1”: %2").arg(folder, systemReason()));
+    if (::rename(from.constData(), to.constData()) != 0) {
+        const QString reason = systemReason();
+        ::rename(aside.constData(), to.constData());
+        throw Error(QStringLiteral("Could not replace the export at “%1”: %2").arg(folder, reason));
+    }
+    QDir(retired).removeRecursively();
 }
 
 // What the page needs from the record, read on the main thread before the run
@@ -257,14 +361,23 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     const bool writeMarkdown = markdownForced_ || Settings::shared().markdownExportEnabled();
     const QString root = exportRoot();
     ensureDirectory(root);
-    const QString folder = lectureFolderPath(*lecture, folderName);
+    const QString target = lectureFolderPath(*lecture, folderName);
+    ensureDirectory(QFileInfo(target).absolutePath());
+    // A file where the folder goes is never swapped away.
+    if (QFileInfo::exists(target) && !QFileInfo(target).isDir())
+        throw Error(QStringLiteral("Could not create the folder “%1”: a file with that name is in the way").arg(target + QStringLiteral("/images")));
+    clearInterruptedRuns(target);
+    // Everything is written into the staging folder, which takes the place of
+    // the old export at the end.
+    StagingFolder staging(target);
+    const QString folder = staging.path();
     const QString imagesDir = folder + QStringLiteral("/images");
     ensureDirectory(imagesDir);
-    stampLectureFolder(folder, lecture->id());
+    if (!stampLectureFolder(folder, lecture->id()))
+        throw Error(withFullDiskNamed(QStringLiteral("Could not write to “%1”").arg(target), target));
 
     // 2. Audio, text-slide classification and images side by side.
     const QString audioPath = folder + QLatin1Char('/') + QLatin1String(kAudioFileName);
-    QFile::remove(audioPath);
     QFuture<QString> audio = QtConcurrent::run(&audioPool_, [videoPath, audioPath]() -> QString {
         try {
             exportAudioM4A(videoPath, audioPath);
@@ -315,8 +428,10 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     const QString audioError = co_await audio;
     dots.stop();
     std::optional<QString> audioFile;
+    // A full disk is no audio problem: the run stops and the old export stays.
+    if (isFullDiskReason(audioError)) throw Error(QStringLiteral("Could not write audio.m4a: ") + withFullDiskNamed(audioError, target));
     if (audioError.isEmpty()) {
-        logLine(QStringLiteral("[Export] Audio exported to ") + audioPath);
+        logLine(QStringLiteral("[Export] Audio exported to ") + target + QLatin1Char('/') + QLatin1String(kAudioFileName));
         audioFile = QString::fromLatin1(kAudioFileName);
     } else {
         logLine(QStringLiteral("[Export] Audio extraction skipped: ") + audioError);
@@ -326,7 +441,7 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
     report(0.5, QStringLiteral("Writing stylesheet…"));
     QString writeError;
     if (!writeFileAtomically(folder + QStringLiteral("/styles.css"), page::stylesheet().toUtf8(), &writeError))
-        throw Error(QStringLiteral("Could not write styles.css: ") + writeError);
+        throw Error(QStringLiteral("Could not write styles.css: ") + withFullDiskNamed(writeError, target));
 
     // 4. Page inputs.
     report(0.55, QStringLiteral("Building page…"));
@@ -383,7 +498,7 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
         return QString();
     });
     const QString pageError = co_await writing;
-    if (!pageError.isEmpty()) throw Error(QStringLiteral("Could not write index.html: ") + pageError);
+    if (!pageError.isEmpty()) throw Error(QStringLiteral("Could not write index.html: ") + withFullDiskNamed(pageError, target));
     // The chapters as a WebVTT track beside the audio.
     if (audioFile && !chapters.isEmpty()) {
         QString error;
@@ -424,9 +539,25 @@ QCoro::Task<QString> ExportManager::exportLecture(QString videoPath, LecturePtr 
         if (!markdownError.isEmpty()) logLine(QStringLiteral("[ExportManager] Markdown export failed: ") + markdownError);
     }
 
+    // Files of the old export that this run did not write stay, except an old
+    // audio file when this run has none (its page has no player).
+    QFuture<QString> placing = QtConcurrent::run([folder, target, audioFile]() -> QString {
+        try {
+            if (QFileInfo(target).isDir())
+                carryOver(target, folder, audioFile ? QStringList{} : QStringList{QString::fromLatin1(kAudioFileName)});
+            replaceFolder(folder, target);
+            return {};
+        } catch (const Error& e) {
+            return e.description();
+        }
+    });
+    const QString placingError = co_await placing;
+    if (!placingError.isEmpty()) throw Error(withFullDiskNamed(placingError, target));
+    staging.keep();
+
     // 7. Done.
-    report(1.0, QStringLiteral("Export saved to ") + displayPath(folder));
-    co_return folder;
+    report(1.0, QStringLiteral("Export saved to ") + displayPath(target));
+    co_return target;
 }
 
 QList<DiskExportEntry> ExportManager::scanExportRoot() const {
@@ -467,6 +598,7 @@ bool ExportManager::moveExport(const Lecture& lecture, const std::optional<QStri
 
 bool ExportManager::deleteExport(const Lecture& lecture, const std::optional<QString>& folderName) const {
     const QString path = lectureFolderPath(lecture, folderName);
+    clearInterruptedRuns(path);
     if (!QFileInfo(path).isDir()) return false;
     return QDir(path).removeRecursively();
 }

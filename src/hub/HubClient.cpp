@@ -341,6 +341,8 @@ QCoro::Task<bool> HubClient::fetchAttempt(FileJob& job, Progress& progress, Canc
 
             if (writeFailed || !part.flush()) {
                 const QString reason = writeFailed ? writeError : part.errorString();
+                // Resuming on a disk that cannot take it gains nothing: the space goes back.
+                part.remove();
                 throw HubError(Kind::storage, QStringLiteral("Could not write %1: %2").arg(job.partPath, reason));
             }
             if (cancelled(cancel)) throw HubError(Kind::cancelled, QStringLiteral("The download was cancelled."));

@@ -12,6 +12,7 @@
 #include "av/FFmpeg.h"
 #include "export/ExportManager.h"
 #include "export/MarkdownExportManager.h"
+#include "export/StudyPage.h"
 #include "media/URLDownloadService.h"
 #include "pipeline/PlayerControl.h"
 #include "screenshots/ScreenshotCaptureService.h"
@@ -260,6 +261,12 @@ QCoro::Task<> LectureController::beginProcessing() {
     beginTask();
     consolidationCancel_ = CancellationToken();
     const CancellationToken cancel = consolidationCancel_;
+    {
+        // A whole run takes the file as it is now, replaced or not.
+        const std::optional<double> duration = co_await probeSourceDuration();
+        if (!self) co_return;
+        if (duration) lecture->setDuration(*duration);
+    }
 
     const double interval = Settings::shared().screenshotMaxInterval();
     // Both stages start now and run side by side.
@@ -356,6 +363,14 @@ QCoro::Task<> LectureController::retranscribe() {
         co_await beginProcessing();
         co_return;
     }
+    beginTask();
+    // Kept screenshots beside a transcript of another recording would not match.
+    const bool matches = co_await sourceStillMatches(QStringLiteral("Error: "));
+    if (!self) co_return;
+    if (!matches) {
+        endTask();
+        co_return;
+    }
     setPipelineError(std::nullopt);
     lastScrubTime_ = -999;
     state_->setLiveText(QString());
@@ -364,7 +379,6 @@ QCoro::Task<> LectureController::retranscribe() {
     state_->setScreenshotProgress(0);
     setStatus(LectureStatus::Transcribing);
     player_.mute();
-    beginTask();
     try {
         const QList<TranscriptSegment> segments = co_await transcribeAndStore(videoPath(), model.id);
         if (!self) co_return;
@@ -423,15 +437,52 @@ QList<TranscriptSegment> LectureController::segmentsForExport() {
     return segments;
 }
 
+QCoro::Task<std::optional<double>> LectureController::probeSourceDuration() const {
+    const QString video = videoPath();
+    if (video.isEmpty()) co_return std::nullopt;
+    QFuture<std::optional<double>> probe = QtConcurrent::run([video] { return av::probeDuration(video); });
+    co_return co_await probe;
+}
+
+std::optional<QString> LectureController::replacedSourceError(std::optional<double> sourceDuration) const {
+    // The lecture's products were made from a file of the recorded length; a
+    // file at the same place that runs otherwise is another recording.
+    const double recorded = lecture_->duration();
+    if (!sourceDuration || !(recorded > 0) || !transcriptBytes(*lecture_)) return std::nullopt;
+    if (std::abs(*sourceDuration - recorded) <= std::max(1.0, recorded * 0.01)) return std::nullopt;
+    return QStringLiteral("The video file %1 is not the one this lecture was made from (it runs %2, the lecture %3); "
+                          "process the lecture again to use the new file.")
+        .arg(QFileInfo(videoPath()).fileName(), page::formatDuration(*sourceDuration), page::formatDuration(recorded));
+}
+
+QCoro::Task<bool> LectureController::sourceStillMatches(QString prefix) {
+    QPointer<LectureController> self(this);
+    const std::optional<double> duration = co_await probeSourceDuration();
+    if (!self) co_return false;
+    if (const auto replaced = replacedSourceError(duration)) {
+        setPipelineError(*replaced);
+        state_->addMessage(prefix + *replaced);
+        co_return false;
+    }
+    co_return true;
+}
+
 QCoro::Task<> LectureController::reExportWithNotes(std::optional<QString> notes) {
     QPointer<LectureController> self(this);
     const QList<TranscriptSegment> segments = segmentsForExport();
     const QList<CapturedScreenshot> screenshots = co_await shownOrStoredScreenshots();
     if (!self || screenshots.isEmpty()) co_return;
+    beginTask();
+    // The page's audio comes from the file: another recording there would not match the transcript.
+    const bool matches = co_await sourceStillMatches(QStringLiteral("Re-export failed: "));
+    if (!self) co_return;
+    if (!matches) {
+        endTask();
+        co_return;
+    }
     setPipelineError(std::nullopt);
     state_->setScreenshotProgress(0);
     setStatus(LectureStatus::GeneratingPage);
-    beginTask();
     try {
         co_await exportWith(segments, screenshots, notes);
         if (!self) co_return;
@@ -622,10 +673,10 @@ QCoro::Task<> LectureController::videoShown() {
     sourceVideoMissing_ = video.isEmpty() || !QFileInfo::exists(video);
     emit stateChanged();
     if (!sourceVideoMissing_) {
-        QFuture<std::optional<double>> probe = QtConcurrent::run([video] { return av::probeDuration(video); });
-        const std::optional<double> duration = co_await probe;
+        const std::optional<double> duration = co_await probeSourceDuration();
         if (!self) co_return;
-        if (duration) lecture_->setDuration(*duration);
+        // A replaced file keeps the recorded length until the lecture is processed again.
+        if (duration && !replacedSourceError(duration)) lecture_->setDuration(*duration);
     }
 }
 

@@ -90,7 +90,9 @@ public:
     // of at least three seconds (the first report of a run always seeks).
     void onTranscriptionPosition(double seconds);
 
-    // Reads the video's duration into the record and notes whether the file exists.
+    // Reads the video's duration into the record and notes whether the file
+    // exists. A processed lecture keeps its recorded length when the file now
+    // runs otherwise (another recording put in its place).
     QCoro::Task<> videoShown();
 
     // Transient state of the detail view.
@@ -161,6 +163,14 @@ private:
     std::optional<QString> pipelineError_;
     double lastScrubTime_ = -999;
     bool sourceVideoMissing_ = false;
+    // The source's length now, off the main thread; none when it cannot be read.
+    QCoro::Task<std::optional<double>> probeSourceDuration() const;
+    // Why the lecture's products cannot be used with the file as it is now
+    // (another recording replaced it); none when they can.
+    std::optional<QString> replacedSourceError(std::optional<double> sourceDuration) const;
+    // Whether the lecture's products still go with its video file; when not,
+    // the reason goes to the pipeline error and the log (after `prefix`).
+    QCoro::Task<bool> sourceStillMatches(QString prefix);
     bool isRedownloading_ = false;
     std::optional<QString> redownloadError_;
     bool isCapturingFrame_ = false;

@@ -2,6 +2,7 @@
 
 #include "av/FFmpeg.h"
 #include "core/Error.h"
+#include "core/LectureFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,7 +53,8 @@ struct StreamDecoder {
 class WavWriter {
 public:
     explicit WavWriter(const QString& path) : file_(path) {
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        // Unbuffered, so that a failed write reports the system's reason (a full disk).
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
             throw DomainError(QStringLiteral("QFileDevice"), int(file_.error()),
                               QStringLiteral("Could not create the audio file %1: %2").arg(path, file_.errorString()));
         put(wavHeader(0));
@@ -80,11 +82,17 @@ public:
 
 private:
     void put(const QByteArray& bytes) {
-        if (file_.write(bytes) != bytes.size()) fail();
+        // A short write is retried: the retry fails with the reason.
+        for (qsizetype done = 0; done < bytes.size();) {
+            const qint64 n = file_.write(bytes.constData() + done, bytes.size() - done);
+            if (n <= 0) fail();
+            done += n;
+        }
     }
     [[noreturn]] void fail() {
         throw DomainError(QStringLiteral("QFileDevice"), int(file_.error()),
-                          QStringLiteral("Could not write the audio file %1: %2").arg(file_.fileName(), file_.errorString()));
+                          QStringLiteral("Could not write the audio file %1: %2")
+                              .arg(file_.fileName(), withFullDiskNamed(file_.errorString(), file_.fileName())));
     }
     QFile file_;
     qint64 dataBytes_ = 0;
@@ -319,6 +327,34 @@ QByteArray wavHeader(quint32 dataBytes, int sampleRate, int channels) {
 
 ExtractedAudio extractAudioToWav(const QString& sourcePath, const QString& wavPath, const std::atomic<bool>* cancel) {
     return Extractor(sourcePath, cancel).run(wavPath);
+}
+
+WavSampleReader::WavSampleReader(const QString& path) : file_(path) {
+    if (!file_.open(QIODevice::ReadOnly))
+        throw DomainError(QStringLiteral("QFileDevice"), int(file_.error()),
+                          QStringLiteral("Could not read the audio file %1: %2").arg(path, file_.errorString()));
+    const QByteArray header = file_.read(44);
+    if (header.size() != 44 || !header.startsWith("RIFF") || header.mid(8, 4) != "WAVE" || header.mid(36, 4) != "data")
+        throw DomainError(QStringLiteral("QFileDevice"), int(QFileDevice::ReadError),
+                          QStringLiteral("Could not read the audio file %1: not a WAV file of 16-bit samples").arg(path));
+    sampleCount_ = (file_.size() - 44) / 2;
+}
+
+std::vector<float> WavSampleReader::read(qint64 first, qint64 count) {
+    first = std::clamp<qint64>(first, 0, sampleCount_);
+    count = std::clamp<qint64>(count, 0, sampleCount_ - first);
+    std::vector<float> out(size_t(count), 0.0f);
+    if (!file_.seek(44 + first * 2)) count = 0;
+    std::vector<qint16> piece(size_t(std::min<qint64>(count, 1 << 16)));
+    for (qint64 done = 0; done < count;) {
+        const qint64 n = std::min<qint64>(qint64(piece.size()), count - done);
+        if (file_.read(reinterpret_cast<char*>(piece.data()), n * 2) != n * 2)
+            throw DomainError(QStringLiteral("QFileDevice"), int(file_.error()),
+                              QStringLiteral("Could not read the audio file %1: %2").arg(file_.fileName(), file_.errorString()));
+        for (qint64 i = 0; i < n; ++i) out[size_t(done + i)] = float(double(qFromLittleEndian(piece[size_t(i)])) / 32768.0);
+        done += n;
+    }
+    return out;
 }
 
 }  // namespace lumenote

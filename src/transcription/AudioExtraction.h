@@ -5,10 +5,12 @@
 // 16-bit little-endian PCM WAV file, which is what the speech engine reads.
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 namespace lumenote {
 
@@ -31,6 +33,22 @@ ExtractedAudio extractAudioToWav(const QString& sourcePath, const QString& wavPa
                                  const std::atomic<bool>* cancel = nullptr);
 
 struct ExtractionCancelled {};
+
+// Reads the samples of a WAV file that extractAudioToWav wrote, one stretch at
+// a time, so that a long recording never sits in memory whole. Samples are
+// scaled as the speech engine's own reader does (x / 32768).
+class WavSampleReader {
+public:
+    // Throws DomainError "QFileDevice" when the file cannot be opened or is no such WAV file.
+    explicit WavSampleReader(const QString& path);
+    qint64 sampleCount() const { return sampleCount_; }
+    // `count` samples from `first` (fewer at the end); throws DomainError on a read error.
+    std::vector<float> read(qint64 first, qint64 count);
+
+private:
+    QFile file_;
+    qint64 sampleCount_ = 0;
+};
 
 // The 44-byte header of a PCM WAV file (mono, 16 kHz, 16-bit) holding
 // `dataBytes` bytes of samples.

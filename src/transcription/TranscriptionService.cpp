@@ -114,7 +114,8 @@ QCoro::Task<Transcript> TranscriptionService::transcribe(QString videoPath, std:
     const LoadOutcome loaded = co_await loading;
     if (extracted.error) std::rethrow_exception(extracted.error);
     if (loaded.error) {
-        QFile::remove(extracted.audio.wavPath);
+        // A cancelled extraction has removed its file already.
+        if (!extracted.cancelled) QFile::remove(temporaryWav);
         std::rethrow_exception(loaded.error);
     }
 

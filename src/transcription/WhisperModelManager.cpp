@@ -1,12 +1,15 @@
 #include "transcription/WhisperModelManager.h"
 
+#include "core/LectureFiles.h"
 #include "core/Log.h"
 #include "core/Settings.h"
 #include "engine/WhisperEngine.h"
 #include "hub/HubCache.h"
 #include "hub/HubClient.h"
 #include "hub/WhisperRepository.h"
+#include "transcription/AudioExtraction.h"
 #include "transcription/TranscriptMapping.h"
+#include "core/Error.h"
 
 #include <QCoreApplication>
 #include <QCoroFuture>
@@ -206,20 +209,65 @@ QCoro::Task<std::shared_ptr<engine::WhisperEngine>> WhisperModelManager::loadKit
     co_return outcome.engine;
 }
 
+namespace {
+
+// A long recording is transcribed ten minutes at a time, so that its samples
+// never sit in memory whole (a ten-hour file would need gigabytes). Segments
+// that end in a block's last 30 seconds may be cut by its edge: the next block
+// starts where the kept ones end and does them again.
+constexpr qint64 kBlockSamples = qint64(kExtractSampleRate) * 600;
+constexpr qint64 kRedoSamples = qint64(kExtractSampleRate) * 30;
+
+std::vector<engine::TranscriptionResult> transcribeInBlocks(engine::WhisperEngine& kit, const QString& wavPath,
+                                                            engine::DecodingOptions options,
+                                                            const std::function<engine::TranscriptionCallback(double)>& callbackAt) {
+    WavSampleReader reader(wavPath);
+    const qint64 total = reader.sampleCount();
+    if (total <= kBlockSamples) return kit.transcribe(wavPath.toStdString(), options, callbackAt(0));
+    std::vector<engine::TranscriptionResult> results;
+    for (qint64 start = 0; start < total;) {
+        const qint64 count = std::min(kBlockSamples, total - start);
+        const bool last = start + count >= total;
+        const std::vector<float> samples = reader.read(start, count);
+        const double offset = double(start) / kExtractSampleRate;
+        std::vector<engine::TranscriptionResult> block = kit.transcribe(std::span<const float>(samples), options, callbackAt(offset));
+        qint64 next = start + count;
+        if (!last) {
+            const float keepUntil = float(count - kRedoSamples) / kExtractSampleRate;
+            float keptEnd = 0;
+            for (engine::TranscriptionResult& r : block) {
+                std::erase_if(r.segments, [keepUntil](const engine::TranscriptionSegment& s) { return s.end > keepUntil; });
+                for (const engine::TranscriptionSegment& s : r.segments) keptEnd = std::max(keptEnd, s.end);
+            }
+            next = start + std::max<qint64>(qint64(double(keptEnd) * kExtractSampleRate), count - kRedoSamples);
+        }
+        for (engine::TranscriptionResult& r : block) {
+            for (engine::TranscriptionSegment& s : r.segments) {
+                s.seek += start;
+                s.start += float(offset);
+                s.end += float(offset);
+                if (s.words)
+                    for (engine::WordTiming& w : *s.words) {
+                        w.start += float(offset);
+                        w.end += float(offset);
+                    }
+            }
+            r.seekTime = float(offset);
+            // The language found in the first block holds for the rest.
+            if (!r.language.empty() && (!options.language || options.language->empty() || *options.language == "auto")) options.language = r.language;
+            results.push_back(std::move(r));
+        }
+        start = next;
+    }
+    return results;
+}
+
+}  // namespace
+
 QCoro::Task<std::vector<engine::TranscriptionResult>> WhisperModelManager::transcribe(
     QString audioPath, QString id, std::function<void(QString, double)> onUpdate, std::optional<QString> language) {
     const std::shared_ptr<engine::WhisperEngine> kit = co_await loadKit(id);
 
-    // Runs on the engine thread: hands each update to the main thread and never waits for it.
-    engine::TranscriptionCallback callback = [onUpdate](const engine::TranscriptionProgress& p) -> std::optional<bool> {
-        if (onUpdate) {
-            const QString text = QString::fromStdString(p.text);
-            const double position = double(p.windowId) * 30.0;
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [onUpdate, text, position] { onUpdate(text, position); }, Qt::QueuedConnection);
-        }
-        return true;
-    };
     struct Outcome {
         std::vector<engine::TranscriptionResult> results;
         QString error;
@@ -229,10 +277,24 @@ QCoro::Task<std::vector<engine::TranscriptionResult>> WhisperModelManager::trans
     if (language) options.language = language->toStdString();
     if (decodingAdjuster_) decodingAdjuster_(options);
     const QFuture<Outcome> running =
-        QtConcurrent::run(&engineThreads_, [kit, path = audioPath.toStdString(), callback, options] {
+        QtConcurrent::run(&engineThreads_, [kit, audioPath, onUpdate, options] {
             Outcome out;
             try {
-                out.results = kit->transcribe(path, options, callback);
+                out.results = transcribeInBlocks(*kit, audioPath, options, [onUpdate](double offset) {
+                    // Runs on the engine thread: hands each update to the main thread and never waits for it.
+                    return engine::TranscriptionCallback([onUpdate, offset](const engine::TranscriptionProgress& p) -> std::optional<bool> {
+                        if (onUpdate) {
+                            const QString text = QString::fromStdString(p.text);
+                            const double position = offset + double(p.windowId) * 30.0;
+                            QMetaObject::invokeMethod(
+                                QCoreApplication::instance(), [onUpdate, text, position] { onUpdate(text, position); }, Qt::QueuedConnection);
+                        }
+                        return true;
+                    });
+                });
+            } catch (const DomainError& e) {
+                out.failed = true;
+                out.error = e.description();
             } catch (const std::exception& e) {
                 out.failed = true;
                 out.error = QString::fromUtf8(e.what());
@@ -284,7 +346,7 @@ QCoro::Task<bool> WhisperModelManager::download(QString id) {
         try {
             out.snapshot = client.downloadSnapshotNow(hub::whisperRepository(id), hub::whisperModelFiles(), progress, cancel);
         } catch (const hub::HubError& e) {
-            out.error = e.message();
+            out.error = withFullDiskNamed(e.message(), cache);
         } catch (const std::exception& e) {
             out.error = QString::fromUtf8(e.what());
         }

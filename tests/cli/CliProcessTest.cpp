@@ -2,6 +2,7 @@
 // runs on a generated lecture with a miniature model, local stand-ins for the
 // model hub and Anthropic, and a home folder of its own per test.
 
+#include "CliRunner.h"
 #include "FakeModelHub.h"
 #include "core/LibraryStore.h"
 #include "core/TranscriptModel.h"
@@ -31,107 +32,7 @@ namespace {
 const QString kSha = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
 const QString kNotes = QStringLiteral("## The water cycle\n\n- Evaporation lifts water into the air");
 
-struct Result {
-    int code = -1;
-    QString out;
-    QString err;
-    QStringList lines() const { return out.split('\n', Qt::SkipEmptyParts); }
-    QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
-    // The processing messages, without their time stamps.
-    QStringList messages() const {
-        static const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d  "));
-        QStringList m;
-        for (const QString& l : lines())
-            if (stamp.match(l).hasMatch()) m << l.mid(10);
-        return m;
-    }
-    QString last() const { return lines().value(lines().size() - 1); }
-};
-
-std::ostream& operator<<(std::ostream& os, const Result& r) {
-    return os << "exit " << r.code << "\n--- stdout\n" << r.out.toStdString() << "--- stderr\n" << r.err.toStdString();
-}
-
-QString cliPath() { return QString::fromStdString(binaryDir()) + "/src/cli/lumenote-cli"; }
-
-// A home folder of its own and the environment the program runs in.
-class Cli {
-public:
-    explicit Cli(const QString& home) : home_(home) {
-        QDir().mkpath(home);
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("HOME", home);
-        env_.insert("XDG_DATA_HOME", home + "/.local/share");
-        env_.insert("XDG_CACHE_HOME", home + "/.cache");
-        env_.insert("XDG_CONFIG_HOME", home + "/.config");
-        env_.insert("XDG_RUNTIME_DIR", home + "/run");
-        QDir().mkpath(home + "/run");
-        // No session bus: no Secret Service and no file manager to open.
-        env_.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home + "/no-bus");
-        env_.remove("HF_HUB_CACHE");
-        env_.remove("HF_HOME");
-        // Nothing may reach the internet.
-        env_.insert("HF_ENDPOINT", "http://127.0.0.1:9");
-        env_.insert("LUMENOTE_ANTHROPIC_URL", "http://127.0.0.1:9");
-        env_.insert("LUMENOTE_GITHUB_API_URL", "http://127.0.0.1:9");
-        env_.insert("LUMENOTE_GITHUB_URL", "http://127.0.0.1:9");
-        env_.remove("LUMENOTE_FFMPEG_INFO_URL");
-    }
-
-    void set(const QString& name, const QString& value) { env_.insert(name, value); }
-    QString home() const { return home_; }
-    QString library() const { return home_ + "/LumenoteLibrary"; }
-    QString downloads() const { return home_ + "/.local/share/io.corvana.Lumenote/downloads"; }
-
-    Result run(const QStringList& args, const QByteArray& input = {}, int timeoutMs = 180000) const {
-        return exec(cliPath(), args, input, timeoutMs);
-    }
-
-    Result exec(const QString& program, const QStringList& args, const QByteArray& input = {}, int timeoutMs = 180000) const {
-        QProcess p;
-        p.setProcessEnvironment(env_);
-        p.setWorkingDirectory(home_);
-        p.start(program, args);
-        Result r;
-        if (!p.waitForStarted(10000)) {
-            r.err = "could not start " + program;
-            return r;
-        }
-        if (!input.isEmpty()) p.write(input);
-        p.closeWriteChannel();
-        // The stand-in servers live on this thread's event loop.
-        if (!spinUntil([&] { return p.state() == QProcess::NotRunning; }, timeoutMs)) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        return r;
-    }
-
-    // The program running in the background (for commands that keep running).
-    std::unique_ptr<QProcess> start(const QStringList& args) const {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env_);
-        p->setWorkingDirectory(home_);
-        p->start(cliPath(), args);
-        p->waitForStarted(10000);
-        return p;
-    }
-
-    // `library list --json`, by title.
-    QJsonObject lecture(const QString& title) const {
-        const Result r = run({"library", "list", "--json"});
-        for (const QJsonValue& v : QJsonDocument::fromJson(r.out.toUtf8()).array())
-            if (v["title"].toString() == title) return v.toObject();
-        return {};
-    }
-
-private:
-    QString home_;
-    QProcessEnvironment env_;
-};
+using Result = CliResult;
 
 // Whether some line has a match of `pattern` (QStringList::contains wants the whole line).
 bool anyLine(const QStringList& lines, const QString& pattern) {
