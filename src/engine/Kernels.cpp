@@ -136,36 +136,37 @@ void gemvRows(const Matrix& w, const float* x, int n, size_t ldx, float* y, size
     active().gemvRowsI8(w, xq.data(), xs.data(), n, size_t(w.cols), y, ldy, r0, r1, bias);
 }
 
-void packCrossKeysI8(const float* k, size_t ldk, int dim, int frames, int8_t* dst, float* scales) {
+namespace {
+// Frames [0, padded) of x as int8, each with its own scale (frames past `frames` zero, scale
+// 0); place(f, q) stores frame f's values.
+template <typename Place>
+void packCrossFrames(const float* x, size_t ld, int dim, int frames, int padded, float* scales, Place place) {
     assert(dim % 2 == 0 && dim <= kCrossMaxDim);
-    int8_t q[kCrossMaxDim];
-    const int padded = crossKeyFrames(frames);
+    int8_t q[kCrossMaxDim] = {};
     for (int f = 0; f < padded; ++f) {
         if (f < frames) {
-            quantizeRowsI8(k + size_t(f) * ldk, 1, dim, q, scales + f, dim);
+            quantizeRowsI8(x + size_t(f) * ld, 1, dim, q, scales + f, dim);
         } else {
             std::fill(q, q + dim, int8_t(0));
             scales[f] = 0;
         }
+        place(f, q);
+    }
+}
+}  // namespace
+
+void packCrossKeysI8(const float* k, size_t ldk, int dim, int frames, int8_t* dst, float* scales) {
+    packCrossFrames(k, ldk, dim, frames, crossKeyFrames(frames), scales, [&](int f, const int8_t* q) {
         int8_t* block = dst + size_t(f / kCrossBlock) * kCrossBlock * size_t(dim) + size_t(f % kCrossBlock) * 2;
         for (int i = 0; i < dim; ++i) block[size_t(i / 2) * kCrossBlock * 2 + size_t(i % 2)] = q[i];
-    }
+    });
 }
 
 void packCrossValuesI8(const float* v, size_t ldv, int dim, int frames, int8_t* dst, float* scales) {
-    assert(dim % 2 == 0 && dim <= kCrossMaxDim);
-    int8_t q[kCrossMaxDim];
-    const int padded = crossValueFrames(frames);
-    for (int f = 0; f < padded; ++f) {
-        if (f < frames) {
-            quantizeRowsI8(v + size_t(f) * ldv, 1, dim, q, scales + f, dim);
-        } else {
-            std::fill(q, q + dim, int8_t(0));
-            scales[f] = 0;
-        }
+    packCrossFrames(v, ldv, dim, frames, crossValueFrames(frames), scales, [&](int f, const int8_t* q) {
         int8_t* pair = dst + size_t(f / 2) * size_t(dim) * 2 + size_t(f % 2);
         for (int i = 0; i < dim; ++i) pair[size_t(i) * 2] = q[i];
-    }
+    });
 }
 
 void crossScoresI8(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
