@@ -462,15 +462,18 @@ void attentionAmx(int T, int d, int heads, const float* q, const float* k, const
     pool.run(heads * blocks, [&](int item) {
         const int h = item / blocks, q0 = (item % blocks) * 16;
         const int nq = std::min(16, T - q0);
-        // Scores [16][Tp], a tile of sums, then in bfloat16: queries, probabilities, unused lows.
-        float* s = scratch(size_t(16) * Tp + 16 * 32 + size_t(8) * dh + size_t(16) * Tp, 1);
+        // Scores [16][Tp], a tile of sums, then in bfloat16: queries, probabilities.
+        float* s = scratch(size_t(16) * Tp + 16 * 32 + size_t(8) * dh + size_t(8) * Tp, 1);
         float* acc = s + size_t(16) * Tp;
         auto* aq = reinterpret_cast<uint16_t*>(acc + 16 * 32);  // queries, then probabilities
         uint16_t* ap = aq + size_t(16) * dh;
-        uint16_t* junk = ap + size_t(16) * Tp;
         std::fill(s, s + size_t(16) * Tp, 0.0f);
-        for (int j = 0; j < nq; ++j) std::memcpy(s + size_t(j) * dh, q + size_t(q0 + j) * d + h * dh, size_t(dh) * 4);
-        amx::splitRows(s, dh, 16, dh, aq, junk);
+        // The scale goes into the queries (a power of two for every published head width).
+        for (int j = 0; j < nq; ++j) {
+            const float* src = q + size_t(q0 + j) * d + h * dh;
+            for (int i = 0; i < dh; ++i) s[size_t(j) * dh + size_t(i)] = src[i] * scale;
+        }
+        amx::splitRows(s, dh, 16, dh, aq, nullptr);
         amx::configure();
         for (int c = 0; c < Tp; c += 32) {
             amx::kernel16x32(aq, nullptr, dh, 0, dh / 32, pk + h * kHead + size_t(c / 16) * size_t(dh / 32) * 512, nullptr,
@@ -479,11 +482,10 @@ void attentionAmx(int T, int d, int heads, const float* q, const float* k, const
         }
         for (int j = 0; j < 16; ++j) {
             float* row = s + size_t(j) * Tp;
-            for (int t = 0; t < T; ++t) row[t] *= scale;
             kernels::softmax(row, T);
             std::fill(row + T, row + Tp, 0.0f);
         }
-        amx::splitRows(s, Tp, 16, Tp, ap, junk);
+        amx::splitRows(s, Tp, 16, Tp, ap, nullptr);
         for (int c = 0; c < dh; c += 32) {
             amx::kernel16x32(ap, nullptr, Tp, 0, Tp / 32, pv + h * kHead + size_t(c / 16) * size_t(Tp / 32) * 512, nullptr,
                              acc, true);

@@ -85,7 +85,7 @@ namespace amx {
 void configure();
 void release();
 // A's rows as bfloat16 halves in tile layout, [rows / 16][k / 32][16][32] each (k a multiple of
-// 32, rows starting at a multiple of 16).
+// 32, rows starting at a multiple of 16). Without `lo`, only the bfloat16 values.
 void splitRows(const float* a, int lda, int rows, int k, uint16_t* hi, uint16_t* lo);
 void packWeights(const float* w, int n, int k, uint16_t* hi, uint16_t* lo);
 // acc[16][32] (+)= A(16 rows) * W(32 columns)^T over k blocks [kb0, kb1) of 32; A's tiles for

@@ -43,6 +43,10 @@ inline void split16(const float* src, uint16_t* hi, uint16_t* lo, __mmask16 vali
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(lo), _mm512_cvtepi32_epi16(l));
 }
 
+inline void round16(const float* src, uint16_t* hi) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(hi), _mm512_cvtepi32_epi16(toBf16Bits(_mm512_loadu_ps(src))));
+}
+
 }  // namespace
 
 void configure() {
@@ -64,7 +68,8 @@ void splitRows(const float* a, int lda, int rows, int k, uint16_t* hi, uint16_t*
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < k; c += 16) {
             const size_t at = ((size_t(r / 16) * size_t(kBlocks) + size_t(c / 32)) * 16 + size_t(r % 16)) * 32 + size_t(c % 32);
-            split16(a + size_t(r) * size_t(lda) + size_t(c), hi + at, lo + at, __mmask16(0xffff));
+            if (lo) split16(a + size_t(r) * size_t(lda) + size_t(c), hi + at, lo + at, __mmask16(0xffff));
+            else round16(a + size_t(r) * size_t(lda) + size_t(c), hi + at);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <cpuid.h>
 
 #include <algorithm>
+#include <cassert>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -113,20 +114,7 @@ size_t weightTypeSize(WeightType t) {
 }
 
 void quantizeVectorsI16(const float* x, int n, size_t ldx, int cols, int16_t* xq, float* xs) {
-    // Relative error about 3e-5 of the largest element, far below the weights' own int8 error.
-    for (int j = 0; j < n; ++j) {
-        const float* v = x + size_t(j) * ldx;
-        int16_t* q = xq + size_t(j) * size_t(cols);
-        float m = 0;
-        for (int c = 0; c < cols; ++c) m = std::max(m, std::fabs(v[c]));
-        const float scale = m > 0 ? m / 32767.0f : 1.0f;
-        const float inv = 1.0f / scale;
-        xs[j] = scale;
-        for (int c = 0; c < cols; ++c) {
-            const float t = v[c] * inv;
-            q[c] = int16_t(t >= 0 ? t + 0.5f : t - 0.5f);
-        }
-    }
+    active().quantizeVectorsI16(x, n, ldx, cols, xq, xs);
 }
 
 void gemvRowsI8(const Matrix& w, const int16_t* xq, const float* xs, int n, size_t ldq, float* y, size_t ldy, int r0,
@@ -146,6 +134,50 @@ void gemvRows(const Matrix& w, const float* x, int n, size_t ldx, float* y, size
     xs.resize(size_t(n));
     quantizeVectorsI16(x, n, ldx, w.cols, xq.data(), xs.data());
     active().gemvRowsI8(w, xq.data(), xs.data(), n, size_t(w.cols), y, ldy, r0, r1, bias);
+}
+
+namespace {
+// Frames [0, padded) of x as int8, each with its own scale (frames past `frames` zero, scale
+// 0); place(f, q) stores frame f's values.
+template <typename Place>
+void packCrossFrames(const float* x, size_t ld, int dim, int frames, int padded, float* scales, Place place) {
+    assert(dim % 2 == 0 && dim <= kCrossMaxDim);
+    int8_t q[kCrossMaxDim] = {};
+    for (int f = 0; f < padded; ++f) {
+        if (f < frames) {
+            quantizeRowsI8(x + size_t(f) * ld, 1, dim, q, scales + f, dim);
+        } else {
+            std::fill(q, q + dim, int8_t(0));
+            scales[f] = 0;
+        }
+        place(f, q);
+    }
+}
+}  // namespace
+
+void packCrossKeysI8(const float* k, size_t ldk, int dim, int frames, int8_t* dst, float* scales) {
+    packCrossFrames(k, ldk, dim, frames, crossKeyFrames(frames), scales, [&](int f, const int8_t* q) {
+        int8_t* block = dst + size_t(f / kCrossBlock) * kCrossBlock * size_t(dim) + size_t(f % kCrossBlock) * 2;
+        for (int i = 0; i < dim; ++i) block[size_t(i / 2) * kCrossBlock * 2 + size_t(i % 2)] = q[i];
+    });
+}
+
+void packCrossValuesI8(const float* v, size_t ldv, int dim, int frames, int8_t* dst, float* scales) {
+    packCrossFrames(v, ldv, dim, frames, crossValueFrames(frames), scales, [&](int f, const int8_t* q) {
+        int8_t* pair = dst + size_t(f / 2) * size_t(dim) * 2 + size_t(f % 2);
+        for (int i = 0; i < dim; ++i) pair[size_t(i) * 2] = q[i];
+    });
+}
+
+void crossScoresI8(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
+                   float* scores) {
+    assert(dim % 2 == 0 && dim <= kCrossMaxDim && frames >= 0);
+    active().crossScoresI8(k, kScale, dim, frames, q, scale, scores);
+}
+
+void crossSumI8(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out) {
+    assert(dim % 2 == 0 && dim <= kCrossMaxDim && frames >= 0);
+    active().crossSumI8(v, vScale, dim, frames, p, out);
 }
 
 void attentionScores(const void* kT, WeightType type, int dim, int count, size_t ld, const float* q,
@@ -174,9 +206,6 @@ void convertF16ToF32(const uint16_t* src, float* dst, size_t n) {
 }
 void convertBf16ToF32(const uint16_t* src, float* dst, size_t n) {
     for (size_t i = 0; i < n; ++i) dst[i] = bf16ToFloat(src[i]);
-}
-void multiply(float* y, const float* x, size_t n) {
-    for (size_t i = 0; i < n; ++i) y[i] *= x[i];
 }
 
 void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales, int block) {
@@ -259,6 +288,55 @@ void sumImpl(const void* v, WeightType type, int dim, int count, size_t ld, cons
     }
 }
 
+void quantizeVectorsI16Impl(const float* x, int n, size_t ldx, int cols, int16_t* xq, float* xs) {
+    // Relative error about 3e-5 of the largest element, far below the weights' own int8 error.
+    for (int j = 0; j < n; ++j) {
+        const float* v = x + size_t(j) * ldx;
+        int16_t* q = xq + size_t(j) * size_t(cols);
+        float m = 0;
+        for (int c = 0; c < cols; ++c) m = std::max(m, std::fabs(v[c]));
+        const float scale = m > 0 ? m / 32767.0f : 1.0f;
+        const float inv = 1.0f / scale;
+        xs[j] = scale;
+        for (int c = 0; c < cols; ++c) q[c] = int16_t(std::nearbyint(v[c] * inv));
+    }
+}
+
+// The same integer arithmetic as the SIMD versions, one value at a time.
+void crossScoresI8Impl(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
+                       float* scores) {
+    int16_t q16[kCrossMaxDim];
+    float m = 0;
+    for (int i = 0; i < dim; ++i) m = std::max(m, std::fabs(q[i]));
+    const float qs = m > 0 ? m / 32767.0f : 1.0f;
+    for (int i = 0; i < dim; ++i) q16[i] = int16_t(std::nearbyint(q[i] / qs));
+    for (int f = 0; f < frames; ++f) {
+        const int8_t* at = k + size_t(f / kCrossBlock) * kCrossBlock * size_t(dim) + size_t(f % kCrossBlock) * 2;
+        int32_t acc = 0;
+        for (int i = 0; i < dim; ++i) acc += int32_t(at[size_t(i / 2) * kCrossBlock * 2 + size_t(i % 2)]) * q16[i];
+        scores[f] = float(acc) * (scale * qs) * kScale[f];
+    }
+}
+
+void crossSumI8Impl(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out) {
+    float m = 0;
+    for (int f = 0; f < frames; ++f) m = std::max(m, p[f] * vScale[f]);
+    for (int i = 0; i < dim; ++i) out[i] = 0;
+    if (m == 0) return;
+    const float ps = m / 32767.0f;
+    constexpr int kRun = 256;
+    std::vector<int32_t> acc(static_cast<size_t>(dim));
+    for (int f0 = 0; f0 < frames; f0 += kRun) {
+        std::fill(acc.begin(), acc.end(), 0);
+        for (int f = f0; f < std::min(frames, f0 + kRun); ++f) {
+            const int32_t w = int32_t(std::nearbyint(p[f] * vScale[f] * (1.0f / ps)));
+            const int8_t* pair = v + size_t(f / 2) * size_t(dim) * 2 + size_t(f % 2);
+            for (int i = 0; i < dim; ++i) acc[size_t(i)] += w * pair[size_t(i) * 2];
+        }
+        for (int i = 0; i < dim; ++i) out[i] += float(acc[size_t(i)]) * ps;
+    }
+}
+
 void softmaxImpl(float* x, int n) {
     float m = -INFINITY;
     for (int i = 0; i < n; ++i) m = std::max(m, x[i]);
@@ -302,7 +380,7 @@ void addImpl(float* y, const float* x, size_t n) {
 
 }  // namespace
 
-const KernelTable table = {gemvRowsImpl, gemvRowsI8Impl, scoresImpl, sumImpl, softmaxImpl, logSumExpImpl, geluImpl, layerNormImpl, addImpl};
+const KernelTable table = {gemvRowsImpl, gemvRowsI8Impl, quantizeVectorsI16Impl, scoresImpl, sumImpl, crossScoresI8Impl, crossSumI8Impl, softmaxImpl, logSumExpImpl, geluImpl, layerNormImpl, addImpl};
 
 }  // namespace scalar
 

@@ -58,12 +58,30 @@ void attentionScores(const void* kT, WeightType type, int dim, int count, size_t
 void attentionSum(const void* v, WeightType type, int dim, int count, size_t ld, const float* p,
                   float* out);
 
+// The int8 cross-attention cache, laid out for integer multiply-adds, one scale per frame.
+// Keys: frames in blocks of kCrossBlock, each block [dim / 2][kCrossBlock][2] (two dimensions of
+// a frame side by side); values: frames in pairs, each pair [dim][2] (two frames side by side).
+// Frames are padded with zeros (scale 0) to whole blocks and pairs. dim is even and at most
+// kCrossMaxDim.
+constexpr int kCrossBlock = 16;
+constexpr int kCrossMaxDim = 256;
+inline int crossKeyFrames(int frames) { return (frames + kCrossBlock - 1) / kCrossBlock * kCrossBlock; }
+inline int crossValueFrames(int frames) { return (frames + 1) / 2 * 2; }
+// k[f * ldk + i] for f < frames, i < dim into crossKeyFrames(frames) * dim bytes and as many scales.
+void packCrossKeysI8(const float* k, size_t ldk, int dim, int frames, int8_t* dst, float* scales);
+// v[f * ldv + i] into crossValueFrames(frames) * dim bytes and as many scales.
+void packCrossValuesI8(const float* v, size_t ldv, int dim, int frames, int8_t* dst, float* scales);
+// scores[f] = scale * kScale[f] * sum_i q[i] k_f[i] for f < frames (q taken to int16 first).
+void crossScoresI8(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
+                   float* scores);
+// out[i] = sum_f p[f] vScale[f] v_f[i] for i < dim, p >= 0 (p vScale taken to int16 first).
+void crossSumI8(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out);
+
 void softmax(float* x, int n);                 // in place
 float logSumExp(const float* x, int n);        // log(sum(exp(x))), -inf when every x is -inf
 void gelu(float* x, size_t n);                 // x * Phi(x), exact erf form
 void layerNorm(const float* x, const float* gamma, const float* beta, float* y, int n, float eps);
 void add(float* y, const float* x, size_t n);  // y += x
-void multiply(float* y, const float* x, size_t n);  // y *= x, elementwise (not dispatched)
 
 // Storage conversions (round to nearest even). Not dispatched where the scalar code is fast
 // enough; they run once at load time.
@@ -81,8 +99,11 @@ struct KernelTable {
     void (*gemvRows)(const Matrix&, const float*, int, size_t, float*, size_t, int, int, const float*);
     void (*gemvRowsI8)(const Matrix&, const int16_t* xq, const float* xs, int n, size_t ldq, float*, size_t, int, int,
                        const float*);
+    void (*quantizeVectorsI16)(const float*, int, size_t, int, int16_t*, float*);
     void (*attentionScores)(const void*, WeightType, int, int, size_t, const float*, float, float*);
     void (*attentionSum)(const void*, WeightType, int, int, size_t, const float*, float*);
+    void (*crossScoresI8)(const int8_t*, const float*, int, int, const float*, float, float*);
+    void (*crossSumI8)(const int8_t*, const float*, int, int, const float*, float*);
     void (*softmax)(float*, int);
     float (*logSumExp)(const float*, int);
     void (*gelu)(float*, size_t);

@@ -55,6 +55,23 @@ inline vf vdotI8(const int8_t* w, const int16_t* x) {
     const __m512i x16 = _mm512_loadu_si512(x);
     return _mm512_cvtepi32_ps(_mm512_madd_epi16(w16, x16));
 }
+// Integer vectors for the int8 cross-attention cache.
+using vi = __m512i;
+inline vi viZero() { return _mm512_setzero_si512(); }
+inline vi viAdd(vi a, vi b) { return _mm512_add_epi32(a, b); }
+inline vi viPair(const int16_t* p) {
+    int32_t two;
+    __builtin_memcpy(&two, p, 4);
+    return _mm512_set1_epi32(two);
+}
+inline vi vmaddI8(const int8_t* w, vi pairs) {
+    const __m512i w16 = _mm512_cvtepi8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(w)));
+    return _mm512_madd_epi16(w16, pairs);
+}
+inline vf viToF(vi a) { return _mm512_cvtepi32_ps(a); }
+inline void vstoreI16(int16_t* p, vf x) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_cvtepi32_epi16(_mm512_cvtps_epi32(x)));
+}
 }  // namespace
 
 #include "KernelsSimd.inc"

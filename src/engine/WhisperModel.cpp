@@ -325,10 +325,13 @@ WhisperModel::WhisperModel(const WhisperModelConfig& config, std::shared_ptr<Saf
     }
     // Reduced-precision runs also keep the cross-attention cache in half precision: it is read
     // in full for every token.
-    // int8 runs keep it in int8 too, one scale per frame and head.
-    crossCacheType_ = decoderType_ == WeightType::f32 ? WeightType::f32
-                      : decoderType_ == WeightType::i8 ? WeightType::i8
-                                                        : WeightType::f16;
+    // int8 runs keep it in int8 too, one scale per frame and head, where the heads' width suits
+    // the integer kernels (every published model's does).
+    const int headDim = config_.dModel / config_.decoderHeads;
+    const bool int8Heads = headDim % 2 == 0 && headDim <= kernels::kCrossMaxDim;
+    crossCacheType_ = decoderType_ == WeightType::f32                 ? WeightType::f32
+                      : decoderType_ == WeightType::i8 && int8Heads ? WeightType::i8
+                                                                      : WeightType::f16;
 
     const int d = config_.dModel, nm = config_.numMelBins, V = config_.vocabSize;
     const int fe = config_.encoderFfnDim, fd = config_.decoderFfnDim;
@@ -375,11 +378,16 @@ WhisperModel::WhisperModel(const WhisperModelConfig& config, std::shared_ptr<Saf
 
     const int L = config_.decoderLayers, P = config_.maxTargetPositions;
     const size_t crossElems = size_t(L) * kEncoderFrames * size_t(d);
-    crossK_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
-    crossV_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
     if (crossCacheType_ == WeightType::i8) {
-        crossKScale_.resize(size_t(L) * size_t(config_.decoderHeads) * kEncoderFrames);
-        crossVScale_.resize(crossKScale_.size());
+        // Per head: keys and values in the integer kernels' layouts, padded frames included.
+        const size_t heads = size_t(L) * size_t(config_.decoderHeads), dh = size_t(d / config_.decoderHeads);
+        crossK_.resize(heads * size_t(kernels::crossKeyFrames(kEncoderFrames)) * dh);
+        crossV_.resize(heads * size_t(kernels::crossValueFrames(kEncoderFrames)) * dh);
+        crossKScale_.resize(heads * size_t(kernels::crossKeyFrames(kEncoderFrames)));
+        crossVScale_.resize(heads * size_t(kernels::crossValueFrames(kEncoderFrames)));
+    } else {
+        crossK_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
+        crossV_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
     }
     selfK_.assign(size_t(L) * P * size_t(d), 0.0f);
     selfV_.assign(size_t(L) * P * size_t(d), 0.0f);
@@ -490,20 +498,17 @@ void WhisperModel::setEncoderOutput(const float* enc, int audioFrames) {
         // Keys transposed to [head][dHead][frame] for scoring, values to [head][frame][dHead].
         std::byte* kDst = crossK_.data() + l * layerElems * elem;
         std::byte* vDst = crossV_.data() + l * layerElems * elem;
-        float* kScale = crossKScale_.data() + l * size_t(H) * T;
-        float* vScale = crossVScale_.data() + l * size_t(H) * T;
         pool_.run(H, [&](int h) {
             if (crossCacheType_ == WeightType::i8) {
                 // Each frame's key and value of this head as int8 with its own scale.
-                auto* kq = reinterpret_cast<int8_t*>(kDst) + size_t(h) * dh * T;
-                auto* vq = reinterpret_cast<int8_t*>(vDst) + size_t(h) * T * dh;
-                std::vector<int8_t> key(static_cast<size_t>(dh));
-                for (int f = 0; f < T; ++f) {
-                    const size_t at = size_t(f) * d + size_t(h) * dh;
-                    kernels::quantizeRowsI8(s.k.data() + at, 1, dh, key.data(), kScale + size_t(h) * T + f, dh);
-                    for (int i = 0; i < dh; ++i) kq[size_t(i) * T + size_t(f)] = key[size_t(i)];
-                    kernels::quantizeRowsI8(s.v.data() + at, 1, dh, vq + size_t(f) * dh, vScale + size_t(h) * T + f, dh);
-                }
+                const size_t head = l * size_t(H) + size_t(h);
+                const size_t kFrames = size_t(kernels::crossKeyFrames(T)), vFrames = size_t(kernels::crossValueFrames(T));
+                kernels::packCrossKeysI8(s.k.data() + size_t(h) * dh, size_t(d), dh, T,
+                                         reinterpret_cast<int8_t*>(crossK_.data()) + head * kFrames * dh,
+                                         crossKScale_.data() + head * kFrames);
+                kernels::packCrossValuesI8(s.v.data() + size_t(h) * dh, size_t(d), dh, T,
+                                           reinterpret_cast<int8_t*>(crossV_.data()) + head * vFrames * dh,
+                                           crossVScale_.data() + head * vFrames);
                 return;
             }
             std::vector<float> row(static_cast<size_t>(T));
@@ -718,21 +723,32 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
         const bool int8Cache = crossCacheType_ == WeightType::i8;
         const std::byte* cK = crossK_.data() + l * size_t(T) * d * crossElem;
         const std::byte* cV = crossV_.data() + l * size_t(T) * d * crossElem;
+        const size_t kFrames = size_t(kernels::crossKeyFrames(T)), vFrames = size_t(kernels::crossValueFrames(T));
         pool_.run(n * H, [&](int item) {
             const int j = item / H, h = item % H;
             float* sc = s.threadScores.data() + size_t(ThreadPool::currentIndex()) * scoreStride;
-            kernels::attentionScores(cK + size_t(h) * dh * T * crossElem, crossCacheType_, dh, T, size_t(T),
-                                     s.dq.data() + size_t(j) * d + size_t(h) * dh, scale, sc);
-            if (int8Cache) kernels::multiply(sc, crossKScale_.data() + (l * size_t(H) + size_t(h)) * T, size_t(T));
+            const float* q = s.dq.data() + size_t(j) * d + size_t(h) * dh;
+            float* out = s.da.data() + size_t(j) * d + size_t(h) * dh;
+            const size_t head = l * size_t(H) + size_t(h);
+            if (int8Cache) {
+                kernels::crossScoresI8(reinterpret_cast<const int8_t*>(crossK_.data()) + head * kFrames * dh,
+                                       crossKScale_.data() + head * kFrames, dh, T, q, scale, sc);
+            } else {
+                kernels::attentionScores(cK + size_t(h) * dh * T * crossElem, crossCacheType_, dh, T, size_t(T), q,
+                                         scale, sc);
+            }
             kernels::softmax(sc, T);
-            const int slot = alignSlot[l * size_t(H) + size_t(h)];
+            const int slot = alignSlot[head];
             if (slot >= 0) {
                 std::memcpy(alignment_.data() + size_t(keep + j) * alignRow + size_t(slot) * audioFrames_, sc,
                             size_t(audioFrames_) * 4);
             }
-            if (int8Cache) kernels::multiply(sc, crossVScale_.data() + (l * size_t(H) + size_t(h)) * T, size_t(T));
-            kernels::attentionSum(cV + size_t(h) * T * dh * crossElem, crossCacheType_, dh, T, size_t(dh), sc,
-                                  s.da.data() + size_t(j) * d + size_t(h) * dh);
+            if (int8Cache) {
+                kernels::crossSumI8(reinterpret_cast<const int8_t*>(crossV_.data()) + head * vFrames * dh,
+                                    crossVScale_.data() + head * vFrames, dh, T, sc, out);
+            } else {
+                kernels::attentionSum(cV + size_t(h) * T * dh * crossElem, crossCacheType_, dh, T, size_t(dh), sc, out);
+            }
         });
         gemv({{&dl.co, s.da.data(), s.dt.data()}}, n);
         kernels::add(s.dx.data(), s.dt.data(), size_t(n) * d);

@@ -1,5 +1,7 @@
 #include "hub/HubClient.h"
 
+#include "hub/WhisperRepository.h"
+
 #include <QCoroNetworkReply>
 #include <QCryptographicHash>
 #include <QDir>
@@ -207,6 +209,48 @@ QCoro::Task<RepoInfo> HubClient::repoInfo(QString repo) {
         if (!name.isEmpty()) info.files << name;
     }
     co_return info;
+}
+
+// A small file's bytes in memory (a safetensors index, to learn its shards).
+QCoro::Task<QByteArray> HubClient::smallFile(QString repo, QString sha, QString file, CancelFlag cancel) {
+    constexpr qint64 kLimit = 16 * 1024 * 1024;
+    const QUrl url = resolveUrl(repo, sha, file);
+    QNetworkReply* reply = nam().get(request(url, apiTimeout_, false));
+    ReplyGuard guard(reply);
+    co_await waitFinished(reply, cancel);
+    if (cancelled(cancel)) throw HubError(Kind::cancelled, QStringLiteral("The download was cancelled."));
+    const int status = statusOf(reply);
+    if (status == 0) throw transportError(reply, url, file);
+    const QByteArray body = reply->read(kLimit + 1);
+    if (status != 200) throw statusError(status, body, url, repo + QLatin1Char('/') + file, false);
+    if (body.size() > kLimit)
+        throw HubError(Kind::invalidResponse, QStringLiteral("%1 of %2 is too large for an index.").arg(file, repo));
+    co_return body;
+}
+
+// Replaces a wanted index by itself and its shards, or drops it when the
+// unsharded file is wanted too.
+QCoro::Task<void> HubClient::addShards(const QString& repo, const RepoInfo& info, QStringList& files,
+                                       CancelFlag cancel) {
+    static const QString kIndexSuffix = QStringLiteral(".index.json");
+    for (const QString& index : QStringList(files)) {
+        if (!index.endsWith(QStringLiteral(".safetensors") + kIndexSuffix)) continue;
+        if (files.contains(index.chopped(kIndexSuffix.size()))) {
+            files.removeOne(index);
+            continue;
+        }
+        const QStringList shards = shardsNamedBy(co_await smallFile(repo, info.sha, index, cancel));
+        if (shards.isEmpty())
+            throw HubError(Kind::invalidResponse, QStringLiteral("%1 of %2 names no weight files.").arg(index, repo));
+        qsizetype at = files.indexOf(index) + 1;
+        for (const QString& shard : shards) {
+            if (!isSafePathComponent(shard) || !info.files.contains(shard))
+                throw HubError(Kind::invalidResponse,
+                               QStringLiteral("%1 of %2 names the weight file \"%3\", which the repository does not hold.")
+                                   .arg(index, repo, shard));
+            if (!files.contains(shard)) files.insert(at++, shard);
+        }
+    }
 }
 
 // Learns a file's ETag and size without downloading it. Large files answer with
@@ -429,6 +473,7 @@ QCoro::Task<Snapshot> HubClient::downloadSnapshot(QString repo, QStringList want
         if (info.files.contains(w)) files << w;
     if (files.isEmpty())
         throw HubError(Kind::notFound, QStringLiteral("The model repository %1 holds none of the model files.").arg(repo));
+    co_await addShards(repo, info, files, cancel);
 
     const RepoCachePaths paths = repoCachePaths(cacheDirectory_, repo);
     for (const QString& dir : {paths.blobs, paths.snapshots, QFileInfo(paths.refMain).path()})

@@ -89,9 +89,12 @@ public:
 
     // Downloads those of `wanted` that the repository's current commit has into
     // the cache and links them into snapshots/<sha>/ in the order given; then
-    // records the commit in refs/main. Files already in blobs/ are not fetched
-    // again; a partial file left by an interrupted run is resumed with a Range
-    // request. Nothing is linked until every file is complete.
+    // records the commit in refs/main. A wanted safetensors index
+    // (*.safetensors.index.json) brings the shards it names, placed after it;
+    // it is skipped when the unsharded file is wanted and present. Files
+    // already in blobs/ are not fetched again; a partial file left by an
+    // interrupted run is resumed with a Range request. Nothing is linked until
+    // every file is complete.
     QCoro::Task<Snapshot> downloadSnapshot(QString repo, QStringList wanted, ProgressCallback progress = {},
                                            CancelFlag cancel = {});
     // The same, blocking the calling thread (which runs a nested event loop
@@ -105,6 +108,8 @@ private:
     QNetworkAccessManager& nam();
     QUrl resolveUrl(const QString& repo, const QString& sha, const QString& file) const;
     QNetworkRequest request(const QUrl& url, std::chrono::milliseconds timeout, bool identity) const;
+    QCoro::Task<QByteArray> smallFile(QString repo, QString sha, QString file, CancelFlag cancel);
+    QCoro::Task<void> addShards(const QString& repo, const RepoInfo& info, QStringList& files, CancelFlag cancel);
     QCoro::Task<void> describe(FileJob& job, CancelFlag cancel);
     QCoro::Task<void> fetch(FileJob& job, Progress& progress, CancelFlag cancel);
     QCoro::Task<bool> fetchAttempt(FileJob& job, Progress& progress, CancelFlag cancel);

@@ -26,9 +26,19 @@ const QStringList& whisperModelFiles() {
         QStringLiteral("config.json"),       QStringLiteral("generation_config.json"),
         QStringLiteral("added_tokens.json"), QStringLiteral("vocab.json"),
         QStringLiteral("merges.txt"),        QStringLiteral("tokenizer.json"),
-        QStringLiteral("model.safetensors"),
+        QStringLiteral("model.safetensors.index.json"), QStringLiteral("model.safetensors"),
     };
     return files;
+}
+
+QStringList shardsNamedBy(const QByteArray& indexJson) {
+    const QJsonObject map = QJsonDocument::fromJson(indexJson).object().value(QStringLiteral("weight_map")).toObject();
+    QStringList shards;
+    for (const QJsonValue& file : map) {
+        const QString name = file.toString();
+        if (!name.isEmpty() && !shards.contains(name)) shards << name;
+    }
+    return shards;
 }
 
 // The weights: model.safetensors, or every shard that model.safetensors.index.json names.
@@ -36,12 +46,11 @@ QStringList missingWeights(const QString& folder) {
     if (hasFile(folder, "model.safetensors")) return {};
     QFile index(folder + QStringLiteral("/model.safetensors.index.json"));
     if (!index.open(QIODevice::ReadOnly)) return {QStringLiteral("model.safetensors")};
-    const QJsonObject map = QJsonDocument::fromJson(index.readAll()).object().value(QStringLiteral("weight_map")).toObject();
-    if (map.isEmpty()) return {QStringLiteral("model.safetensors")};
+    const QStringList shards = shardsNamedBy(index.readAll());
+    if (shards.isEmpty()) return {QStringLiteral("model.safetensors")};
     QStringList missing;
-    for (const QJsonValue& file : map) {
-        const QString name = file.toString();
-        if (!missing.contains(name) && !hasFile(folder, name.toUtf8().constData())) missing << name;
+    for (const QString& name : shards) {
+        if (!hasFile(folder, name.toUtf8().constData())) missing << name;
     }
     return missing;
 }

@@ -15,8 +15,14 @@ namespace lumenote::hub {
 QString whisperRepository(const QString& modelID);
 
 // The files the engine reads, in download order. The weights come last so that
-// a snapshot whose links are still being written never looks complete.
+// a snapshot whose links are still being written never looks complete. A
+// sharded checkpoint has model.safetensors.index.json instead of
+// model.safetensors; the download adds the shards it names.
 const QStringList& whisperModelFiles();
+
+// The shard files a safetensors index (model.safetensors.index.json) names in its
+// weight_map, each once, in order of first mention; empty when it is not such an index.
+QStringList shardsNamedBy(const QByteArray& indexJson);
 
 // Whether `folder` holds a loadable model: config.json, model.safetensors (or
 // model.safetensors.index.json with every shard it names) and a tokenizer (tokenizer.json, or vocab.json with merges.txt), each a readable

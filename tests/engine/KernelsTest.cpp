@@ -163,6 +163,58 @@ TEST_P(KernelLevels, ElementwiseKernelsAgree) {
 INSTANTIATE_TEST_SUITE_P(Isa, KernelLevels, ::testing::Values(Isa::avx2, Isa::avx512),
                          [](const auto& info) { return std::string(kernels::isaName(info.param)); });
 
+// The int8 cross-attention kernels at every level against sums in double over the unquantised
+// keys and values, held to the rounding bound of int8 storage (half a step per value) and of the
+// int16 query and weights. Odd frame counts leave partial key blocks and a lone last frame; the
+// peaked weights make the output follow a few frames, so a misplaced frame or dimension shows.
+TEST(CrossAttentionInt8, EveryLevelMatchesDoubleSums) {
+    const Isa saved = kernels::activeIsa();
+    for (auto [dim, frames] : {std::pair{64, 1500}, std::pair{16, 37}, std::pair{6, 1}}) {
+        const auto k = randomVector(size_t(frames) * dim, 11);
+        const auto v = randomVector(size_t(frames) * dim, 12);
+        const auto q = randomVector(size_t(dim), 13);
+        auto p = randomVector(size_t(frames), 14, 8.0f);
+        kernels::setIsa(Isa::scalar);
+        kernels::softmax(p.data(), frames);
+        std::vector<int8_t> kq(size_t(kernels::crossKeyFrames(frames)) * dim), vq(size_t(kernels::crossValueFrames(frames)) * dim);
+        std::vector<float> ks(size_t(kernels::crossKeyFrames(frames))), vs(size_t(kernels::crossValueFrames(frames)));
+        kernels::packCrossKeysI8(k.data(), size_t(dim), dim, frames, kq.data(), ks.data());
+        kernels::packCrossValuesI8(v.data(), size_t(dim), dim, frames, vq.data(), vs.data());
+        double qMax = 0, pvMax = 0;
+        for (float x : q) qMax = std::max(qMax, double(std::fabs(x)));
+        for (int f = 0; f < frames; ++f) pvMax = std::max(pvMax, double(p[size_t(f)]) * vs[size_t(f)]);
+        for (Isa isa : {Isa::scalar, Isa::avx2, Isa::avx512}) {
+            if (!kernels::setIsa(isa)) continue;
+            SCOPED_TRACE(kernels::isaName(isa));
+            const float scale = 0.125f;
+            std::vector<float> scores(static_cast<size_t>(frames)), out(static_cast<size_t>(dim));
+            kernels::crossScoresI8(kq.data(), ks.data(), dim, frames, q.data(), scale, scores.data());
+            kernels::crossSumI8(vq.data(), vs.data(), dim, frames, p.data(), out.data());
+            for (int f = 0; f < frames; ++f) {
+                double want = 0, bound = 0, kMax = 0;
+                for (int i = 0; i < dim; ++i) kMax = std::max(kMax, double(std::fabs(k[size_t(f) * dim + size_t(i)])));
+                for (int i = 0; i < dim; ++i) {
+                    const double kv = k[size_t(f) * dim + size_t(i)];
+                    want += double(q[size_t(i)]) * kv;
+                    bound += std::fabs(q[size_t(i)]) * kMax / 254 + std::fabs(kv) * qMax / 65534;
+                }
+                ASSERT_NEAR(scores[size_t(f)], scale * want, scale * bound * 1.01 + 1e-6) << "frame " << f;
+            }
+            for (int i = 0; i < dim; ++i) {
+                double want = 0, bound = 0;
+                for (int f = 0; f < frames; ++f) {
+                    double vMax = 0;
+                    for (int c = 0; c < dim; ++c) vMax = std::max(vMax, double(std::fabs(v[size_t(f) * dim + size_t(c)])));
+                    want += double(p[size_t(f)]) * v[size_t(f) * dim + size_t(i)];
+                    bound += p[size_t(f)] * vMax / 254 + 127 * pvMax / 65534;
+                }
+                ASSERT_NEAR(out[size_t(i)], want, bound * 1.01 + 1e-6) << "dimension " << i;
+            }
+        }
+    }
+    kernels::setIsa(saved);
+}
+
 // Every product kernel this processor can run against sums in double, on sizes that leave
 // partial tiles, odd depths and several depth blocks. Reduced precision is held to a bound
 // that grows like the rounding noise, sqrt(k) times the largest operands, far below what a

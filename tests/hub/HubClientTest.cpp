@@ -282,3 +282,46 @@ TEST_F(HubClientTest, StalledTransferTimesOut) {
     EXPECT_EQ(e.kind(), HubError::Kind::network);
     EXPECT_FALSE(QFileInfo::exists(paths().snapshot(kSha)));
 }
+
+TEST_F(HubClientTest, ShardedCheckpointBringsTheShardsItsIndexNames) {
+    const QString index = "model.safetensors.index.json";
+    const QString first = "model-00001-of-00002.safetensors", second = "model-00002-of-00002.safetensors";
+    QMap<QString, QByteArray> sharded = modelFiles();
+    sharded.remove("model.safetensors");
+    sharded[first] = randomBytes(300 * 1024, 8);
+    sharded[second] = randomBytes(200 * 1024, 9);
+    sharded[index] = R"({"metadata":{"total_size":512000},"weight_map":{"a.weight":")" + first.toUtf8() +
+                     R"(","b.weight":")" + second.toUtf8() + R"(","c.weight":")" + first.toUtf8() + R"("}})";
+    hub.publish("openai/whisper-sharded", kSha, sharded);
+    HubClient client(hub.endpoint(), cache);
+    const Snapshot s = await(client.downloadSnapshot("openai/whisper-sharded", whisperModelFiles()));
+    EXPECT_TRUE(isCompleteModelFolder(s.folder));
+    EXPECT_EQ(s.files.mid(s.files.size() - 3), QStringList({index, first, second}));  // shards last
+    for (const QString& file : {index, first, second}) EXPECT_EQ(readAll(s.folder + "/" + file), sharded[file]);
+
+    // Beside the unsharded file, the index and its shards stay on the server.
+    QMap<QString, QByteArray> both = sharded;
+    both["model.safetensors"] = randomBytes(1024, 10);
+    hub.publish("openai/whisper-both", kSha, both);
+    const Snapshot whole = await(client.downloadSnapshot("openai/whisper-both", whisperModelFiles()));
+    EXPECT_TRUE(whole.files.contains("model.safetensors"));
+    EXPECT_FALSE(whole.files.contains(index));
+    EXPECT_FALSE(whole.files.contains(first));
+
+    // An index naming a file the repository lacks, or a path outside the snapshot, is refused
+    // before any weights are fetched.
+    for (const QString& bad : {QString("model-00003-of-00002.safetensors"), QString("../config.json")}) {
+        sharded[index] = R"({"weight_map":{"a.weight":")" + first.toUtf8() + R"(","b.weight":")" + bad.toUtf8() + R"("}})";
+        hub.publish("openai/whisper-broken", kSha, sharded);
+        const int cdnBefore = hub.cdn().requests().size();
+        try {
+            await(client.downloadSnapshot("openai/whisper-broken", whisperModelFiles()));
+            ADD_FAILURE() << "accepted " << bad.toStdString();
+        } catch (const HubError& e) {
+            EXPECT_EQ(e.kind(), HubError::Kind::invalidResponse);
+            EXPECT_TRUE(e.message().contains(bad)) << e.message().toStdString();
+        }
+        EXPECT_EQ(hub.cdn().requests().size(), cdnBefore);
+        EXPECT_FALSE(QDir(repoCachePaths(cache, "openai/whisper-broken").snapshot(kSha)).exists());
+    }
+}
