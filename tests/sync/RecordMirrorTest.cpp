@@ -7,6 +7,9 @@
 #include "core/LibraryStore.h"
 #include "core/RecordFields.h"
 #include "core/RecordMirror.h"
+#include "core/ProcessingState.h"
+#include "core/TranscriptModel.h"
+#include "pipeline/LectureLoader.h"
 #include "QtTestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +24,7 @@
 #include <functional>
 
 using namespace lumenote;
+using lumenote::test::await;
 using lumenote::test::spinUntil;
 
 namespace {
@@ -415,4 +419,24 @@ TEST_F(RecordMirrorTest, ChangeInTheFolderReachesTheOtherStoreOnItsOwn) {
     const auto status = b.store->mirror()->status();
     EXPECT_TRUE(status.lastImport.has_value());
     EXPECT_EQ(status.lastImportCount, 1);
+}
+
+// The lecture is shown on B before its transcript has come over from A.
+TEST_F(RecordMirrorTest, TranscriptArrivingWhileShownIsShownWithItsMessage) {
+    auto l = createOn(a, "Transcribed on A");
+    converge();
+    ProcessingState state;
+    await(loadLectureIntoState(state, b.store->lecture(l->id()), [](const QUuid&) { return QList<CapturedScreenshot>{}; }));
+    ASSERT_TRUE(state.transcriptSegments().isEmpty());
+
+    a.store->lecture(l->id())->setTranscriptData(*encodeTranscript({{QUuid::createUuid(), "Hello", 0, 1, {}}, {QUuid::createUuid(), "again", 1, 2, {}}}));
+    bool shown = false;
+    QObject::connect(b.store.get(), &LibraryStore::changedRemotely, b.store.get(), [&] {
+        auto task = showArrivedTranscript(state, b.store->lecture(l->id()));
+        shown = true;
+    });
+    ASSERT_TRUE(spinUntil([&] { return !state.transcriptSegments().isEmpty(); }, 5000));
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(state.transcriptSegments().size(), 2);
+    EXPECT_EQ(state.messages().last().text, "Transcript received via the sync folder — 2 segments.");
 }
