@@ -17,7 +17,11 @@
 #include <QTimer>
 
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdio>
@@ -39,17 +43,27 @@ constexpr uint32_t kAnnotationFields = Lecture::NotesDataField | Lecture::Margin
 // files and never carries them; Nextcloud and Dropbox skip "~*.tmp".
 QString temporaryName(const QString& name) { return QStringLiteral("~syncthing~") + name + QStringLiteral(".tmp"); }
 
-bool writeAtomically(const QString& folder, const QString& name, const QByteArray& data) {
-    const QString temporary = folder + QLatin1Char('/') + temporaryName(name);
-    QFile file(temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    const bool written = file.write(data) == data.size() && file.flush();
-    file.close();
-    if (!written || std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(folder + QLatin1Char('/') + name).constData()) != 0) {
-        QFile::remove(temporary);
-        return false;
+// Writes under the temporary name, then renames into place; returns the
+// file's modification time (ns) and size, none when it could not be written.
+std::optional<std::pair<qint64, qint64>> writeAtomically(const QString& folder, const QString& name, const QByteArray& data) {
+    const QByteArray temporary = QFile::encodeName(folder + QLatin1Char('/') + temporaryName(name));
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return std::nullopt;
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += n;
     }
-    return true;
+    struct stat st {};
+    const bool written = done == data.size() && ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (!written || std::rename(temporary.constData(), QFile::encodeName(folder + QLatin1Char('/') + name).constData()) != 0) {
+        ::unlink(temporary.constData());
+        return std::nullopt;
+    }
+    return std::make_pair(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, qint64(st.st_size));
 }
 
 // Modification time in nanoseconds and size; none when the file is gone.
@@ -302,9 +316,13 @@ void RecordMirror::scheduleImport() {
 }
 
 bool RecordMirror::saveState(const QUuid& id, const State& st) {
-    Statement s(db_, "INSERT OR REPLACE INTO mirror_records (id, kind, wall, counter, machine, deleted, exported, fileTime, fileSize, blobs, "
-                     "annotations, deletedAnnotations) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!saveStatement_)
+        saveStatement_ = std::make_unique<Statement>(
+            db_, "INSERT OR REPLACE INTO mirror_records (id, kind, wall, counter, machine, deleted, exported, fileTime, fileSize, blobs, "
+                 "annotations, deletedAnnotations) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    Statement& s = *saveStatement_;
     if (!s.ok()) return false;
+    s.reset();
     QJsonObject blobs;
     for (auto it = st.blobs.begin(); it != st.blobs.end(); ++it) blobs.insert(it.key(), it.value());
     s.bindText(1, uuidText(id));
@@ -361,11 +379,11 @@ bool RecordMirror::writeDocument(const QUuid& id, State& st, const Lecture* lect
     }
     if (st.kind == Kind::Lecture) doc.insert(QLatin1String("deletedAnnotations"), sortedArray(st.deletedAnnotationIDs));
     const QString name = uuidText(id) + QStringLiteral(".json");
-    st.exported = writeAtomically(folder_, name, QJsonDocument(doc).toJson(QJsonDocument::Compact));
-    if (st.exported) {
-        const auto file = fileStamp(folder_ + QLatin1Char('/') + name);
-        st.fileTime = file ? file->first : 0;
-        st.fileSize = file ? file->second : -1;
+    const auto file = writeAtomically(folder_, name, QJsonDocument(doc).toJson(QJsonDocument::Compact));
+    st.exported = file.has_value();
+    if (file) {
+        st.fileTime = file->first;
+        st.fileSize = file->second;
     }
     return st.exported;
 }
@@ -604,7 +622,7 @@ void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
     State& st = states_[d.id];
     const bool known = !st.stamp.isNull();
     st.kind = Kind::Lecture;
-    LecturePtr local = store_.lecture(d.id);
+    LecturePtr local = lectureIndex_.value(d.id);
     const bool remoteWins = !known || d.stamp > st.stamp;
     if (d.deleted) {
         if (!remoteWins) {
@@ -613,6 +631,7 @@ void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
         }
         if (local) {
             store_.remove(local);
+            lectureIndex_.remove(d.id);
             out.recordChanged = true;
         }
         st.deleted = true;
@@ -635,6 +654,7 @@ void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
         st.annotationIDs = annotationIDs(*created, RecordFields::lecture());
         st.deletedAnnotationIDs = d.deletedAnnotationIDs;
         store_.insert(created);
+        lectureIndex_.insert(d.id, created);
         out.recordChanged = true;
         out.adopted = d.stamp;
         out.reexport = false;
@@ -740,6 +760,9 @@ bool RecordMirror::importNow() {
         candidates[*id].append({name, !main});
     }
 
+    lectureIndex_.clear();
+    if (!candidates.isEmpty())
+        for (const LecturePtr& l : store_.lectures()) lectureIndex_.insert(l->id_, l);
     unreadable_ = 0;
     QStringList mergedCopies;
     int changedRecords = 0;
@@ -775,12 +798,12 @@ bool RecordMirror::importNow() {
             st.fileSize = d.fileSize;
         }
         if (out.recordChanged) ++changedRecords;
-        const bool live = st.kind == Kind::Folder ? bool(store_.folder(it.key())) : bool(store_.lecture(it.key()));
+        const bool live = st.kind == Kind::Folder ? bool(store_.folder(it.key())) : lectureIndex_.contains(it.key());
         if (out.recordChanged || (out.reexport && live)) {
             importing_.insert(it.key(), {st.stamp, out.reexport});
             if (out.reexport && !out.recordChanged) {
                 if (st.kind == Kind::Folder) store_.scheduleCommit(store_.folder(it.key()).get());
-                else store_.scheduleCommit(store_.lecture(it.key()).get());
+                else store_.scheduleCommit(lectureIndex_.value(it.key()).get());
             }
         } else if (out.reexport && st.deleted) {
             rewriteTombstone_.insert(it.key());
@@ -799,6 +822,7 @@ bool RecordMirror::importNow() {
     importing_.clear();
     stateOnly_.clear();
     rewriteTombstone_.clear();
+    lectureIndex_.clear();
     if (ok) {
         for (const QString& name : std::as_const(mergedCopies)) QFile::remove(folder_ + QLatin1Char('/') + name);
         if (!mergedCopies.isEmpty()) {

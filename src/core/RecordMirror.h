@@ -44,6 +44,9 @@ class QTimer;
 namespace lumenote {
 
 class LibraryStore;
+namespace sql {
+class Statement;
+}
 
 class RecordMirror : public QObject {
     Q_OBJECT
@@ -131,6 +134,8 @@ private:
 
     LibraryStore& store_;
     sqlite3* db_;
+    std::unique_ptr<sql::Statement> saveStatement_;
+    QHash<QUuid, LecturePtr> lectureIndex_;  // during an import
     QString folder_;
     HybridClock clock_;
     QHash<QUuid, State> states_;
