@@ -618,12 +618,16 @@ bool RecordMirror::applyLectureFields(const Document& d, Lecture& l, State& st) 
     return true;
 }
 
-void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
+bool RecordMirror::isNewer(const Document& d) {
     State& st = states_[d.id];
-    const bool known = !st.stamp.isNull();
-    st.kind = Kind::Lecture;
+    st.kind = d.kind;
+    return st.stamp.isNull() || d.stamp > st.stamp;
+}
+
+void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
+    const bool remoteWins = isNewer(d);
+    State& st = states_[d.id];
     LecturePtr local = lectureIndex_.value(d.id);
-    const bool remoteWins = !known || d.stamp > st.stamp;
     if (d.deleted) {
         if (!remoteWins) {
             if (!d.conflictCopy) out.reexport = true;  // the folder still shows an older tombstone
@@ -705,11 +709,9 @@ void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
 }
 
 void RecordMirror::mergeFolder(const Document& d, Outcome& out) {
+    const bool remoteWins = isNewer(d);
     State& st = states_[d.id];
-    const bool known = !st.stamp.isNull();
-    st.kind = Kind::Folder;
     LectureFolderPtr local = store_.folder(d.id);
-    const bool remoteWins = !known || d.stamp > st.stamp;
     if (!remoteWins) {
         if (!d.conflictCopy) out.reexport = true;
         return;

@@ -122,6 +122,8 @@ private:
     void scheduleImport();
 
     std::optional<Document> readDocument(const QString& fileName, const QUuid& id, bool conflictCopy, bool* incomplete) const;
+    // Whether the document is newer than this machine's version of its record.
+    bool isNewer(const Document& d);
     void mergeLecture(const Document& d, Outcome& out);
     void mergeFolder(const Document& d, Outcome& out);
     bool applyLectureFields(const Document& d, Lecture& l, State& st);
