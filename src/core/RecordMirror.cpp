@@ -430,9 +430,11 @@ bool RecordMirror::stage(const std::vector<Lecture*>& lectures, const std::vecto
         for (const auto& f : list) {
             if (f.storage != FieldStorage::LargeBlob || fromDocument) continue;
             const QString key = QLatin1String(f.name);
-            if (!(changed & f.bit) || ((l->unloadedBlobs_ & f.bit) && known && !everything)) continue;
+            // A file this record names that has gone from the folder is written again.
+            const QString named = st.blobs.value(key);
+            const bool lost = !named.isEmpty() && !QFileInfo::exists(folder_ + QLatin1Char('/') + named);
+            if (!lost && (!(changed & f.bit) || ((l->unloadedBlobs_ & f.bit) && known && !everything))) continue;
             const std::optional<QByteArray> value = (l->unloadedBlobs_ & f.bit) ? store_.loadBlob(l->id_, f.bit) : l->*RecordFields::blobMember(f);
-            const QString previous = st.blobs.value(key);
             if (!value) {
                 st.blobs.remove(key);
             } else if (const auto name = writeBlob(l->id_, f.name, *value)) {
@@ -441,7 +443,6 @@ bool RecordMirror::stage(const std::vector<Lecture*>& lectures, const std::vecto
                 failedWrite = true;
                 continue;
             }
-            if (!previous.isEmpty() && previous != st.blobs.value(key)) QFile::remove(folder_ + QLatin1Char('/') + previous);
         }
         if (writeDocument(l->id_, st, l, nullptr)) ++written;
         else failedWrite = true;
@@ -464,7 +465,6 @@ bool RecordMirror::stage(const std::vector<Lecture*>& lectures, const std::vecto
         State& st = states_[id];
         st.kind = kind;
         st.deleted = true;
-        for (const QString& file : std::as_const(st.blobs)) QFile::remove(folder_ + QLatin1Char('/') + file);
         st.blobs.clear();
         if (!stampFor(id, st)) {
             st.exported = true;
@@ -529,11 +529,38 @@ bool RecordMirror::exportUnmirrored() {
 }
 
 void RecordMirror::collectTombstones() {
-    const qint64 cutoff = clock_.wallNow() - kTombstoneLifetimeMs;
+    // Blob files that the version of their record this machine holds (the
+    // latest in the folder) no longer uses. A document of another machine
+    // that still names one may be on its way, so they stay as long as
+    // tombstones do. Leftovers of interrupted writes go after an hour, the
+    // conflict copies of blob files (the same bytes under another name) at once.
+    const qint64 now = clock_.wallNow();
+    QDir dir(folder_);
+    for (const QString& name : dir.entryList({QStringLiteral("*.bin"), QStringLiteral("~syncthing~*.tmp")}, QDir::Files | QDir::Hidden)) {
+        const auto file = fileStamp(folder_ + QLatin1Char('/') + name);
+        if (!file) continue;
+        const qint64 ageMs = now - file->first / 1000000;
+        if (name.startsWith(QLatin1String("~syncthing~"))) {
+            if (ageMs > 60 * 60 * 1000) dir.remove(name);
+            continue;
+        }
+        if (isConflictCopyName(name)) {
+            dir.remove(name);
+            continue;
+        }
+        const auto id = parseUuid(name.left(36));
+        const auto st = id ? states_.constFind(*id) : states_.constEnd();
+        if (st == states_.constEnd() || ageMs < kTombstoneLifetimeMs || std::find(st->blobs.begin(), st->blobs.end(), name) != st->blobs.end())
+            continue;
+        const auto doc = fileStamp(documentPath(*id));
+        const bool current = doc ? doc->first == st->fileTime && doc->second == st->fileSize : st->deleted;
+        if (current) dir.remove(name);
+    }
+
+    const qint64 cutoff = now - kTombstoneLifetimeMs;
     QList<QUuid> expired;
     for (auto it = states_.constBegin(); it != states_.constEnd(); ++it)
         if (it->deleted && it->exported && it->stamp.wall < cutoff) expired.append(it.key());
-    if (expired.isEmpty()) return;
     Statement drop(db_, "DELETE FROM mirror_records WHERE id = ?");
     for (const QUuid& id : std::as_const(expired)) {
         // Only the tombstone itself; a record created anew under this id stays.

@@ -8,7 +8,8 @@
 // - "<ID>.json" holds a record's fields, a hybrid-logical-clock stamp and the
 //   id of the machine that wrote it; a deleted record leaves a tombstone
 //   document, collected after 30 days. The three large blobs are files of
-//   their own, named by their content ("<ID>.<field>.<hash>.bin").
+//   their own, named by their content ("<ID>.<field>.<hash>.bin"); a blob
+//   file stays as long as a tombstone after its record has moved on.
 // - Files are written under a temporary name the sync clients ignore and then
 //   renamed into place, inside the store's commit.
 // - Newer documents win per record (ties go to the greater machine id);
@@ -80,7 +81,8 @@ public:
 
     // Tests and benchmarks replace the wall clock (an hour of skew, thirty days later).
     void setWallClock(HybridClock::WallClock wall);
-    // Removes tombstones older than kTombstoneLifetimeMs (also done on each sync).
+    // Removes tombstones older than kTombstoneLifetimeMs and the blob files
+    // no longer used (also done on each sync).
     void collectTombstones();
 
 private:

@@ -269,7 +269,6 @@ INSTANTIATE_TEST_SUITE_P(
                      a.store->remove(a.store->lecture(l->id()));
                      s.converge();
                      EXPECT_TRUE(b.store->lectures().empty());
-                     EXPECT_TRUE(filesIn(s.records(), "*.bin").isEmpty());
                  }},
         Scenario{"EditAfterDeleteKeepsTheLecture",
                  [](RecordMirrorTest& t, Machine& a, Machine& b) {
@@ -284,6 +283,21 @@ INSTANTIATE_TEST_SUITE_P(
                      s.converge();
                      ASSERT_TRUE(a.store->lecture(l->id()));
                      EXPECT_EQ(a.store->lecture(l->id())->title(), "Kept by a later edit");
+                 }},
+        Scenario{"TranscriptReplacedWhileTheOtherSideEdits",
+                 [](RecordMirrorTest& t, Machine& a, Machine& b) {
+                     auto& s = static_cast<RecordMirrorScenarios&>(t);
+                     auto l = s.createOn(a, "Lecture");
+                     a.store->lecture(l->id())->setTranscriptData(QByteArray(70000, 'a'));
+                     s.converge();
+                     a.store->lecture(l->id())->setTranscriptData(QByteArray(80000, 'b'));
+                     a.store->commit();
+                     s.later();
+                     b.store->lecture(l->id())->setTitle("Renamed on B, transcript not seen yet");
+                     b.store->commit();
+                     s.converge();
+                     EXPECT_EQ(a.store->lecture(l->id())->title(), "Renamed on B, transcript not seen yet");
+                     EXPECT_EQ(a.store->mirror()->status().pendingDocuments, 0);
                  }},
         Scenario{"ConcurrentAnnotationsBothSurvive",
                  [](RecordMirrorTest& t, Machine& a, Machine& b) {
@@ -392,6 +406,7 @@ TEST_F(RecordMirrorTest, HalfWrittenDocumentIsLeftAloneAndReadWhenComplete) {
 
 TEST_F(RecordMirrorTest, TombstonesOutliveTheSyncAndGoAfterThirtyDays) {
     auto l = createOn(a, "Short-lived");
+    a.store->lecture(l->id())->setKeyframeData(QByteArray(5000, 'k'));
     converge();
     a.store->remove(a.store->lecture(l->id()));
     converge();
@@ -400,10 +415,13 @@ TEST_F(RecordMirrorTest, TombstonesOutliveTheSyncAndGoAfterThirtyDays) {
     Machine::elapsedMs += 29 * kDay;
     converge();
     EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(filesIn(records(), "*.bin").size(), 1);
     Machine::elapsedMs += 2 * kDay;
     converge();
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_TRUE(a.store->lectures().empty() && b.store->lectures().empty());
+    // The blob files of the deleted lecture have gone with it, once their files are as old.
+    EXPECT_TRUE(filesIn(records(), "*.bin").isEmpty());
 }
 
 // Without anyone calling for it: the folder is watched and the other store
