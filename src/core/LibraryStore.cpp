@@ -462,7 +462,8 @@ void LibraryStore::followSyncFolder() {
         const std::optional<QString> records = AppPaths::recordsDirectory();
         if (!records) return;
         QString why;
-        if (!attachMirror(*records, &why)) logLine(QStringLiteral("[Sync] %1").arg(why));
+        if (!attachMirror(*records, &why))
+            logLine(QStringLiteral("[Lumenote] The sync folder is unavailable (%1). Falling back to local store.").arg(why));
     };
     if (AppPaths::isResolved()) attach();
     connect(&AppPaths::instance(), &AppPaths::resolved, this, attach);
