@@ -177,6 +177,9 @@ LectureDetailView::LectureDetailView(LibraryStore& store, const PipelineServices
     });
     connect(&store_, &LibraryStore::changedInThisProcess, this, &LectureDetailView::refresh);
     connect(&store_, &LibraryStore::changedRemotely, this, &LectureDetailView::refresh);
+    connect(&store_, &LibraryStore::changedRemotely, this, [this] {
+        if (shown_ && shown_->loaded && !shown_->controller->isRunning()) showArrivedTranscript(shown_->state, shown_->lecture);
+    });
     retranslate();
 }
 

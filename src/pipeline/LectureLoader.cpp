@@ -73,4 +73,18 @@ QCoro::Task<> loadLectureIntoState(ProcessingState& stateRef, LecturePtr lecture
     state->setNotesHighlights(d.notesHighlights);
 }
 
+QCoro::Task<> showArrivedTranscript(ProcessingState& stateRef, LecturePtr lecture) {
+    QPointer<ProcessingState> state(&stateRef);
+    if (!lecture || lecture->isDeleted() || state->lectureID() != lecture->id() || !state->transcriptSegments().isEmpty()) co_return;
+    const std::optional<QByteArray> transcript = transcriptBytes(*lecture);
+    if (!transcript) co_return;
+    const quint64 generation = state->generation();
+    const QByteArray bytes = *transcript;
+    QFuture<Transcript> decoding = QtConcurrent::run([bytes] { return decodeTranscript(bytes).value_or(Transcript{}); });
+    const Transcript segments = co_await decoding;
+    if (!state || state->generation() != generation || !state->transcriptSegments().isEmpty() || segments.isEmpty()) co_return;
+    state->setTranscriptSegments(segments);
+    state->addMessage(QStringLiteral("Transcript received via the sync folder — %1 segments.").arg(segments.size()));
+}
+
 }  // namespace lumenote

@@ -27,4 +27,9 @@ using ScreenshotLoader = std::function<QList<CapturedScreenshot>(const QUuid& le
 QCoro::Task<> loadLectureIntoState(ProcessingState& state, LecturePtr lecture, ScreenshotLoader loadScreenshots);
 QCoro::Task<> loadLectureIntoState(ProcessingState& state, LecturePtr lecture, ScreenshotCaptureService& screenshots);
 
+// After the store merged changes from the sync folder: when the state shows
+// `lecture` without a transcript and one has arrived, decodes and shows it
+// with "Transcript received via the sync folder — N segments.".
+QCoro::Task<> showArrivedTranscript(ProcessingState& state, LecturePtr lecture);
+
 }  // namespace lumenote
