@@ -1,0 +1,374 @@
+#include "SyncthingPair.h"
+
+#include "QtTestHelpers.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace lumenote::test {
+
+namespace {
+
+QString syncthingProgram() { return QStringLiteral("syncthing"); }
+
+// Two distinct ports nobody listens on right now. Another program may take
+// one before the instance binds it; SyncthingPeer::start retries then.
+std::pair<quint16, quint16> freeLoopbackPorts() {
+    QTcpServer first;
+    QTcpServer second;
+    if (!first.listen(QHostAddress::LocalHost, 0) || !second.listen(QHostAddress::LocalHost, 0))
+        throw SyncthingError("no free loopback port");
+    return {first.serverPort(), second.serverPort()};
+}
+
+// Replaces the one match of `pattern` (captures 1 and 2 kept around the new
+// value); a configuration of another shape is an error, never a silent no-op.
+void setOnce(QString& xml, const QString& pattern, const QString& value) {
+    const QRegularExpression re(pattern);
+    QRegularExpressionMatchIterator it = re.globalMatch(xml);
+    if (!it.hasNext()) throw SyncthingError("syncthing configuration has no match for " + pattern.toStdString());
+    const QRegularExpressionMatch m = it.next();
+    if (it.hasNext()) throw SyncthingError("syncthing configuration has several matches for " + pattern.toStdString());
+    xml.replace(m.capturedStart(), m.capturedLength(), m.captured(1) + value.toHtmlEscaped() + m.captured(2));
+}
+
+void setOption(QString& xml, const QString& tag, const QString& value) {
+    setOnce(xml, "(<options>[\\s\\S]*<" + tag + ">)[^<]*(</" + tag + ">[\\s\\S]*</options>)", value);
+}
+
+QString tail(const QString& path, int lines) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QStringList all = QString::fromUtf8(f.readAll()).split('\n');
+    return all.mid(qMax(0, all.size() - lines - 1)).join('\n');
+}
+
+}  // namespace
+
+SyncthingPeer::SyncthingPeer(QString name, QString home)
+    : name_(std::move(name)), home_(std::move(home)), network_(std::make_unique<QNetworkAccessManager>()) {
+    network_->setProxy(QNetworkProxy::NoProxy);
+}
+
+SyncthingPeer::~SyncthingPeer() { stop(); }
+
+QString SyncthingPeer::listenAddress() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(listenPort_); }
+
+void SyncthingPeer::writeConfiguration(quint16 guiPort, quint16 listenPort) {
+    const QString path = home_ + "/config.xml";
+    if (!QFile::exists(path)) {
+        QDir().mkpath(home_);
+        QProcess gen;
+        gen.setProcessChannelMode(QProcess::MergedChannels);
+        gen.start(syncthingProgram(), {"generate", "--home=" + home_, "--no-default-folder", "--skip-port-probing"});
+        if (!gen.waitForFinished(30000) || gen.exitStatus() != QProcess::NormalExit || gen.exitCode() != 0)
+            throw SyncthingError("syncthing generate failed: " + gen.readAll().toStdString() + gen.errorString().toStdString());
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) throw SyncthingError("cannot read " + path.toStdString());
+    QString xml = QString::fromUtf8(f.readAll());
+    f.close();
+
+    const QRegularExpressionMatch key = QRegularExpression("<apikey>([^<]+)</apikey>").match(xml);
+    if (!key.hasMatch()) throw SyncthingError("syncthing configuration has no API key");
+    apiKey_ = key.captured(1);
+    setOnce(xml, "(<gui\\b[^>]*>\\s*<address>)[^<]*(</address>)", QStringLiteral("127.0.0.1:%1").arg(guiPort));
+    setOnce(xml, "(<gui\\b[^>]* tls=\")[^\"]*(\")", "false");
+    setOnce(xml, "(<device id=\"[^\"]+\" name=\")[^\"]*(\")", name_);
+    // Loopback only, nothing announced, nothing relayed, nothing reported.
+    setOption(xml, "listenAddress", QStringLiteral("tcp://127.0.0.1:%1").arg(listenPort));
+    setOption(xml, "globalAnnounceEnabled", "false");
+    setOption(xml, "localAnnounceEnabled", "false");
+    setOption(xml, "relaysEnabled", "false");
+    setOption(xml, "natEnabled", "false");
+    setOption(xml, "announceLANAddresses", "false");
+    setOption(xml, "urAccepted", "-1");
+    setOption(xml, "crashReportingEnabled", "false");
+    setOption(xml, "autoUpgradeIntervalH", "0");
+    setOption(xml, "startBrowser", "false");
+    // Tests wait on it: a lowered priority would let every build on the machine go first.
+    setOption(xml, "setLowPriority", "false");
+    // A dial that failed (the other side was still starting) is retried soon.
+    setOption(xml, "reconnectionIntervalS", "1");
+
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(xml.toUtf8()) < 0)
+        throw SyncthingError("cannot write " + path.toStdString());
+    guiPort_ = guiPort;
+    listenPort_ = listenPort;
+}
+
+bool SyncthingPeer::launch(int timeoutMs, QString* why) {
+    const auto [guiPort, listenPort] = freeLoopbackPorts();
+    writeConfiguration(guiPort, listenPort);
+
+    process_ = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home_);
+    for (const char* proxy : {"all_proxy", "ALL_PROXY", "http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY"})
+        env.remove(proxy);
+    env.insert("STNOUPGRADE", "1");
+    // Run as the process we started, without the monitor process that would
+    // otherwise fork the real one (and outlive a killed test).
+    env.insert("STMONITORED", "1");
+    // The hashing implementation named saves a second of benchmarking at start-up.
+    env.insert("STHASHING", "minio");
+    process_->setProcessEnvironment(env);
+    process_->setWorkingDirectory(home_);
+    process_->setProcessChannelMode(QProcess::MergedChannels);
+    process_->setStandardOutputFile(home_ + "/syncthing.log", QIODevice::Append);
+    // Killed with the test program, even when that one crashes or is killed.
+    const pid_t parent = getpid();
+    process_->setChildProcessModifier([parent] {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
+    });
+    process_->start(syncthingProgram(), {"serve", "--home=" + home_, "--no-browser", "--no-restart", "--no-upgrade",
+                                         "--no-default-folder", "--logflags=3"});
+    if (!process_->waitForStarted(10000)) {
+        *why = "syncthing did not start: " + process_->errorString();
+        process_.reset();
+        return false;
+    }
+    pid_ = process_->processId();
+
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (process_->state() == QProcess::NotRunning) {
+            *why = "syncthing exited with " + QString::number(process_->exitCode());
+            process_.reset();
+            return false;
+        }
+        try {
+            const QJsonObject status = get("/rest/system/status", {}, 2000).toObject();
+            deviceId_ = status["myID"].toString();
+            const QJsonValue listener = status["connectionServiceStatus"][listenAddress()];
+            if (listener.isObject() && !listener["error"].isNull()) {
+                *why = "listener: " + listener["error"].toString();
+                stop();
+                return false;
+            }
+            if (listener.isObject() && !deviceId_.isEmpty()) return true;
+        } catch (const SyncthingError&) {
+            // Not answering yet.
+        }
+        spinFor(50);
+    }
+    *why = "syncthing did not answer within the time";
+    stop();
+    return false;
+}
+
+void SyncthingPeer::start(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    QString why;
+    for (int attempt = 0; attempt < 3 && !deadline.hasExpired(); ++attempt)
+        if (launch(int(deadline.remainingTime()), &why)) return;
+    throw SyncthingError("syncthing " + name_.toStdString() + ": " + why.toStdString() + "\n" + logTail().toStdString());
+}
+
+bool SyncthingPeer::running() const { return process_ && process_->state() != QProcess::NotRunning; }
+
+void SyncthingPeer::stop() {
+    if (!process_) return;
+    if (process_->state() != QProcess::NotRunning) {
+        process_->terminate();
+        if (!process_->waitForFinished(5000)) {
+            process_->kill();
+            process_->waitForFinished(5000);
+        }
+    }
+    process_.reset();
+}
+
+QJsonValue SyncthingPeer::get(const QString& path, const QUrlQuery& query, int timeoutMs) const {
+    return send("GET", path, query, QJsonValue::Undefined, timeoutMs);
+}
+
+QJsonValue SyncthingPeer::send(const QByteArray& method, const QString& path, const QUrlQuery& query, const QJsonValue& body,
+                               int timeoutMs) const {
+    QUrl url(QStringLiteral("http://127.0.0.1:%1%2").arg(guiPort_).arg(path));
+    url.setQuery(query);
+    QNetworkRequest request(url);
+    request.setRawHeader("X-API-Key", apiKey_.toUtf8());
+    request.setTransferTimeout(timeoutMs);
+    QByteArray data;
+    if (body.isObject() || body.isArray()) {
+        data = body.isObject() ? QJsonDocument(body.toObject()).toJson(QJsonDocument::Compact)
+                               : QJsonDocument(body.toArray()).toJson(QJsonDocument::Compact);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    }
+    std::unique_ptr<QNetworkReply> reply(network_->sendCustomRequest(request, method, data));
+    spinUntil([&] { return reply->isFinished(); }, timeoutMs + 1000);
+    const std::string what = name_.toStdString() + " " + method.toStdString() + " " + path.toStdString();
+    if (!reply->isFinished()) {
+        reply->abort();
+        throw SyncthingError(what + ": no answer");
+    }
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray answer = reply->readAll();
+    if (reply->error() != QNetworkReply::NoError || status / 100 != 2)
+        throw SyncthingError(what + ": " + std::to_string(status) + " " + reply->errorString().toStdString() + " " +
+                             answer.left(300).toStdString());
+    if (answer.trimmed().isEmpty()) return QJsonValue::Null;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(answer, &error);
+    if (error.error != QJsonParseError::NoError) return QString::fromUtf8(answer);
+    return doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+}
+
+QString SyncthingPeer::logTail(int lines) const { return tail(home_ + "/syncthing.log", lines); }
+
+SyncthingPair::SyncthingPair(const QString& root)
+    : a_(std::make_unique<SyncthingPeer>("A", root + "/syncthing-a")), b_(std::make_unique<SyncthingPeer>("B", root + "/syncthing-b")) {}
+
+SyncthingPair::~SyncthingPair() { stop(); }
+
+void SyncthingPair::stop() {
+    a_->stop();
+    b_->stop();
+}
+
+QString SyncthingPair::diagnostics() const {
+    return "--- syncthing A log\n" + a_->logTail() + "\n--- syncthing B log\n" + b_->logTail();
+}
+
+void SyncthingPair::start(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    a_->start(int(deadline.remainingTime()));
+    b_->start(int(deadline.remainingTime()));
+    // Each learns the other's id from its REST API and dials its loopback listener.
+    for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}}) {
+        const QJsonObject device{{"deviceID", other->deviceId()},
+                                 {"name", other->name()},
+                                 {"addresses", QJsonArray{other->listenAddress()}},
+                                 {"autoAcceptFolders", false}};
+        self->send("PUT", "/rest/config/devices/" + other->deviceId(), {}, device);
+    }
+    waitFor(
+        [&] {
+            for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}}) {
+                const QJsonObject connections = self->get("/rest/system/connections").toObject()["connections"].toObject();
+                if (!connections[other->deviceId()]["connected"].toBool()) return false;
+            }
+            return true;
+        },
+        "the two instances connected", int(deadline.remainingTime()));
+}
+
+void SyncthingPair::share(const QString& folderId, const QString& pathA, const QString& pathB) {
+    folderId_ = folderId;
+    for (auto [self, other, path] : {std::tuple{a_.get(), b_.get(), pathA}, std::tuple{b_.get(), a_.get(), pathB}}) {
+        QDir().mkpath(path);
+        const QJsonObject folder{{"id", folderId},
+                                 {"label", folderId},
+                                 {"path", path},
+                                 {"type", "sendreceive"},
+                                 {"rescanIntervalS", 2},
+                                 {"fsWatcherEnabled", false},
+                                 {"devices", QJsonArray{QJsonObject{{"deviceID", self->deviceId()}},
+                                                        QJsonObject{{"deviceID", other->deviceId()}}}}};
+        self->send("PUT", "/rest/config/folders/" + folderId, {}, folder);
+    }
+    // Shared once each side knows the other has the folder too.
+    waitFor(
+        [&] {
+            for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}}) {
+                const QJsonArray shared = self->get("/rest/config/folders/" + folderId).toObject()["devices"].toArray();
+                const QJsonObject status = self->get("/rest/db/status", QUrlQuery{{"folder", folderId}}).toObject();
+                if (shared.size() != 2 || status["state"].toString() != "idle") return false;
+                const QJsonObject completion =
+                    self->get("/rest/db/completion", QUrlQuery{{"folder", folderId}, {"device", other->deviceId()}}).toObject();
+                if (completion["remoteState"].toString("valid") != "valid") return false;
+            }
+            return true;
+        },
+        "folder " + folderId + " shared on both sides");
+}
+
+void SyncthingPair::scan(SyncthingPeer& peer) {
+    // Answers once the scan is done.
+    peer.send("POST", "/rest/db/scan", QUrlQuery{{"folder", folderId_}}, QJsonValue::Undefined, 20000);
+}
+
+bool SyncthingPair::inSync(SyncthingPeer& self, const SyncthingPeer& other, QString* state) {
+    const QJsonObject status = self.get("/rest/db/status", QUrlQuery{{"folder", folderId_}}).toObject();
+    const QJsonObject completion =
+        self.get("/rest/db/completion", QUrlQuery{{"folder", folderId_}, {"device", other.deviceId()}}).toObject();
+    *state += QStringLiteral("%1: %2, needs %3 items, %4 pull errors, sees %5 at %6% (%7 items to go); ")
+                  .arg(self.name(), status["state"].toString())
+                  .arg(status["needTotalItems"].toInt())
+                  .arg(status["pullErrors"].toInt())
+                  .arg(other.name())
+                  .arg(completion["completion"].toDouble())
+                  .arg(completion["needItems"].toInt() + completion["needDeletes"].toInt());
+    return status["state"].toString() == "idle" && status["needTotalItems"].toInt() == 0 &&
+           completion["completion"].toDouble() == 100 && completion["needItems"].toInt() == 0 &&
+           completion["needDeletes"].toInt() == 0 && completion["remoteState"].toString("valid") == "valid";
+}
+
+void SyncthingPair::waitUntilInSync(int timeoutMs) {
+    scan(*a_);
+    scan(*b_);
+    waitFor(
+        [&] {
+            progress_.clear();
+            const bool aDone = inSync(*a_, *b_, &progress_);
+            const bool bDone = inSync(*b_, *a_, &progress_);
+            if (!aDone || !bDone) return false;
+            // The same global view on both sides.
+            const QJsonObject sa = a_->get("/rest/db/status", QUrlQuery{{"folder", folderId_}}).toObject();
+            const QJsonObject sb = b_->get("/rest/db/status", QUrlQuery{{"folder", folderId_}}).toObject();
+            for (const char* key : {"globalFiles", "globalDirectories", "globalDeleted", "globalBytes"})
+                if (sa[key].toDouble() != sb[key].toDouble()) {
+                    progress_ += QStringLiteral("%1 differs; ").arg(key);
+                    return false;
+                }
+            return true;
+        },
+        "both sides in sync", timeoutMs);
+}
+
+void SyncthingPair::waitFor(const std::function<bool()>& pred, const QString& what, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer nextScan(1000);
+    std::string lastError;
+    progress_.clear();
+    for (;;) {
+        try {
+            if (pred()) return;
+            lastError.clear();
+        } catch (const SyncthingError& e) {
+            lastError = e.what();
+        }
+        if (deadline.hasExpired()) break;
+        if (nextScan.hasExpired() && !folderId_.isEmpty()) {
+            try {
+                scan(*a_);
+                scan(*b_);
+            } catch (const SyncthingError& e) {
+                lastError = e.what();
+            }
+            nextScan.setRemainingTime(1000);
+        }
+        spinFor(50);
+    }
+    throw SyncthingError("timed out after " + std::to_string(timeoutMs) + " ms waiting for " + what.toStdString() +
+                         (lastError.empty() ? "" : " (last error: " + lastError + ")") +
+                         (progress_.isEmpty() ? "" : "\n" + progress_.toStdString()) + "\n" + diagnostics().toStdString());
+}
+
+}  // namespace lumenote::test
