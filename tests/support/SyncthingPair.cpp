@@ -111,7 +111,7 @@ void SyncthingPeer::writeConfiguration(quint16 guiPort, quint16 listenPort) {
     listenPort_ = listenPort;
 }
 
-bool SyncthingPeer::launch(int timeoutMs, QString* why) {
+void SyncthingPeer::spawn() {
     const auto [guiPort, listenPort] = freeLoopbackPorts();
     writeConfiguration(guiPort, listenPort);
 
@@ -138,46 +138,42 @@ bool SyncthingPeer::launch(int timeoutMs, QString* why) {
     });
     process_->start(syncthingProgram(), {"serve", "--home=" + home_, "--no-browser", "--no-restart", "--no-upgrade",
                                          "--no-default-folder", "--logflags=3"});
-    if (!process_->waitForStarted(10000)) {
-        *why = "syncthing did not start: " + process_->errorString();
-        process_.reset();
-        return false;
-    }
-    pid_ = process_->processId();
+    pid_ = process_->waitForStarted(10000) ? process_->processId() : 0;
+}
 
-    const QDeadlineTimer deadline(timeoutMs);
+void SyncthingPeer::awaitReady(const QDeadlineTimer& deadline) {
+    const auto fail = [this](const QString& why) {
+        stop();
+        throw SyncthingError("syncthing " + name_.toStdString() + ": " + why.toStdString() + "\n" + logTail().toStdString());
+    };
+    if (pid_ == 0) fail("did not start: " + (process_ ? process_->errorString() : QString()));
     while (!deadline.hasExpired()) {
-        if (process_->state() == QProcess::NotRunning) {
-            *why = "syncthing exited with " + QString::number(process_->exitCode());
-            process_.reset();
-            return false;
-        }
+        if (process_->state() == QProcess::NotRunning) fail("exited with " + QString::number(process_->exitCode()));
         try {
             const QJsonObject status = get("/rest/system/status", {}, 2000).toObject();
             deviceId_ = status["myID"].toString();
             const QJsonValue listener = status["connectionServiceStatus"][listenAddress()];
-            if (listener.isObject() && !listener["error"].isNull()) {
-                *why = "listener: " + listener["error"].toString();
-                stop();
-                return false;
-            }
-            if (listener.isObject() && !deviceId_.isEmpty()) return true;
+            if (listener.isObject() && !listener["error"].isNull()) break;
+            if (listener.isObject() && !deviceId_.isEmpty()) return;
         } catch (const SyncthingError&) {
             // Not answering yet.
         }
         spinFor(50);
     }
-    *why = "syncthing did not answer within the time";
-    stop();
-    return false;
+    fail(deadline.hasExpired() ? "no answer within the time" : "listener failed");
 }
 
 void SyncthingPeer::start(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
-    QString why;
-    for (int attempt = 0; attempt < 3 && !deadline.hasExpired(); ++attempt)
-        if (launch(int(deadline.remainingTime()), &why)) return;
-    throw SyncthingError("syncthing " + name_.toStdString() + ": " + why.toStdString() + "\n" + logTail().toStdString());
+    for (int attempt = 1;; ++attempt) {
+        spawn();
+        try {
+            awaitReady(deadline);
+            return;
+        } catch (const SyncthingError&) {
+            if (attempt == 3 || deadline.hasExpired()) throw;
+        }
+    }
 }
 
 bool SyncthingPeer::running() const { return process_ && process_->state() != QProcess::NotRunning; }
@@ -248,8 +244,17 @@ QString SyncthingPair::diagnostics() const {
 
 void SyncthingPair::start(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
-    a_->start(int(deadline.remainingTime()));
-    b_->start(int(deadline.remainingTime()));
+    // Side by side (each spends half a second measuring the CPU); one that
+    // failed, say on a port taken meanwhile, starts again on its own.
+    a_->spawn();
+    b_->spawn();
+    for (SyncthingPeer* peer : {a_.get(), b_.get()}) {
+        try {
+            peer->awaitReady(deadline);
+        } catch (const SyncthingError&) {
+            peer->start(int(deadline.remainingTime()));
+        }
+    }
     // Each learns the other's id from its REST API and dials its loopback listener.
     for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}}) {
         const QJsonObject device{{"deviceID", other->deviceId()},
@@ -304,20 +309,23 @@ void SyncthingPair::scan(SyncthingPeer& peer) {
     peer.send("POST", "/rest/db/scan", QUrlQuery{{"folder", folderId_}}, QJsonValue::Undefined, 20000);
 }
 
-bool SyncthingPair::inSync(SyncthingPeer& self, const SyncthingPeer& other, QString* state) {
+SyncthingPair::SideState SyncthingPair::sideState(SyncthingPeer& self, const SyncthingPeer& other) {
     const QJsonObject status = self.get("/rest/db/status", QUrlQuery{{"folder", folderId_}}).toObject();
     const QJsonObject completion =
         self.get("/rest/db/completion", QUrlQuery{{"folder", folderId_}, {"device", other.deviceId()}}).toObject();
-    *state += QStringLiteral("%1: %2, needs %3 items, %4 pull errors, sees %5 at %6% (%7 items to go); ")
+    SideState side;
+    side.status = status;
+    side.description = QStringLiteral("%1: %2, needs %3 items, %4 pull errors, sees %5 at %6% (%7 items to go); ")
                   .arg(self.name(), status["state"].toString())
                   .arg(status["needTotalItems"].toInt())
                   .arg(status["pullErrors"].toInt())
                   .arg(other.name())
                   .arg(completion["completion"].toDouble())
                   .arg(completion["needItems"].toInt() + completion["needDeletes"].toInt());
-    return status["state"].toString() == "idle" && status["needTotalItems"].toInt() == 0 &&
-           completion["completion"].toDouble() == 100 && completion["needItems"].toInt() == 0 &&
-           completion["needDeletes"].toInt() == 0 && completion["remoteState"].toString("valid") == "valid";
+    side.done = status["state"].toString() == "idle" && status["needTotalItems"].toInt() == 0 &&
+                completion["completion"].toDouble() == 100 && completion["needItems"].toInt() == 0 &&
+                completion["needDeletes"].toInt() == 0 && completion["remoteState"].toString("valid") == "valid";
+    return side;
 }
 
 void SyncthingPair::waitUntilInSync(int timeoutMs) {
@@ -325,15 +333,13 @@ void SyncthingPair::waitUntilInSync(int timeoutMs) {
     scan(*b_);
     waitFor(
         [&] {
-            progress_.clear();
-            const bool aDone = inSync(*a_, *b_, &progress_);
-            const bool bDone = inSync(*b_, *a_, &progress_);
-            if (!aDone || !bDone) return false;
+            const SideState sa = sideState(*a_, *b_);
+            const SideState sb = sideState(*b_, *a_);
+            progress_ = sa.description + sb.description;
+            if (!sa.done || !sb.done) return false;
             // The same global view on both sides.
-            const QJsonObject sa = a_->get("/rest/db/status", QUrlQuery{{"folder", folderId_}}).toObject();
-            const QJsonObject sb = b_->get("/rest/db/status", QUrlQuery{{"folder", folderId_}}).toObject();
             for (const char* key : {"globalFiles", "globalDirectories", "globalDeleted", "globalBytes"})
-                if (sa[key].toDouble() != sb[key].toDouble()) {
+                if (sa.status[key].toDouble() != sb.status[key].toDouble()) {
                     progress_ += QStringLiteral("%1 differs; ").arg(key);
                     return false;
                 }

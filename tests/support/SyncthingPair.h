@@ -12,6 +12,7 @@
 // fails, and are killed by the kernel should the test program itself die.
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 #include <QUrlQuery>
@@ -20,6 +21,7 @@
 #include <memory>
 #include <stdexcept>
 
+class QDeadlineTimer;
 class QNetworkAccessManager;
 class QProcess;
 
@@ -64,8 +66,12 @@ public:
     QString logTail(int lines = 30) const;
 
 private:
+    friend class SyncthingPair;
     void writeConfiguration(quint16 guiPort, quint16 listenPort);
-    bool launch(int timeoutMs, QString* why);
+    // Starts the program on new ports without waiting.
+    void spawn();
+    // Returns once the spawned program is up; stops it and throws when it is not by the deadline.
+    void awaitReady(const QDeadlineTimer& deadline);
 
     QString name_;
     QString home_;
@@ -109,7 +115,13 @@ public:
     QString diagnostics() const;
 
 private:
-    bool inSync(SyncthingPeer& self, const SyncthingPeer& other, QString* state);
+    // One side's view of the shared folder: its own status and how complete it sees the other.
+    struct SideState {
+        QJsonObject status;
+        bool done = false;
+        QString description;
+    };
+    SideState sideState(SyncthingPeer& self, const SyncthingPeer& other);
 
     std::unique_ptr<SyncthingPeer> a_;
     std::unique_ptr<SyncthingPeer> b_;
