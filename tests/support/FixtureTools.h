@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,12 @@ bool ffmpeg(const QStringList& args, int timeoutMs = 120000);
 
 // Spoken English from espeak-ng as a WAV file (22.05 kHz mono).
 bool makeSpeechWav(const QString& path, const QString& text);
+
+// The environment of a program run as if on a machine of its own: HOME and the
+// XDG folders inside `home` (created), no session bus (so no Secret Service and
+// no file manager), and the model hub, Anthropic and GitHub at a closed
+// loopback port, so nothing reaches the internet.
+QProcessEnvironment isolatedMachineEnvironment(const QString& home);
 
 // Writes an executable shell script (for fake tools such as yt-dlp or ffmpeg).
 bool writeExecutableScript(const QString& path, const QString& body);
