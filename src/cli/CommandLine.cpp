@@ -119,6 +119,18 @@ QList<CommandSpec> buildCommands() {
               {},
               0, 0});
 
+    c.append({QStringLiteral("sync status"), {}, QStringLiteral("Show what the record mirror in the sync folder did last"),
+              QStringLiteral("With the setting cloudSyncFolder, every lecture and folder is mirrored as a document in\n"
+                             "<sync folder>/Lumenote/Records, which a sync client (Syncthing, Nextcloud, Dropbox) carries\n"
+                             "to your other machines. Shows the folder, the last export and import, the documents still\n"
+                             "pending (not yet written, or not yet readable) and the conflict copies merged so far."),
+              {{QStringLiteral("json"), {}, QStringLiteral("Print a JSON object instead")}},
+              0, 0});
+    c.append({QStringLiteral("sync now"), {}, QStringLiteral("Merge the sync folder's changes and write the pending ones now"),
+              QStringLiteral("What the desktop application does whenever the sync folder changes."),
+              {},
+              0, 0});
+
     c.append({QStringLiteral("models list"), {}, QStringLiteral("List the Whisper models"),
               QStringLiteral("'*' marks the selected model; downloaded models show their folder."), {}, 0, 0});
     c.append({QStringLiteral("models select"), QStringLiteral("<id>"), QStringLiteral("Choose the default Whisper model"), {}, {}, 1, 1});
@@ -168,6 +180,7 @@ const QHash<QString, QString>& groupSummaries() {
         {QStringLiteral("tools"), QStringLiteral("External tools (yt-dlp, ffmpeg): status, check, update")},
         {QStringLiteral("cache"), QStringLiteral("Downloaded videos: list, clean")},
         {QStringLiteral("settings"), QStringLiteral("Settings: get, set, unset")},
+        {QStringLiteral("sync"), QStringLiteral("The library in the sync folder: status, now")},
     };
     return g;
 }

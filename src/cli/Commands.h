@@ -46,6 +46,7 @@ QCoro::Task<int> runCache(Session& session);
 QCoro::Task<int> runSettings(Session& session);
 QCoro::Task<int> runSearch(Session& session);
 QCoro::Task<int> runSubtitles(Session& session);
+QCoro::Task<int> runSync(Session& session);
 
 // Downloads a Whisper model into the Hugging Face cache with a progress bar;
 // returns whether it succeeded, else why not in *why.

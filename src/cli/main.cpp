@@ -61,6 +61,7 @@ QCoro::Task<int> dispatch(Session& session) {
     if (group == QLatin1String("search")) co_return co_await runSearch(session);
     if (group == QLatin1String("subtitles")) co_return co_await runSubtitles(session);
     if (group == QLatin1String("watch")) co_return co_await runWatch(session);
+    if (group == QLatin1String("sync")) co_return co_await runSync(session);
     co_return co_await runLectureAction(session);
 }
 

@@ -78,6 +78,11 @@ QString AppPaths::exportRoot() {
     return QDir::homePath() + QStringLiteral("/LumenoteLibrary");
 }
 
+std::optional<QString> AppPaths::recordsDirectory() {
+    if (const auto c = containerURL()) return QDir::cleanPath(*c + QStringLiteral("/../Records"));
+    return std::nullopt;
+}
+
 QString AppPaths::libraryStorePath() { return applicationSupportDirectory() + QStringLiteral("/library.sqlite"); }
 
 QString AppPaths::downloadsDirectory() { return applicationSupportDirectory() + QStringLiteral("/downloads"); }
@@ -91,7 +96,7 @@ void AppPaths::resolveCloudContainer() {
 void AppPaths::resolveCloudContainerNow() {
     const std::optional<QString> syncFolder = Settings::shared().cloudSyncFolder();
     if (!syncFolder) {
-        logLine(QStringLiteral("[AppPaths] ubiquityIdentityToken nil — iCloud not available. Using local storage."));
+        logLine(QStringLiteral("[AppPaths] cloudSyncFolder not set — the sync folder is not available. Using local storage."));
         finish(std::nullopt);
         return;
     }
@@ -100,7 +105,7 @@ void AppPaths::resolveCloudContainerNow() {
         if (QFileInfo(*syncFolder).isDir()) {
             const QString documents = QDir(*syncFolder).filePath(QStringLiteral("Lumenote/Documents"));
             for (const QString& sub : kContainerFolders) QDir().mkpath(documents + QLatin1Char('/') + sub);
-            logLine(QStringLiteral("[AppPaths] iCloud container resolved (attempt %1): %2").arg(attempt).arg(documents));
+            logLine(QStringLiteral("[AppPaths] Container in the sync folder resolved (attempt %1): %2").arg(attempt).arg(documents));
             finish(documents);
             return;
         }
@@ -118,7 +123,7 @@ void AppPaths::resolveCloudContainerNow() {
         else
             QThread::sleep(kResolveRetrySeconds);
     }
-    logLine(QStringLiteral("[AppPaths] iCloud container unavailable after %1 attempts — using local App Support.").arg(kResolveAttempts));
+    logLine(QStringLiteral("[AppPaths] Container in the sync folder unavailable after %1 attempts — using local storage.").arg(kResolveAttempts));
     finish(std::nullopt);
 }
 

@@ -40,6 +40,9 @@ public:
     // Container/Documents/exports, else ~/LumenoteLibrary. (The export settings
     // may replace it with a folder of the user's choice.)
     static QString exportRoot();
+    // <sync folder>/Lumenote/Records, where the record mirror keeps its
+    // documents; none without a resolved container.
+    static std::optional<QString> recordsDirectory();
     // The library database (always local).
     static QString libraryStorePath();
     // Where downloaded videos are kept.

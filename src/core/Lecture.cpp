@@ -1,6 +1,7 @@
 #include "core/Lecture.h"
 
 #include "core/LibraryStore.h"
+#include "core/RecordFields.h"
 #include "core/Settings.h"
 #include "core/Uuid.h"
 
@@ -70,13 +71,7 @@ void Lecture::ensureBlobLoaded(uint32_t field) const {
         return;
     }
     unloadedBlobs_ &= ~field;
-    std::optional<QByteArray> value = store_ ? store_->loadBlob(id_, field) : std::nullopt;
-    switch (field) {
-    case TranscriptDataField: transcriptData_ = std::move(value); break;
-    case KeyframeDataField: keyframeData_ = std::move(value); break;
-    case ConsolidatedDataField: consolidatedData_ = std::move(value); break;
-    default: break;
-    }
+    const_cast<Lecture*>(this)->*RecordFields::blobMember(RecordFields::lectureField(field)) = store_ ? store_->loadBlob(id_, field) : std::nullopt;
 }
 
 #define LUMENOTE_SETTER(Name, member, Type, FieldBit)   \

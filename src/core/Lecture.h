@@ -146,6 +146,8 @@ public:
 
 private:
     friend class LibraryStore;
+    friend class RecordMirror;
+    friend struct RecordFields;
     explicit Lecture(const QUuid& id) : id_(id) {}
     void markDirty(uint32_t field);
     void ensureBlobLoaded(uint32_t field) const;
@@ -205,6 +207,8 @@ public:
 
 private:
     friend class LibraryStore;
+    friend class RecordMirror;
+    friend struct RecordFields;
     explicit LectureFolder(const QUuid& id) : id_(id) {}
     void markDirty();
 

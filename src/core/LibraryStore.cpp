@@ -1,6 +1,10 @@
 #include "core/LibraryStore.h"
 
+#include "core/AppPaths.h"
 #include "core/Log.h"
+#include "core/RecordFields.h"
+#include "core/RecordMirror.h"
+#include "core/SqliteStatement.h"
 #include "core/Uuid.h"
 
 #include <QCoreApplication>
@@ -17,148 +21,18 @@
 namespace lumenote {
 namespace {
 
-struct Column {
-    const char* name;
-    const char* declaration;
-};
-
-// Column order of the lectures table as read and written; new columns go at
-// the end with a default so that older files open with the record defaults.
-constexpr Column kLectureColumns[] = {
-    {"id", "TEXT PRIMARY KEY NOT NULL"},
-    {"title", "TEXT NOT NULL DEFAULT ''"},
-    {"localFilePath", "TEXT"},
-    {"sourceURL", "TEXT"},
-    {"channelName", "TEXT"},
-    {"dateAdded", "INTEGER NOT NULL DEFAULT 0"},
-    {"duration", "REAL NOT NULL DEFAULT 0"},
-    {"statusRaw", "TEXT NOT NULL DEFAULT 'pending'"},
-    {"screenshotTimestamps", "BLOB"},
-    {"folderID", "TEXT"},
-    {"notesData", "BLOB"},
-    {"marginNotesData", "BLOB"},
-    {"highlightsData", "BLOB"},
-    {"notesInlineNotesData", "BLOB"},
-    {"notesMarginNotesData", "BLOB"},
-    {"notesHighlightsData", "BLOB"},
-    {"transcribedWithModelID", "TEXT"},
-    {"desiredModelID", "TEXT"},
-    {"consolidatedWithModelID", "TEXT"},
-    {"consolidationOverride", "INTEGER"},
-    {"transcriptLanguage", "TEXT"},
-};
-constexpr int kLectureColumnCount = int(std::size(kLectureColumns));
-
-constexpr Column kFolderColumns[] = {
-    {"id", "TEXT PRIMARY KEY NOT NULL"},
-    {"name", "TEXT NOT NULL DEFAULT ''"},
-    {"dateCreated", "INTEGER NOT NULL DEFAULT 0"},
-    {"sortOrder", "INTEGER NOT NULL DEFAULT 0"},
-};
-constexpr int kFolderColumnCount = int(std::size(kFolderColumns));
+using sql::Statement;
+using sql::exec;
+using sql::sqliteError;
 
 // Committed large blobs above this size are dropped from memory.
 constexpr qsizetype kKeepInMemoryBytes = 64 * 1024;
 
-const char* blobName(uint32_t field) {
-    switch (field) {
-    case Lecture::TranscriptDataField: return "transcriptData";
-    case Lecture::KeyframeDataField: return "keyframeData";
-    case Lecture::ConsolidatedDataField: return "consolidatedData";
-    default: return nullptr;
-    }
-}
-
-QString sqliteError(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
-
-// Prepared statement with RAII finalisation.
-class Statement {
-public:
-    Statement(sqlite3* db, const QByteArray& sql) : db_(db) {
-        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool ok() const { return stmt_ != nullptr; }
-    sqlite3_stmt* get() const { return stmt_; }
-    int step() { return sqlite3_step(stmt_); }
-    void reset() {
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-    }
-
-    void bindText(int i, const QString& s) {
-        const QByteArray b = s.toUtf8();
-        sqlite3_bind_text(stmt_, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-    }
-    void bindText(int i, const std::optional<QString>& s) {
-        if (s) bindText(i, *s);
-        else sqlite3_bind_null(stmt_, i);
-    }
-    void bindBlob(int i, const std::optional<QByteArray>& b) {
-        if (!b) sqlite3_bind_null(stmt_, i);
-        else sqlite3_bind_blob(stmt_, i, b->constData(), int(b->size()), SQLITE_TRANSIENT);
-    }
-    void bindInt(int i, qint64 v) { sqlite3_bind_int64(stmt_, i, v); }
-    void bindDouble(int i, double v) { sqlite3_bind_double(stmt_, i, v); }
-    void bindNull(int i) { sqlite3_bind_null(stmt_, i); }
-
-    bool isNull(int c) const { return sqlite3_column_type(stmt_, c) == SQLITE_NULL; }
-    QString text(int c) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
-        return p ? QString::fromUtf8(p, sqlite3_column_bytes(stmt_, c)) : QString();
-    }
-    std::optional<QString> optText(int c) const {
-        // sqlite3_column_text gives null exactly for SQL NULL (an empty text is "").
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
-        if (!p) return std::nullopt;
-        return QString::fromUtf8(p, sqlite3_column_bytes(stmt_, c));
-    }
-    // For columns that hold a handful of distinct values (statuses, model ids):
-    // equal texts share one string instead of allocating one per row.
-    std::optional<QString> internedText(int c, QHash<QByteArray, QString>& pool) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
-        if (!p) return std::nullopt;
-        const QByteArray key = QByteArray::fromRawData(p, sqlite3_column_bytes(stmt_, c));
-        auto it = pool.constFind(key);
-        if (it == pool.constEnd()) it = pool.insert(QByteArray(key.constData(), key.size()), QString::fromUtf8(key));
-        return *it;
-    }
-    std::optional<QByteArray> optBlob(int c) const {
-        if (isNull(c)) return std::nullopt;
-        const void* p = sqlite3_column_blob(stmt_, c);
-        return QByteArray(static_cast<const char*>(p), sqlite3_column_bytes(stmt_, c));
-    }
-    qint64 integer(int c) const { return sqlite3_column_int64(stmt_, c); }
-    double real(int c) const { return sqlite3_column_double(stmt_, c); }
-
-private:
-    sqlite3* db_;
-    sqlite3_stmt* stmt_ = nullptr;
-};
-
-bool exec(sqlite3* db, const char* sql, QString* error) {
-    char* msg = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &msg) == SQLITE_OK) return true;
-    if (error) *error = QString::fromUtf8(msg ? msg : sqlite3_errmsg(db));
-    sqlite3_free(msg);
-    return false;
-}
-
-QByteArray columnList(const Column* columns, int count, const char* prefix = "") {
-    QByteArray out;
-    for (int i = 0; i < count; ++i) {
-        if (i) out += ", ";
-        out += prefix;
-        out += columns[i].name;
-    }
-    return out;
-}
+QString blobName(uint32_t field) { return QString::fromLatin1(RecordFields::lectureField(field).name); }
 
 // Creates a missing table, or adds the columns an older file lacks.
-bool ensureTable(sqlite3* db, const char* table, const Column* columns, int count, QString* error) {
+template <class R>
+bool ensureTable(sqlite3* db, const char* table, std::span<const RecordField<R>> columns, QString* error) {
     QSet<QByteArray> present;
     {
         Statement info(db, QByteArray("PRAGMA table_info(") + table + ")");
@@ -170,21 +44,28 @@ bool ensureTable(sqlite3* db, const char* table, const Column* columns, int coun
     }
     if (present.isEmpty()) {
         QByteArray sql = QByteArray("CREATE TABLE ") + table + " (";
-        for (int i = 0; i < count; ++i) sql += QByteArray(i ? ", " : "") + columns[i].name + " " + columns[i].declaration;
+        bool first = true;
+        for (const auto& c : columns) {
+            if (c.storage == FieldStorage::LargeBlob) continue;
+            sql += QByteArray(first ? "" : ", ") + c.name + " " + c.sqlDeclaration;
+            first = false;
+        }
         sql += ")";
         return exec(db, sql.constData(), error);
     }
-    for (int i = 0; i < count; ++i) {
-        if (present.contains(columns[i].name)) continue;
+    for (const auto& c : columns) {
         // A primary key cannot be added later; every other column can.
-        QByteArray decl = columns[i].declaration;
-        const QByteArray sql = QByteArray("ALTER TABLE ") + table + " ADD COLUMN " + columns[i].name + " " + decl;
+        if (c.storage == FieldStorage::LargeBlob || present.contains(c.name)) continue;
+        const QByteArray sql = QByteArray("ALTER TABLE ") + table + " ADD COLUMN " + c.name + " " + c.sqlDeclaration;
         if (!exec(db, sql.constData(), error)) return false;
     }
     return true;
 }
 
-QDateTime dateFromMs(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC); }
+template <class R>
+bool sortedBySortOrder(const R& a, const R& b) {
+    return a->sortOrder() < b->sortOrder();
+}
 
 }  // namespace
 
@@ -237,8 +118,8 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString& path, QString* e
     const bool schemaOk =
         exec(db, "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL)", &why) &&
         exec(db, "INSERT OR IGNORE INTO meta (key, value) VALUES ('schemaVersion', '1.0.0')", &why) &&
-        ensureTable(db, "lectures", kLectureColumns, kLectureColumnCount, &why) &&
-        ensureTable(db, "folders", kFolderColumns, kFolderColumnCount, &why) &&
+        ensureTable(db, "lectures", RecordFields::lecture(), &why) &&
+        ensureTable(db, "folders", RecordFields::folder(), &why) &&
         exec(db,
              "CREATE TABLE IF NOT EXISTS lecture_blobs (lecture_id TEXT NOT NULL, field TEXT NOT NULL, "
              "size INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE (lecture_id, field))",
@@ -254,6 +135,7 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString& path, QString* e
         store.reset();
         return failWith(why);
     }
+    store->followSyncFolder();
     return store;
 }
 
@@ -265,6 +147,7 @@ LibraryStore::LibraryStore(const QString& path, sqlite3* db) : path_(path), db_(
 
 LibraryStore::~LibraryStore() {
     if (hasChanges()) commit();
+    mirror_.reset();
     for (const auto& l : lectures_) l->store_ = nullptr;
     for (const auto& f : folders_) f->store_ = nullptr;
     sqlite3_close(db_);
@@ -278,6 +161,7 @@ qint64 LibraryStore::dataVersion() const {
 bool LibraryStore::loadAll(QString* error) {
     lectures_.clear();
     folders_.clear();
+    QHash<QByteArray, QString> pool;
     {
         // Keyframe sizes are known without reading the images (a row's thumbnail key).
         QHash<QString, qint64> keyframeSizes;
@@ -286,34 +170,23 @@ bool LibraryStore::loadAll(QString* error) {
             while (k.ok() && k.step() == SQLITE_ROW) keyframeSizes.insert(k.text(0), k.integer(1));
         }
         // Fields only: the row's small blobs are read on first use.
-        Statement s(db_,
-                    "SELECT id, title, localFilePath, sourceURL, channelName, dateAdded, duration, statusRaw, folderID, "
-                    "transcribedWithModelID, desiredModelID, consolidatedWithModelID, consolidationOverride, transcriptLanguage "
-                    "FROM lectures ORDER BY rowid");
+        const auto list = RecordFields::lecture();
+        Statement s(db_, "SELECT " + fields::columnList(list, {FieldStorage::Key, FieldStorage::Column}) + " FROM lectures ORDER BY rowid");
         if (!s.ok()) {
             if (error) *error = sqliteError(db_);
             return false;
         }
-        QHash<QByteArray, QString> pool;
         int rc;
         while ((rc = s.step()) == SQLITE_ROW) {
             const QString idText = s.text(0);
             const auto id = parseUuid(idText);
             if (!id) continue;  // a row another program wrote badly; leave it alone
             LecturePtr l(new Lecture(*id));
-            l->title_ = s.text(1);
-            l->localFilePath_ = s.optText(2);
-            l->sourceURL_ = s.optText(3);
-            l->channelName_ = s.optText(4);
-            l->dateAdded_ = dateFromMs(s.integer(5));
-            l->duration_ = s.real(6);
-            l->statusRaw_ = s.internedText(7, pool).value_or(QString());
-            if (const auto folder = s.optText(8)) l->folderID_ = parseUuid(*folder);
-            l->transcribedWithModelID_ = s.internedText(9, pool);
-            l->desiredModelID_ = s.internedText(10, pool);
-            l->consolidatedWithModelID_ = s.internedText(11, pool);
-            if (!s.isNull(12)) l->consolidationOverride_ = s.integer(12) != 0;
-            l->transcriptLanguage_ = s.internedText(13, pool);
+            int column = 0;
+            for (const auto& f : list) {
+                if (f.storage == FieldStorage::Key || f.storage == FieldStorage::Column) fields::read(s, column++, *l, f, pool);
+            }
+            l->id_ = *id;
             l->storedKeyframeSize_ = keyframeSizes.value(idText, 0);
             l->unloadedBlobs_ = Lecture::kLargeBlobFields | Lecture::kRowBlobFields;
             l->store_ = this;
@@ -325,7 +198,8 @@ bool LibraryStore::loadAll(QString* error) {
         }
     }
     {
-        Statement s(db_, "SELECT " + columnList(kFolderColumns, kFolderColumnCount) + " FROM folders ORDER BY rowid");
+        const auto list = RecordFields::folder();
+        Statement s(db_, "SELECT " + fields::columnList(list, {FieldStorage::Key, FieldStorage::Column}) + " FROM folders ORDER BY rowid");
         if (!s.ok()) {
             if (error) *error = sqliteError(db_);
             return false;
@@ -334,13 +208,11 @@ bool LibraryStore::loadAll(QString* error) {
             const auto id = parseUuid(s.text(0));
             if (!id) continue;
             LectureFolderPtr f(new LectureFolder(*id));
-            f->name_ = s.text(1);
-            f->dateCreated_ = dateFromMs(s.integer(2));
-            f->sortOrder_ = int(s.integer(3));
+            for (size_t i = 0; i < list.size(); ++i) fields::read(s, int(i), *f, list[i], pool);
             f->store_ = this;
             folders_.push_back(std::move(f));
         }
-        std::stable_sort(folders_.begin(), folders_.end(), [](const auto& a, const auto& b) { return a->sortOrder_ < b->sortOrder_; });
+        std::stable_sort(folders_.begin(), folders_.end(), sortedBySortOrder<LectureFolderPtr>);
     }
     return true;
 }
@@ -388,7 +260,7 @@ void LibraryStore::insert(const LectureFolderPtr& folder) {
     folder->store_ = this;
     folder->deleted_ = false;
     folders_.push_back(folder);
-    std::stable_sort(folders_.begin(), folders_.end(), [](const auto& a, const auto& b) { return a->sortOrder_ < b->sortOrder_; });
+    std::stable_sort(folders_.begin(), folders_.end(), sortedBySortOrder<LectureFolderPtr>);
     removedFolders_.removeAll(folder->id_);
     scheduleCommit(folder.get());
 }
@@ -412,7 +284,7 @@ void LibraryStore::scheduleCommit(LectureFolder* folder) {
     folder->dirty_ = true;
     dirtyFolders_.insert(folder);
     // Listing order follows sortOrder at once.
-    std::stable_sort(folders_.begin(), folders_.end(), [](const auto& a, const auto& b) { return a->sortOrder_ < b->sortOrder_; });
+    std::stable_sort(folders_.begin(), folders_.end(), sortedBySortOrder<LectureFolderPtr>);
     armAutosave();
 }
 
@@ -429,29 +301,31 @@ std::optional<QByteArray> LibraryStore::loadBlob(const QUuid& id, uint32_t field
     Statement s(db_, "SELECT data FROM lecture_blobs WHERE lecture_id = ? AND field = ?");
     if (!s.ok()) return std::nullopt;
     s.bindText(1, uuidText(id));
-    s.bindText(2, QString::fromLatin1(blobName(field)));
+    s.bindText(2, blobName(field));
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return s.optBlob(0);
 }
 
 void LibraryStore::loadRowBlobs(const Lecture& l) const {
-    Statement s(db_,
-                "SELECT screenshotTimestamps, notesData, marginNotesData, highlightsData, notesInlineNotesData, "
-                "notesMarginNotesData, notesHighlightsData FROM lectures WHERE id = ?");
+    const auto list = RecordFields::lecture();
+    Statement s(db_, "SELECT " + fields::columnList(list, {FieldStorage::RowBlob}) + " FROM lectures WHERE id = ?");
     if (!s.ok()) return;
     s.bindText(1, uuidText(l.id_));
     if (s.step() != SQLITE_ROW) return;
-    l.screenshotTimestamps_ = s.optBlob(0);
-    l.notesData_ = s.optBlob(1);
-    l.marginNotesData_ = s.optBlob(2);
-    l.highlightsData_ = s.optBlob(3);
-    l.notesInlineNotesData_ = s.optBlob(4);
-    l.notesMarginNotesData_ = s.optBlob(5);
-    l.notesHighlightsData_ = s.optBlob(6);
+    QHash<QByteArray, QString> pool;
+    int column = 0;
+    for (const auto& f : list)
+        if (f.storage == FieldStorage::RowBlob) fields::read(s, column++, const_cast<Lecture&>(l), f, pool);
 }
 
 bool LibraryStore::commit(QString* error) {
     if (!hasChanges()) return true;
+    if (!writeChanges(error)) return false;
+    emit changedInThisProcess();
+    return true;
+}
+
+bool LibraryStore::writeChanges(QString* error) {
     QString why;
     auto failed = [&] {
         exec(db_, "ROLLBACK", nullptr);
@@ -461,11 +335,17 @@ bool LibraryStore::commit(QString* error) {
     };
     if (!exec(db_, "BEGIN IMMEDIATE", &why)) return failed();
 
-    QByteArray upsert = "INSERT INTO lectures (" + columnList(kLectureColumns, kLectureColumnCount) + ") VALUES (";
-    for (int i = 0; i < kLectureColumnCount; ++i) upsert += i ? ", ?" : "?";
-    upsert += ") ON CONFLICT(id) DO UPDATE SET ";
-    for (int i = 1; i < kLectureColumnCount; ++i)
-        upsert += QByteArray(i > 1 ? ", " : "") + kLectureColumns[i].name + " = excluded." + kLectureColumns[i].name;
+    const auto list = RecordFields::lecture();
+    const QByteArray rowColumns = fields::columnList(list, {FieldStorage::Key, FieldStorage::Column, FieldStorage::RowBlob});
+    QByteArray upsert = "INSERT INTO lectures (" + rowColumns + ") VALUES (";
+    QByteArray updates;
+    int rowFieldCount = 0;
+    for (const auto& f : list) {
+        if (f.storage == FieldStorage::LargeBlob) continue;
+        upsert += rowFieldCount++ ? ", ?" : "?";
+        if (f.storage != FieldStorage::Key) updates += QByteArray(updates.isEmpty() ? "" : ", ") + f.name + " = excluded." + f.name;
+    }
+    upsert += ") ON CONFLICT(id) DO UPDATE SET " + updates;
     Statement put(db_, upsert);
     Statement putBlob(db_, "INSERT OR REPLACE INTO lecture_blobs (lecture_id, field, size, data) VALUES (?, ?, ?, ?)");
     Statement dropBlob(db_, "DELETE FROM lecture_blobs WHERE lecture_id = ? AND field = ?");
@@ -482,41 +362,20 @@ bool LibraryStore::commit(QString* error) {
     for (Lecture* l : dirtyInOrder) {
         const QString id = uuidText(l->id_);
         put.reset();
-        put.bindText(1, id);
-        put.bindText(2, l->title_);
-        put.bindText(3, l->localFilePath_);
-        put.bindText(4, l->sourceURL_);
-        put.bindText(5, l->channelName_);
-        put.bindInt(6, l->dateAdded_.toMSecsSinceEpoch());
-        put.bindDouble(7, l->duration_);
-        put.bindText(8, l->statusRaw_);
-        put.bindBlob(9, l->screenshotTimestamps_);
-        put.bindText(10, l->folderID_ ? std::optional<QString>(uuidText(*l->folderID_)) : std::nullopt);
-        put.bindBlob(11, l->notesData_);
-        put.bindBlob(12, l->marginNotesData_);
-        put.bindBlob(13, l->highlightsData_);
-        put.bindBlob(14, l->notesInlineNotesData_);
-        put.bindBlob(15, l->notesMarginNotesData_);
-        put.bindBlob(16, l->notesHighlightsData_);
-        put.bindText(17, l->transcribedWithModelID_);
-        put.bindText(18, l->desiredModelID_);
-        put.bindText(19, l->consolidatedWithModelID_);
-        if (l->consolidationOverride_) put.bindInt(20, *l->consolidationOverride_ ? 1 : 0);
-        else put.bindNull(20);
-        put.bindText(21, l->transcriptLanguage_);
+        int index = 1;
+        for (const auto& f : list)
+            if (f.storage != FieldStorage::LargeBlob) fields::bind(put, index++, *l, f);
         if (put.step() != SQLITE_DONE) {
             why = sqliteError(db_);
             return failed();
         }
-        for (uint32_t field : {Lecture::TranscriptDataField, Lecture::KeyframeDataField, Lecture::ConsolidatedDataField}) {
-            if (!(l->dirty_ & field) || (l->unloadedBlobs_ & field)) continue;
-            const std::optional<QByteArray>& value = field == Lecture::TranscriptDataField ? l->transcriptData_
-                                                     : field == Lecture::KeyframeDataField  ? l->keyframeData_
-                                                                                            : l->consolidatedData_;
+        for (const auto& f : list) {
+            if (f.storage != FieldStorage::LargeBlob || !(l->dirty_ & f.bit) || (l->unloadedBlobs_ & f.bit)) continue;
+            const std::optional<QByteArray>& value = l->*RecordFields::blobMember(f);
             Statement& s = value ? putBlob : dropBlob;
             s.reset();
             s.bindText(1, id);
-            s.bindText(2, QString::fromLatin1(blobName(field)));
+            s.bindText(2, QString::fromLatin1(f.name));
             if (value) {
                 s.bindInt(3, value->size());
                 s.bindBlob(4, *value);
@@ -541,15 +400,22 @@ bool LibraryStore::commit(QString* error) {
             }
         }
     }
+    std::vector<LectureFolder*> dirtyFolders;
+    for (const LectureFolderPtr& f : folders_)
+        if (dirtyFolders_.contains(f.get())) dirtyFolders.push_back(f.get());
     {
-        Statement putFolder(db_, "INSERT INTO folders (id, name, dateCreated, sortOrder) VALUES (?, ?, ?, ?) ON CONFLICT(id) DO "
-                                 "UPDATE SET name = excluded.name, dateCreated = excluded.dateCreated, sortOrder = excluded.sortOrder");
-        for (LectureFolder* f : std::as_const(dirtyFolders_)) {
+        const auto folderList = RecordFields::folder();
+        QByteArray sql = "INSERT INTO folders (" + fields::columnList(folderList, {FieldStorage::Key, FieldStorage::Column}) + ") VALUES (";
+        QByteArray folderUpdates;
+        for (size_t i = 0; i < folderList.size(); ++i) {
+            sql += i ? ", ?" : "?";
+            if (folderList[i].storage != FieldStorage::Key)
+                folderUpdates += QByteArray(folderUpdates.isEmpty() ? "" : ", ") + folderList[i].name + " = excluded." + folderList[i].name;
+        }
+        Statement putFolder(db_, sql + ") ON CONFLICT(id) DO UPDATE SET " + folderUpdates);
+        for (LectureFolder* f : dirtyFolders) {
             putFolder.reset();
-            putFolder.bindText(1, uuidText(f->id_));
-            putFolder.bindText(2, f->name_);
-            putFolder.bindInt(3, f->dateCreated_.toMSecsSinceEpoch());
-            putFolder.bindInt(4, f->sortOrder_);
+            for (size_t i = 0; i < folderList.size(); ++i) fields::bind(putFolder, int(i) + 1, *f, folderList[i]);
             if (putFolder.step() != SQLITE_DONE) {
                 why = sqliteError(db_);
                 return failed();
@@ -565,6 +431,8 @@ bool LibraryStore::commit(QString* error) {
             }
         }
     }
+    // The mirror's documents and its bookkeeping go with the same transaction.
+    if (mirror_ && !mirror_->stage(dirtyInOrder, dirtyFolders, removedLectures_, removedFolders_, &why)) return failed();
     if (!exec(db_, "COMMIT", &why)) return failed();
 
     for (Lecture* l : std::as_const(dirtyLectures_)) {
@@ -572,13 +440,12 @@ bool LibraryStore::commit(QString* error) {
         if (!(l->unloadedBlobs_ & Lecture::KeyframeDataField)) l->storedKeyframeSize_ = l->keyframeData_ ? l->keyframeData_->size() : 0;
         // A library of long lectures would otherwise keep every transcript in
         // memory; once stored, large blobs are read again on demand.
-        if (l->transcriptData_ && l->transcriptData_->size() > kKeepInMemoryBytes) {
-            l->transcriptData_.reset();
-            l->unloadedBlobs_ |= Lecture::TranscriptDataField;
-        }
-        if (l->consolidatedData_ && l->consolidatedData_->size() > kKeepInMemoryBytes) {
-            l->consolidatedData_.reset();
-            l->unloadedBlobs_ |= Lecture::ConsolidatedDataField;
+        for (uint32_t field : {Lecture::TranscriptDataField, Lecture::ConsolidatedDataField}) {
+            std::optional<QByteArray>& value = l->*RecordFields::blobMember(RecordFields::lectureField(field));
+            if (value && value->size() > kKeepInMemoryBytes) {
+                value.reset();
+                l->unloadedBlobs_ |= field;
+            }
         }
     }
     for (LectureFolder* f : std::as_const(dirtyFolders_)) f->dirty_ = false;
@@ -587,7 +454,29 @@ bool LibraryStore::commit(QString* error) {
     removedLectures_.clear();
     removedFolders_.clear();
     lastDataVersion_ = dataVersion();
-    emit changedInThisProcess();
+    return true;
+}
+
+void LibraryStore::followSyncFolder() {
+    auto attach = [this] {
+        const std::optional<QString> records = AppPaths::recordsDirectory();
+        if (!records) return;
+        QString why;
+        if (!attachMirror(*records, &why)) logLine(QStringLiteral("[Sync] %1").arg(why));
+    };
+    if (AppPaths::isResolved()) attach();
+    connect(&AppPaths::instance(), &AppPaths::resolved, this, attach);
+}
+
+bool LibraryStore::attachMirror(const QString& recordsFolder, QString* error) {
+    if (mirror_ && mirror_->folder() == QDir::cleanPath(QFileInfo(recordsFolder).absoluteFilePath())) return true;
+    mirror_.reset();
+    if (hasChanges()) commit();
+    auto mirror = RecordMirror::create(*this, db_, recordsFolder, error);
+    if (!mirror) return false;
+    mirror_ = std::move(mirror);
+    logLine(QStringLiteral("[Sync] Mirroring the library in the sync folder: %1").arg(mirror_->folder()));
+    mirror_->start();
     return true;
 }
 
@@ -608,6 +497,8 @@ bool LibraryStore::refreshFromDisk() {
     const qint64 version = dataVersion();
     if (version == lastDataVersion_) return false;
     lastDataVersion_ = version;
+    // Another process sharing this file may have mirrored records meanwhile.
+    if (mirror_) mirror_->reloadState();
 
     // Read the file's current records into a scratch store sharing this connection.
     std::vector<LecturePtr> oldLectures = std::move(lectures_);
@@ -643,24 +534,11 @@ bool LibraryStore::refreshFromDisk() {
             continue;
         }
         const uint32_t dirty = l->dirty_;
-        l->title_ = f->title_;
-        l->localFilePath_ = f->localFilePath_;
-        l->sourceURL_ = f->sourceURL_;
-        l->channelName_ = f->channelName_;
-        l->dateAdded_ = f->dateAdded_;
-        l->duration_ = f->duration_;
-        l->statusRaw_ = f->statusRaw_;
-        l->folderID_ = f->folderID_;
-        l->transcribedWithModelID_ = f->transcribedWithModelID_;
-        l->desiredModelID_ = f->desiredModelID_;
-        l->consolidatedWithModelID_ = f->consolidatedWithModelID_;
-        l->consolidationOverride_ = f->consolidationOverride_;
-        l->transcriptLanguage_ = f->transcriptLanguage_;
+        for (const auto& field : RecordFields::lecture())
+            if (field.storage == FieldStorage::Column) fields::copy(*f, *l, field);
         l->storedKeyframeSize_ = f->storedKeyframeSize_;
-        l->transcriptData_.reset();
-        l->keyframeData_.reset();
-        l->consolidatedData_.reset();
-        l->screenshotTimestamps_.reset();
+        for (const auto& field : RecordFields::lecture())
+            if (field.storage == FieldStorage::LargeBlob || field.storage == FieldStorage::RowBlob) ((*l).*RecordFields::blobMember(field)).reset();
         l->unloadedBlobs_ = Lecture::kLargeBlobFields | Lecture::kRowBlobFields;
         l->dirty_ = dirty;
         lectures_.push_back(l);
@@ -682,14 +560,13 @@ bool LibraryStore::refreshFromDisk() {
             f->store_ = nullptr;
             continue;
         }
-        f->name_ = n->name_;
-        f->dateCreated_ = n->dateCreated_;
-        f->sortOrder_ = n->sortOrder_;
+        for (const auto& field : RecordFields::folder())
+            if (field.storage == FieldStorage::Column) fields::copy(*n, *f, field);
         folders_.push_back(f);
     }
     for (const auto& n : freshFolders)
         if (!seenFolders.contains(n->id_) && !removedFolders_.contains(n->id_)) folders_.push_back(n);
-    std::stable_sort(folders_.begin(), folders_.end(), [](const auto& a, const auto& b) { return a->sortOrder_ < b->sortOrder_; });
+    std::stable_sort(folders_.begin(), folders_.end(), sortedBySortOrder<LectureFolderPtr>);
 
     emit changedRemotely();
     return true;
@@ -712,7 +589,7 @@ std::optional<QByteArray> LibraryReader::largeBlob(const QUuid& id, uint32_t fie
     Statement s(db_, "SELECT data FROM lecture_blobs WHERE lecture_id = ? AND field = ?");
     if (!s.ok()) return std::nullopt;
     s.bindText(1, uuidText(id));
-    s.bindText(2, QString::fromLatin1(blobName(field)));
+    s.bindText(2, blobName(field));
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return s.optBlob(0);
 }

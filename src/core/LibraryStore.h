@@ -21,6 +21,8 @@ struct sqlite3;
 
 namespace lumenote {
 
+class RecordMirror;
+
 class LibraryStore : public QObject {
     Q_OBJECT
 public:
@@ -52,6 +54,15 @@ public:
     // pending for the next attempt.
     bool commit(QString* error = nullptr);
 
+    // Mirrors every record as a document in `recordsFolder`, a folder that a
+    // sync client keeps in step between machines, and merges the documents
+    // other machines write there (see RecordMirror). A store opened while the
+    // sync folder is set follows it on its own once the folder is resolved.
+    // Fails (nothing attached) when the folder cannot be created or holds the
+    // database itself.
+    bool attachMirror(const QString& recordsFolder, QString* error = nullptr);
+    RecordMirror* mirror() const { return mirror_.get(); }
+
     // Polls the file for commits made by other processes (the command-line tool
     // and the application may share a library) and merges them; off by default.
     void setWatchForExternalChanges(bool enabled, int intervalMs = 1000);
@@ -67,6 +78,7 @@ signals:
 private:
     friend class Lecture;
     friend class LectureFolder;
+    friend class RecordMirror;
     explicit LibraryStore(const QString& path, sqlite3* db);
 
     void scheduleCommit(Lecture* lecture);
@@ -75,6 +87,9 @@ private:
     std::optional<QByteArray> loadBlob(const QUuid& id, uint32_t field) const;
     void loadRowBlobs(const Lecture& lecture) const;
     bool loadAll(QString* error);
+    // One transaction with every pending change (and the mirror's share).
+    bool writeChanges(QString* error);
+    void followSyncFolder();
     qint64 dataVersion() const;
 
     QString path_;
@@ -88,6 +103,7 @@ private:
     bool autosaveArmed_ = false;
     QTimer* watchTimer_ = nullptr;
     qint64 lastDataVersion_ = 0;
+    std::unique_ptr<RecordMirror> mirror_;
 };
 
 // A read-only connection to a library file for worker threads (the store itself

@@ -487,7 +487,7 @@ int ExportManager::triggerExportDownload(const Lecture& lecture, const std::opti
         if (f.open(QIODevice::ReadOnly)) f.read(1);
         ++requested;
     }
-    logLine(QStringLiteral("[ExportManager] triggerExportDownload: requested %1 image(s) from iCloud Drive").arg(requested));
+    logLine(QStringLiteral("[ExportManager] triggerExportDownload: requested %1 image(s) from the sync folder").arg(requested));
     return requested;
 }
 

@@ -60,7 +60,7 @@ TEST_F(AppPathsTest, NoSyncFolderMeansLocalFoldersAtOnce) {
     AppPaths::setRetrySleeper([this](int, int s) { sleeps.append(s); });
     EXPECT_FALSE(AppPaths::isResolved());
     resolve();
-    EXPECT_EQ(log(), QStringList{"[AppPaths] ubiquityIdentityToken nil — iCloud not available. Using local storage."});
+    EXPECT_EQ(log(), QStringList{"[AppPaths] cloudSyncFolder not set — the sync folder is not available. Using local storage."});
     EXPECT_TRUE(sleeps.isEmpty());
     EXPECT_FALSE(AppPaths::containerURL());
     const QString support = home + "/.local/share/io.corvana.Lumenote";
@@ -86,7 +86,7 @@ TEST_F(AppPathsTest, SyncFolderAppearingAtTheThirdAttempt) {
     const QString documents = sync + "/Lumenote/Documents";
     EXPECT_EQ(log(), (QStringList{"[AppPaths] Container not yet available (attempt 1/5), retrying in 5s…",
                                   "[AppPaths] Container not yet available (attempt 2/5), retrying in 5s…",
-                                  "[AppPaths] iCloud container resolved (attempt 3): " + documents}));
+                                  "[AppPaths] Container in the sync folder resolved (attempt 3): " + documents}));
     EXPECT_EQ(sleeps, (QList<int>{5, 5}));
     EXPECT_EQ(AppPaths::containerURL(), documents);
     for (const char* sub : {"screenshots", "transcripts", "keyframes", "consolidated", "exports"})
@@ -105,7 +105,7 @@ TEST_F(AppPathsTest, SyncFolderThatNeverAppears) {
     ASSERT_EQ(l.size(), 6);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(l[i], QStringLiteral("[AppPaths] Container not yet available (attempt %1/5), retrying in 5s…").arg(i + 1));
-    EXPECT_EQ(l[5], "[AppPaths] iCloud container unavailable after 5 attempts — using local App Support.");
+    EXPECT_EQ(l[5], "[AppPaths] Container in the sync folder unavailable after 5 attempts — using local storage.");
     EXPECT_EQ(sleeps, (QList<int>{5, 5, 5, 5, 5}));
     EXPECT_FALSE(AppPaths::containerURL());
     EXPECT_EQ(AppPaths::exportRoot(), home + "/LumenoteLibrary");

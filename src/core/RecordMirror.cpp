@@ -1,0 +1,821 @@
+#include "core/RecordMirror.h"
+
+#include "core/LibraryStore.h"
+#include "core/Log.h"
+#include "core/RecordFields.h"
+#include "core/SqliteStatement.h"
+#include "core/Uuid.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTimeZone>
+#include <QTimer>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace lumenote {
+
+namespace {
+
+using sql::exec;
+using sql::sqliteError;
+using sql::Statement;
+
+constexpr int kFormat = 1;
+constexpr uint32_t kAnnotationFields = Lecture::NotesDataField | Lecture::MarginNotesDataField | Lecture::HighlightsDataField |
+                                       Lecture::NotesInlineNotesDataField | Lecture::NotesMarginNotesDataField |
+                                       Lecture::NotesHighlightsDataField;
+
+// Syncthing treats names beginning with "~syncthing~" as its own temporary
+// files and never carries them; Nextcloud and Dropbox skip "~*.tmp".
+QString temporaryName(const QString& name) { return QStringLiteral("~syncthing~") + name + QStringLiteral(".tmp"); }
+
+bool writeAtomically(const QString& folder, const QString& name, const QByteArray& data) {
+    const QString temporary = folder + QLatin1Char('/') + temporaryName(name);
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    const bool written = file.write(data) == data.size() && file.flush();
+    file.close();
+    if (!written || std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(folder + QLatin1Char('/') + name).constData()) != 0) {
+        QFile::remove(temporary);
+        return false;
+    }
+    return true;
+}
+
+// Modification time in nanoseconds and size; none when the file is gone.
+std::optional<std::pair<qint64, qint64>> fileStamp(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    return std::make_pair(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, qint64(st.st_size));
+}
+
+QString annotationID(const QJsonValue& v) { return v.toObject().value(QLatin1String("id")).toString().toUpper(); }
+
+std::optional<QJsonArray> annotationArray(const std::optional<QByteArray>& bytes) {
+    if (!bytes) return QJsonArray();
+    const QJsonDocument doc = QJsonDocument::fromJson(*bytes);
+    if (!doc.isArray()) return std::nullopt;
+    return doc.array();
+}
+
+QSet<QString> annotationIDs(const Lecture& l, const std::span<const RecordField<Lecture>> list) {
+    QSet<QString> ids;
+    for (const auto& f : list) {
+        if (!(f.bit & kAnnotationFields)) continue;
+        if (const auto a = annotationArray(l.*RecordFields::blobMember(f)))
+            for (const QJsonValue& v : *a) ids.insert(annotationID(v));
+    }
+    ids.remove(QString());
+    return ids;
+}
+
+// One annotation list after a merge: the winner's entries, then the loser's
+// entries the winner lacks, leaving out deleted ids. A list that does not
+// decode is taken as it is from the winner.
+struct MergedList {
+    std::optional<QByteArray> bytes;
+    bool differsFromWinner = false;
+};
+
+MergedList mergeAnnotationList(const std::optional<QByteArray>& winner, const std::optional<QByteArray>& loser, const QSet<QString>& deleted) {
+    const auto w = annotationArray(winner);
+    if (!w) return {winner, false};
+    const QJsonArray l = annotationArray(loser).value_or(QJsonArray());
+    QJsonArray out;
+    QSet<QString> ids;
+    for (const QJsonValue& v : *w) {
+        const QString id = annotationID(v);
+        if (deleted.contains(id)) continue;
+        ids.insert(id);
+        out.append(v);
+    }
+    for (const QJsonValue& v : l) {
+        const QString id = annotationID(v);
+        if (id.isEmpty() || deleted.contains(id) || ids.contains(id)) continue;
+        ids.insert(id);
+        out.append(v);
+    }
+    if (out.size() == w->size()) return {winner, false};
+    return {QJsonDocument(out).toJson(QJsonDocument::Compact), true};
+}
+
+QJsonArray sortedArray(const QSet<QString>& set) {
+    QStringList list(set.begin(), set.end());
+    list.sort();
+    return QJsonArray::fromStringList(list);
+}
+
+QSet<QString> stringSet(const QJsonArray& array) {
+    QSet<QString> out;
+    for (const QJsonValue& v : array) out.insert(v.toString());
+    return out;
+}
+
+QSet<QString> stringSet(const QString& json) { return stringSet(QJsonDocument::fromJson(json.toUtf8()).array()); }
+
+QString compactText(const QJsonArray& a) { return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact)); }
+
+Stamp stampFrom(const QJsonObject& o) {
+    return {qint64(o.value(QLatin1String("wall")).toDouble()), qint64(o.value(QLatin1String("counter")).toDouble()),
+            o.value(QLatin1String("machine")).toString()};
+}
+
+bool isConflictCopyName(const QString& rest) {
+    // Syncthing: "<ID>.sync-conflict-20250101-120000-ABCDEFG.json";
+    // Nextcloud: "<ID> (conflicted copy 2025-01-01 120000).json";
+    // Dropbox: "<ID> (Laptop's conflicted copy 2025-01-01).json".
+    return rest.contains(QLatin1String(".sync-conflict-")) || rest.contains(QLatin1String("conflicted copy"));
+}
+
+}  // namespace
+
+struct RecordMirror::Document {
+    QString fileName;
+    bool conflictCopy = false;
+    QUuid id;
+    Kind kind = Kind::Lecture;
+    Stamp stamp;
+    bool deleted = false;
+    QJsonObject fields;
+    QSet<QString> deletedAnnotationIDs;
+    qint64 fileTime = 0;
+    qint64 fileSize = -1;
+};
+
+struct RecordMirror::Outcome {
+    bool recordChanged = false;
+    bool reexport = false;
+    std::optional<Stamp> adopted;
+};
+
+RecordMirror::RecordMirror(LibraryStore& store, sqlite3* db, QString folder)
+    : store_(store), db_(db), folder_(std::move(folder)), clock_(QString()) {}
+
+RecordMirror::~RecordMirror() = default;
+
+std::unique_ptr<RecordMirror> RecordMirror::create(LibraryStore& store, sqlite3* db, const QString& folderPath, QString* error) {
+    const QString folder = QDir::cleanPath(QFileInfo(folderPath).absoluteFilePath());
+    auto fail = [&](const QString& why) -> std::unique_ptr<RecordMirror> {
+        if (error) *error = QStringLiteral("Cannot mirror the library in %1: %2").arg(folder, why);
+        return nullptr;
+    };
+    // The folder two levels up is the sync folder (<sync folder>/Lumenote/Records).
+    const QString syncRoot = QDir::cleanPath(folder + QStringLiteral("/../.."));
+    const QString database = QFileInfo(store.path()).canonicalFilePath();
+    if (!database.isEmpty() && QDir(syncRoot).exists() &&
+        (database + QLatin1Char('/')).startsWith(QFileInfo(syncRoot).canonicalFilePath() + QLatin1Char('/')))
+        return fail(QStringLiteral("the library database %1 lies inside the sync folder; it must stay on this machine").arg(database));
+    if (!QDir().mkpath(folder)) return fail(QStringLiteral("the folder cannot be created"));
+
+    QString why;
+    if (!exec(db,
+              "CREATE TABLE IF NOT EXISTS mirror_records (id TEXT PRIMARY KEY NOT NULL, kind INTEGER NOT NULL, wall INTEGER NOT NULL, "
+              "counter INTEGER NOT NULL, machine TEXT NOT NULL, deleted INTEGER NOT NULL, exported INTEGER NOT NULL, "
+              "fileTime INTEGER NOT NULL, fileSize INTEGER NOT NULL, blobs TEXT, annotations TEXT, deletedAnnotations TEXT)",
+              &why))
+        return fail(why);
+    QString machine;
+    {
+        Statement s(db, "SELECT value FROM meta WHERE key = 'machineID'");
+        if (s.ok() && s.step() == SQLITE_ROW) machine = s.text(0);
+    }
+    if (machine.isEmpty()) {
+        machine = uuidText(QUuid::createUuid());
+        Statement s(db, "INSERT OR REPLACE INTO meta (key, value) VALUES ('machineID', ?)");
+        s.bindText(1, machine);
+        if (s.step() != SQLITE_DONE) return fail(sqliteError(db));
+    }
+    std::unique_ptr<RecordMirror> mirror(new RecordMirror(store, db, folder));
+    mirror->clock_ = HybridClock(machine);
+    mirror->reloadState();
+
+    mirror->debounce_ = new QTimer(mirror.get());
+    mirror->debounce_->setSingleShot(true);
+    mirror->debounce_->setInterval(kDebounceMs);
+    connect(mirror->debounce_, &QTimer::timeout, mirror.get(), [m = mirror.get()] { m->importNow(); });
+    mirror->retry_ = new QTimer(mirror.get());
+    mirror->retry_->setSingleShot(true);
+    mirror->retry_->setInterval(kRetryMs);
+    connect(mirror->retry_, &QTimer::timeout, mirror.get(), [m = mirror.get()] { m->syncNow(); });
+    mirror->watcher_ = new QFileSystemWatcher(QStringList{folder}, mirror.get());
+    connect(mirror->watcher_, &QFileSystemWatcher::directoryChanged, mirror.get(), [m = mirror.get()] { m->scheduleImport(); });
+    return mirror;
+}
+
+void RecordMirror::reloadState() {
+    states_.clear();
+    Statement s(db_, "SELECT id, kind, wall, counter, machine, deleted, exported, fileTime, fileSize, blobs, annotations, deletedAnnotations "
+                     "FROM mirror_records");
+    while (s.ok() && s.step() == SQLITE_ROW) {
+        const auto id = parseUuid(s.text(0));
+        if (!id) continue;
+        State st;
+        st.kind = s.integer(1) == 1 ? Kind::Folder : Kind::Lecture;
+        st.stamp = {s.integer(2), s.integer(3), s.text(4)};
+        st.deleted = s.integer(5) != 0;
+        st.exported = s.integer(6) != 0;
+        st.fileTime = s.integer(7);
+        st.fileSize = s.integer(8);
+        const QJsonObject blobs = QJsonDocument::fromJson(s.text(9).toUtf8()).object();
+        for (auto it = blobs.begin(); it != blobs.end(); ++it) st.blobs.insert(it.key(), it.value().toString());
+        st.annotationIDs = stringSet(s.text(10));
+        st.deletedAnnotationIDs = stringSet(s.text(11));
+        clock_.observe(st.stamp);
+        states_.insert(*id, std::move(st));
+    }
+    auto metaText = [&](const char* key) {
+        Statement m(db_, QByteArray("SELECT value FROM meta WHERE key = '") + key + "'");
+        return m.ok() && m.step() == SQLITE_ROW ? m.text(0) : QString();
+    };
+    auto metaDate = [&](const char* key) -> std::optional<QDateTime> {
+        const QString v = metaText(key);
+        if (v.isEmpty()) return std::nullopt;
+        return QDateTime::fromMSecsSinceEpoch(v.toLongLong(), Qt::UTC);
+    };
+    status_.lastExport = metaDate("mirror.lastExport");
+    status_.lastExportCount = metaText("mirror.lastExportCount").toInt();
+    status_.lastImport = metaDate("mirror.lastImport");
+    status_.lastImportCount = metaText("mirror.lastImportCount").toInt();
+    status_.conflictsResolved = metaText("mirror.conflictsResolved").toInt();
+}
+
+void RecordMirror::saveStatus() {
+    Statement s(db_, "INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)");
+    auto put = [&](const char* key, const QString& value) {
+        s.reset();
+        s.bindText(1, QString::fromLatin1(key));
+        s.bindText(2, value);
+        s.step();
+    };
+    if (status_.lastExport) put("mirror.lastExport", QString::number(status_.lastExport->toMSecsSinceEpoch()));
+    put("mirror.lastExportCount", QString::number(status_.lastExportCount));
+    if (status_.lastImport) put("mirror.lastImport", QString::number(status_.lastImport->toMSecsSinceEpoch()));
+    put("mirror.lastImportCount", QString::number(status_.lastImportCount));
+    put("mirror.conflictsResolved", QString::number(status_.conflictsResolved));
+}
+
+RecordMirror::Status RecordMirror::status() const {
+    Status s = status_;
+    s.folder = folder_;
+    s.machineID = clock_.machine();
+    s.pendingDocuments = unreadable_;
+    for (const State& st : states_)
+        if (!st.exported) ++s.pendingDocuments;
+    for (const auto& l : store_.lectures())
+        if (!states_.contains(l->id())) ++s.pendingDocuments;
+    for (const auto& f : store_.folders())
+        if (!states_.contains(f->id())) ++s.pendingDocuments;
+    return s;
+}
+
+void RecordMirror::setWallClock(HybridClock::WallClock wall) { clock_.setWallClock(std::move(wall)); }
+
+QString RecordMirror::documentPath(const QUuid& id) const { return folder_ + QLatin1Char('/') + uuidText(id) + QStringLiteral(".json"); }
+
+void RecordMirror::start() {
+    importNow();
+    exportUnmirrored();
+    collectTombstones();
+}
+
+bool RecordMirror::syncNow() {
+    const bool changed = importNow();
+    exportUnmirrored();
+    collectTombstones();
+    return changed;
+}
+
+void RecordMirror::scheduleImport() {
+    // The watch on the folder lapses when the folder is replaced; renew it.
+    if (!watcher_->directories().contains(folder_) && QFileInfo(folder_).isDir()) watcher_->addPath(folder_);
+    debounce_->start();
+}
+
+bool RecordMirror::saveState(const QUuid& id, const State& st) {
+    Statement s(db_, "INSERT OR REPLACE INTO mirror_records (id, kind, wall, counter, machine, deleted, exported, fileTime, fileSize, blobs, "
+                     "annotations, deletedAnnotations) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!s.ok()) return false;
+    QJsonObject blobs;
+    for (auto it = st.blobs.begin(); it != st.blobs.end(); ++it) blobs.insert(it.key(), it.value());
+    s.bindText(1, uuidText(id));
+    s.bindInt(2, st.kind == Kind::Folder ? 1 : 0);
+    s.bindInt(3, st.stamp.wall);
+    s.bindInt(4, st.stamp.counter);
+    s.bindText(5, st.stamp.machine);
+    s.bindInt(6, st.deleted ? 1 : 0);
+    s.bindInt(7, st.exported ? 1 : 0);
+    s.bindInt(8, st.fileTime);
+    s.bindInt(9, st.fileSize);
+    s.bindText(10, QString::fromUtf8(QJsonDocument(blobs).toJson(QJsonDocument::Compact)));
+    s.bindText(11, compactText(sortedArray(st.annotationIDs)));
+    s.bindText(12, compactText(sortedArray(st.deletedAnnotationIDs)));
+    return s.step() == SQLITE_DONE;
+}
+
+std::optional<QString> RecordMirror::writeBlob(const QUuid& id, const char* field, const QByteArray& data) {
+    const QString name = uuidText(id) + QLatin1Char('.') + QLatin1String(field) + QLatin1Char('.') +
+                         QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex().left(20)) +
+                         QStringLiteral(".bin");
+    // Named by content: a file already there holds these very bytes.
+    if (QFileInfo::exists(folder_ + QLatin1Char('/') + name)) return name;
+    if (!writeAtomically(folder_, name, data)) return std::nullopt;
+    return name;
+}
+
+bool RecordMirror::writeDocument(const QUuid& id, State& st, const Lecture* lecture, const LectureFolder* folder) {
+    QJsonObject doc;
+    doc.insert(QLatin1String("format"), kFormat);
+    doc.insert(QLatin1String("kind"), st.kind == Kind::Folder ? QLatin1String("folder") : QLatin1String("lecture"));
+    doc.insert(QLatin1String("id"), uuidText(id));
+    doc.insert(QLatin1String("wall"), double(st.stamp.wall));
+    doc.insert(QLatin1String("counter"), double(st.stamp.counter));
+    doc.insert(QLatin1String("machine"), st.stamp.machine);
+    doc.insert(QLatin1String("deleted"), st.deleted);
+    if (!st.deleted) {
+        QJsonObject values;
+        if (lecture) {
+            for (const auto& f : RecordFields::lecture()) {
+                if (f.storage == FieldStorage::Key) continue;
+                if (f.storage == FieldStorage::LargeBlob) {
+                    const QString file = st.blobs.value(QLatin1String(f.name));
+                    values.insert(QLatin1String(f.name), file.isEmpty() ? QJsonValue() : QJsonValue(file));
+                } else {
+                    values.insert(QLatin1String(f.name), fields::toJson(*lecture, f));
+                }
+            }
+        } else if (folder) {
+            for (const auto& f : RecordFields::folder())
+                if (f.storage != FieldStorage::Key) values.insert(QLatin1String(f.name), fields::toJson(*folder, f));
+        }
+        doc.insert(QLatin1String("fields"), values);
+    }
+    if (st.kind == Kind::Lecture) doc.insert(QLatin1String("deletedAnnotations"), sortedArray(st.deletedAnnotationIDs));
+    const QString name = uuidText(id) + QStringLiteral(".json");
+    st.exported = writeAtomically(folder_, name, QJsonDocument(doc).toJson(QJsonDocument::Compact));
+    if (st.exported) {
+        const auto file = fileStamp(folder_ + QLatin1Char('/') + name);
+        st.fileTime = file ? file->first : 0;
+        st.fileSize = file ? file->second : -1;
+    }
+    return st.exported;
+}
+
+bool RecordMirror::stage(const std::vector<Lecture*>& lectures, const std::vector<LectureFolder*>& folders, const QList<QUuid>& removedLectures,
+                         const QList<QUuid>& removedFolders, QString* error, bool everything) {
+    int written = 0;
+    bool failedWrite = false;
+    const auto list = RecordFields::lecture();
+    auto fail = [&] {
+        if (error) *error = sqliteError(db_);
+        return false;
+    };
+    // The stamp of a change: the document's when it came from one, else a new one.
+    auto stampFor = [&](const QUuid& id, State& st) {
+        const auto imported = importing_.constFind(id);
+        if (imported != importing_.constEnd() && !imported->reexport) {
+            st.stamp = imported->stamp;
+            return false;
+        }
+        st.stamp = clock_.now();
+        return true;
+    };
+
+    for (Lecture* l : lectures) {
+        const bool known = states_.contains(l->id_);
+        State& st = states_[l->id_];
+        st.kind = Kind::Lecture;
+        st.deleted = false;
+        const bool fromDocument = importing_.contains(l->id_);
+        if (!stampFor(l->id_, st)) {
+            st.exported = true;
+            if (!saveState(l->id_, st)) return fail();
+            continue;
+        }
+        const uint32_t changed = everything || !known ? ~0u : l->dirty_;
+        if (!fromDocument && (changed & kAnnotationFields)) {
+            // Ids that left the lists since the last document were deleted here.
+            const QSet<QString> now = annotationIDs(*l, list);
+            for (const QString& id : std::as_const(st.annotationIDs))
+                if (!now.contains(id)) st.deletedAnnotationIDs.insert(id);
+            st.annotationIDs = now;
+        }
+        for (const auto& f : list) {
+            if (f.storage != FieldStorage::LargeBlob || fromDocument) continue;
+            const QString key = QLatin1String(f.name);
+            if (!(changed & f.bit) || ((l->unloadedBlobs_ & f.bit) && known && !everything)) continue;
+            const std::optional<QByteArray> value = (l->unloadedBlobs_ & f.bit) ? store_.loadBlob(l->id_, f.bit) : l->*RecordFields::blobMember(f);
+            const QString previous = st.blobs.value(key);
+            if (!value) {
+                st.blobs.remove(key);
+            } else if (const auto name = writeBlob(l->id_, f.name, *value)) {
+                st.blobs.insert(key, *name);
+            } else {
+                failedWrite = true;
+                continue;
+            }
+            if (!previous.isEmpty() && previous != st.blobs.value(key)) QFile::remove(folder_ + QLatin1Char('/') + previous);
+        }
+        if (writeDocument(l->id_, st, l, nullptr)) ++written;
+        else failedWrite = true;
+        if (!saveState(l->id_, st)) return fail();
+    }
+    for (LectureFolder* f : folders) {
+        State& st = states_[f->id_];
+        st.kind = Kind::Folder;
+        st.deleted = false;
+        if (!stampFor(f->id_, st)) {
+            st.exported = true;
+        } else if (writeDocument(f->id_, st, nullptr, f)) {
+            ++written;
+        } else {
+            failedWrite = true;
+        }
+        if (!saveState(f->id_, st)) return fail();
+    }
+    auto tombstone = [&](const QUuid& id, Kind kind) {
+        State& st = states_[id];
+        st.kind = kind;
+        st.deleted = true;
+        for (const QString& file : std::as_const(st.blobs)) QFile::remove(folder_ + QLatin1Char('/') + file);
+        st.blobs.clear();
+        if (!stampFor(id, st)) {
+            st.exported = true;
+        } else if (writeDocument(id, st, nullptr, nullptr)) {
+            ++written;
+        } else {
+            failedWrite = true;
+        }
+        return saveState(id, st);
+    };
+    for (const QUuid& id : removedLectures)
+        if (!tombstone(id, Kind::Lecture)) return fail();
+    for (const QUuid& id : removedFolders)
+        if (!tombstone(id, Kind::Folder)) return fail();
+    for (const QUuid& id : std::as_const(rewriteTombstone_))
+        if (!tombstone(id, states_.value(id).kind)) return fail();
+    for (const QUuid& id : std::as_const(stateOnly_))
+        if (states_.contains(id) && !saveState(id, states_[id])) return fail();
+
+    if (written > 0) {
+        status_.lastExport = QDateTime::fromMSecsSinceEpoch(clock_.wallNow(), Qt::UTC);
+        status_.lastExportCount = written;
+        saveStatus();
+    }
+    if (failedWrite) {
+        logLine(QStringLiteral("[Sync] Could not write every record to the sync folder %1; trying again shortly.").arg(folder_));
+        if (retry_) retry_->start();
+    }
+    return true;
+}
+
+bool RecordMirror::exportUnmirrored() {
+    std::vector<Lecture*> lectures;
+    std::vector<LectureFolder*> folders;
+    for (const auto& l : store_.lectures()) {
+        const auto st = states_.constFind(l->id_);
+        if (st == states_.constEnd() || !st->exported || st->deleted) {
+            l->ensureBlobLoaded(Lecture::kRowBlobFields);
+            lectures.push_back(l.get());
+        }
+    }
+    for (const auto& f : store_.folders()) {
+        const auto st = states_.constFind(f->id_);
+        if (st == states_.constEnd() || !st->exported || st->deleted) folders.push_back(f.get());
+    }
+    QList<QUuid> tombstones;
+    for (auto it = states_.constBegin(); it != states_.constEnd(); ++it)
+        if (it->deleted && !it->exported) tombstones.append(it.key());
+    if (lectures.empty() && folders.empty() && tombstones.isEmpty()) return true;
+    QString why;
+    if (!exec(db_, "BEGIN IMMEDIATE", &why)) return false;
+    // A tombstone is written again with its kind; removed lists take lectures first.
+    QList<QUuid> lectureTombstones, folderTombstones;
+    for (const QUuid& id : tombstones) (states_[id].kind == Kind::Folder ? folderTombstones : lectureTombstones).append(id);
+    if (!stage(lectures, folders, lectureTombstones, folderTombstones, &why, true) || !exec(db_, "COMMIT", &why)) {
+        exec(db_, "ROLLBACK", nullptr);
+        logLine(QStringLiteral("[Sync] Mirroring the library failed: %1").arg(why));
+        reloadState();
+        return false;
+    }
+    return true;
+}
+
+void RecordMirror::collectTombstones() {
+    const qint64 cutoff = clock_.wallNow() - kTombstoneLifetimeMs;
+    QList<QUuid> expired;
+    for (auto it = states_.constBegin(); it != states_.constEnd(); ++it)
+        if (it->deleted && it->exported && it->stamp.wall < cutoff) expired.append(it.key());
+    if (expired.isEmpty()) return;
+    Statement drop(db_, "DELETE FROM mirror_records WHERE id = ?");
+    for (const QUuid& id : std::as_const(expired)) {
+        // Only the tombstone itself; a record created anew under this id stays.
+        const QString path = documentPath(id);
+        const auto file = fileStamp(path);
+        const State& st = states_[id];
+        if (file && file->first == st.fileTime && file->second == st.fileSize) QFile::remove(path);
+        drop.reset();
+        drop.bindText(1, uuidText(id));
+        drop.step();
+        states_.remove(id);
+    }
+}
+
+std::optional<RecordMirror::Document> RecordMirror::readDocument(const QString& fileName, const QUuid& id, bool conflictCopy, bool* incomplete) const {
+    *incomplete = false;
+    const QString path = folder_ + QLatin1Char('/') + fileName;
+    QFile file(path);
+    const auto stamp = fileStamp(path);
+    if (!stamp || !file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonObject o = json.object();
+    Document d;
+    d.fileName = fileName;
+    d.conflictCopy = conflictCopy;
+    d.fileTime = stamp->first;
+    d.fileSize = stamp->second;
+    const QString kind = o.value(QLatin1String("kind")).toString();
+    // Half a document (a transfer still running) does not parse; it is read again on the next change.
+    if (error.error != QJsonParseError::NoError || !json.isObject() || parseUuid(o.value(QLatin1String("id")).toString()) != id ||
+        (kind != QLatin1String("lecture") && kind != QLatin1String("folder")) || !o.value(QLatin1String("wall")).isDouble() ||
+        o.value(QLatin1String("machine")).toString().isEmpty()) {
+        *incomplete = true;
+        return std::nullopt;
+    }
+    d.id = id;
+    d.kind = kind == QLatin1String("folder") ? Kind::Folder : Kind::Lecture;
+    d.stamp = stampFrom(o);
+    d.deleted = o.value(QLatin1String("deleted")).toBool();
+    d.fields = o.value(QLatin1String("fields")).toObject();
+    d.deletedAnnotationIDs = stringSet(o.value(QLatin1String("deletedAnnotations")).toArray());
+    if (!d.deleted && d.kind == Kind::Lecture) {
+        // The blob files travel on their own and may not be here yet.
+        for (const auto& f : RecordFields::lecture()) {
+            if (f.storage != FieldStorage::LargeBlob) continue;
+            const QString blob = d.fields.value(QLatin1String(f.name)).toString();
+            if (!blob.isEmpty() && !QFileInfo::exists(folder_ + QLatin1Char('/') + blob)) {
+                *incomplete = true;
+                return std::nullopt;
+            }
+        }
+    }
+    return d;
+}
+
+bool RecordMirror::applyLectureFields(const Document& d, Lecture& l, State& st) {
+    for (const auto& f : RecordFields::lecture()) {
+        if (f.storage == FieldStorage::Key) continue;
+        const QString key = QLatin1String(f.name);
+        if (!d.fields.contains(key)) continue;  // written by a version without this field
+        const QJsonValue v = d.fields.value(key);
+        if (f.storage == FieldStorage::LargeBlob) {
+            const QString file = v.toString();
+            if (file == st.blobs.value(key) && !(file.isEmpty() && !(l.unloadedBlobs_ & f.bit) && l.*RecordFields::blobMember(f))) continue;
+            std::optional<QByteArray> value;
+            if (!file.isEmpty()) {
+                QFile in(folder_ + QLatin1Char('/') + file);
+                if (!in.open(QIODevice::ReadOnly)) return false;
+                value = in.readAll();
+                st.blobs.insert(key, file);
+            } else {
+                st.blobs.remove(key);
+            }
+            l.*RecordFields::blobMember(f) = std::move(value);
+            l.unloadedBlobs_ &= ~f.bit;
+            l.dirty_ |= f.bit;
+            continue;
+        }
+        if (fields::fromJson(v, l, f)) l.dirty_ |= f.bit;
+    }
+    return true;
+}
+
+void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
+    State& st = states_[d.id];
+    const bool known = !st.stamp.isNull();
+    st.kind = Kind::Lecture;
+    LecturePtr local = store_.lecture(d.id);
+    const bool remoteWins = !known || d.stamp > st.stamp;
+    if (d.deleted) {
+        if (!remoteWins) {
+            if (!d.conflictCopy) out.reexport = true;  // the folder still shows an older tombstone
+            return;
+        }
+        if (local) {
+            store_.remove(local);
+            out.recordChanged = true;
+        }
+        st.deleted = true;
+        st.blobs.clear();
+        st.stamp = d.stamp;
+        out.adopted = d.stamp;
+        out.reexport = false;
+        return;
+    }
+    if (!local) {
+        if (!remoteWins) {
+            if (!d.conflictCopy) out.reexport = true;  // deleted here after that version
+            return;
+        }
+        LecturePtr created(new Lecture(d.id));
+        st.blobs.clear();
+        st.deleted = false;
+        if (!applyLectureFields(d, *created, st)) return;
+        st.stamp = d.stamp;
+        st.annotationIDs = annotationIDs(*created, RecordFields::lecture());
+        st.deletedAnnotationIDs = d.deletedAnnotationIDs;
+        store_.insert(created);
+        out.recordChanged = true;
+        out.adopted = d.stamp;
+        out.reexport = false;
+        return;
+    }
+
+    local->ensureBlobLoaded(Lecture::kRowBlobFields);
+    const QSet<QString> deleted = st.deletedAnnotationIDs | d.deletedAnnotationIDs;
+    bool contributed = deleted.size() != d.deletedAnnotationIDs.size();
+    const auto list = RecordFields::lecture();
+    if (remoteWins) {
+        std::vector<std::optional<QByteArray>> before;
+        for (const auto& f : list)
+            if (f.bit & kAnnotationFields) before.push_back((*local).*RecordFields::blobMember(f));
+        if (!applyLectureFields(d, *local, st)) return;
+        size_t i = 0;
+        for (const auto& f : list) {
+            if (!(f.bit & kAnnotationFields)) continue;
+            MergedList merged = mergeAnnotationList((*local).*RecordFields::blobMember(f), before[i++], deleted);
+            contributed = contributed || merged.differsFromWinner;
+            (*local).*RecordFields::blobMember(f) = std::move(merged.bytes);
+        }
+        st.stamp = d.stamp;
+        out.adopted = d.stamp;
+        out.reexport = contributed;
+        out.recordChanged = true;
+    } else {
+        bool changed = false;
+        Lecture theirs(d.id);  // the document's annotation lists, decoded
+        for (const auto& f : list) {
+            if (!(f.bit & kAnnotationFields)) continue;
+            fields::fromJson(d.fields.value(QLatin1String(f.name)), theirs, f);
+            MergedList merged = mergeAnnotationList((*local).*RecordFields::blobMember(f), theirs.*RecordFields::blobMember(f), deleted);
+            if (merged.differsFromWinner) {
+                changed = true;
+                (*local).*RecordFields::blobMember(f) = std::move(merged.bytes);
+                local->dirty_ |= f.bit;
+            }
+        }
+        if (deleted.size() != st.deletedAnnotationIDs.size()) changed = true;
+        if (changed) out.recordChanged = true;
+        if (changed || !d.conflictCopy) out.reexport = true;
+    }
+    st.deleted = false;
+    st.deletedAnnotationIDs = deleted;
+    st.annotationIDs = annotationIDs(*local, list);
+    if (out.recordChanged) store_.scheduleCommit(local.get());
+}
+
+void RecordMirror::mergeFolder(const Document& d, Outcome& out) {
+    State& st = states_[d.id];
+    const bool known = !st.stamp.isNull();
+    st.kind = Kind::Folder;
+    LectureFolderPtr local = store_.folder(d.id);
+    const bool remoteWins = !known || d.stamp > st.stamp;
+    if (!remoteWins) {
+        if (!d.conflictCopy) out.reexport = true;
+        return;
+    }
+    st.stamp = d.stamp;
+    st.deleted = d.deleted;
+    out.adopted = d.stamp;
+    out.reexport = false;
+    if (d.deleted) {
+        if (local) {
+            store_.remove(local);
+            out.recordChanged = true;
+        }
+        return;
+    }
+    LectureFolderPtr target = local ? local : LectureFolderPtr(new LectureFolder(d.id));
+    for (const auto& f : RecordFields::folder())
+        if (f.storage != FieldStorage::Key && d.fields.contains(QLatin1String(f.name))) fields::fromJson(d.fields.value(QLatin1String(f.name)), *target, f);
+    if (local) store_.scheduleCommit(local.get());
+    else store_.insert(target);
+    out.recordChanged = true;
+}
+
+bool RecordMirror::importNow() {
+    // Local changes first, so that they are stamped before anything is merged.
+    if (store_.hasChanges()) store_.commit();
+
+    struct Candidate {
+        QString name;
+        bool conflictCopy;
+    };
+    QHash<QUuid, QList<Candidate>> candidates;
+    const QStringList names = QDir(folder_).entryList({QStringLiteral("*.json")}, QDir::Files);
+    for (const QString& name : names) {
+        if (name.size() < 41) continue;
+        const auto id = parseUuid(name.left(36));
+        if (!id) continue;
+        const QString rest = name.mid(36);
+        const bool main = rest == QLatin1String(".json");
+        if (!main && !isConflictCopyName(rest)) continue;
+        if (main) {
+            const auto st = states_.constFind(*id);
+            if (st != states_.constEnd()) {
+                const auto file = fileStamp(folder_ + QLatin1Char('/') + name);
+                if (file && file->first == st->fileTime && file->second == st->fileSize) continue;
+            }
+        }
+        candidates[*id].append({name, !main});
+    }
+
+    unreadable_ = 0;
+    QStringList mergedCopies;
+    int changedRecords = 0;
+    importing_.clear();
+    stateOnly_.clear();
+    rewriteTombstone_.clear();
+    for (auto it = candidates.constBegin(); it != candidates.constEnd(); ++it) {
+        std::vector<Document> versions;
+        for (const Candidate& c : it.value()) {
+            bool incomplete = false;
+            if (auto d = readDocument(c.name, it.key(), c.conflictCopy, &incomplete)) versions.push_back(std::move(*d));
+            else if (incomplete) ++unreadable_;
+        }
+        if (versions.empty()) continue;
+        std::sort(versions.begin(), versions.end(), [](const Document& a, const Document& b) { return a.stamp < b.stamp; });
+        Outcome out;
+        for (const Document& d : versions) {
+            clock_.observe(d.stamp);
+            const auto st = states_.constFind(d.id);
+            if (st != states_.constEnd() && st->stamp == d.stamp && !st->stamp.isNull()) {
+                // A version this machine already has (its own, or one read before).
+                if (d.conflictCopy) mergedCopies.append(d.fileName);
+                continue;
+            }
+            if (d.kind == Kind::Folder) mergeFolder(d, out);
+            else mergeLecture(d, out);
+            if (d.conflictCopy) mergedCopies.append(d.fileName);
+        }
+        State& st = states_[it.key()];
+        for (const Document& d : versions) {
+            if (d.conflictCopy) continue;
+            st.fileTime = d.fileTime;
+            st.fileSize = d.fileSize;
+        }
+        if (out.recordChanged) ++changedRecords;
+        const bool live = st.kind == Kind::Folder ? bool(store_.folder(it.key())) : bool(store_.lecture(it.key()));
+        if (out.recordChanged || (out.reexport && live)) {
+            importing_.insert(it.key(), {st.stamp, out.reexport});
+            if (out.reexport && !out.recordChanged) {
+                if (st.kind == Kind::Folder) store_.scheduleCommit(store_.folder(it.key()).get());
+                else store_.scheduleCommit(store_.lecture(it.key()).get());
+            }
+        } else if (out.reexport && st.deleted) {
+            rewriteTombstone_.insert(it.key());
+        } else {
+            st.exported = true;
+            stateOnly_.append(it.key());
+        }
+    }
+
+    bool ok = true;
+    if (!importing_.isEmpty() || !stateOnly_.isEmpty() || !rewriteTombstone_.isEmpty() || store_.hasChanges()) {
+        QString why;
+        ok = store_.writeChanges(&why);
+        if (!ok) reloadState();
+    }
+    importing_.clear();
+    stateOnly_.clear();
+    rewriteTombstone_.clear();
+    if (ok) {
+        for (const QString& name : std::as_const(mergedCopies)) QFile::remove(folder_ + QLatin1Char('/') + name);
+        if (!mergedCopies.isEmpty()) {
+            status_.conflictsResolved += int(mergedCopies.size());
+            logLine(QStringLiteral("[Sync] Merged and removed %1 conflict cop%2 in the sync folder.")
+                        .arg(mergedCopies.size())
+                        .arg(mergedCopies.size() == 1 ? "y" : "ies"));
+        }
+        if (changedRecords > 0 || !mergedCopies.isEmpty()) {
+            status_.lastImport = QDateTime::fromMSecsSinceEpoch(clock_.wallNow(), Qt::UTC);
+            status_.lastImportCount = changedRecords;
+            saveStatus();
+        }
+    }
+    if (unreadable_ > 0) retry_->start();
+    if (ok && changedRecords > 0) emit store_.changedRemotely();
+    return ok && changedRecords > 0;
+}
+
+}  // namespace lumenote
