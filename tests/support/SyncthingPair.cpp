@@ -263,6 +263,10 @@ void SyncthingPair::start(int timeoutMs) {
                                  {"autoAcceptFolders", false}};
         self->send("PUT", "/rest/config/devices/" + other->deviceId(), {}, device);
     }
+    waitUntilConnected(int(deadline.remainingTime()));
+}
+
+void SyncthingPair::waitUntilConnected(int timeoutMs) {
     waitFor(
         [&] {
             for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}}) {
@@ -271,7 +275,27 @@ void SyncthingPair::start(int timeoutMs) {
             }
             return true;
         },
-        "the two instances connected", int(deadline.remainingTime()));
+        "the two instances connected", timeoutMs);
+}
+
+void SyncthingPair::disconnect() {
+    for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}})
+        self->send("POST", "/rest/system/pause", QUrlQuery{{"device", other->deviceId()}});
+    waitFor(
+        [&] {
+            for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}}) {
+                const QJsonObject connections = self->get("/rest/system/connections").toObject()["connections"].toObject();
+                if (connections[other->deviceId()]["connected"].toBool()) return false;
+            }
+            return true;
+        },
+        "the two instances apart");
+}
+
+void SyncthingPair::reconnect(int timeoutMs) {
+    for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}})
+        self->send("POST", "/rest/system/resume", QUrlQuery{{"device", other->deviceId()}});
+    waitUntilConnected(timeoutMs);
 }
 
 void SyncthingPair::share(const QString& folderId, const QString& pathA, const QString& pathB) {

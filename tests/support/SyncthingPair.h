@@ -94,6 +94,12 @@ public:
     void start(int timeoutMs = 30000);
     void stop();
 
+    // Takes the two machines apart (each pauses the other) or brings them
+    // back together, returning once they are connected again. Edits made
+    // while apart meet only afterwards, as on a laptop that was offline.
+    void disconnect();
+    void reconnect(int timeoutMs = 20000);
+
     // Shares one folder: `pathA` on A and `pathB` on B (both created), with a
     // short rescan interval and no file watcher, so tests decide when a scan runs.
     void share(const QString& folderId, const QString& pathA, const QString& pathB);
@@ -122,6 +128,7 @@ private:
         QString description;
     };
     SideState sideState(SyncthingPeer& self, const SyncthingPeer& other);
+    void waitUntilConnected(int timeoutMs);
 
     std::unique_ptr<SyncthingPeer> a_;
     std::unique_ptr<SyncthingPeer> b_;
