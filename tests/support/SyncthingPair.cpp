@@ -70,7 +70,8 @@ QString SyncthingPeer::listenAddress() const { return QStringLiteral("tcp://127.
 
 void SyncthingPeer::writeConfiguration(quint16 guiPort, quint16 listenPort) {
     const QString path = home_ + "/config.xml";
-    if (!QFile::exists(path)) {
+    const bool fresh = !QFile::exists(path);
+    if (fresh) {
         QDir().mkpath(home_);
         QProcess gen;
         gen.setProcessChannelMode(QProcess::MergedChannels);
@@ -88,7 +89,8 @@ void SyncthingPeer::writeConfiguration(quint16 guiPort, quint16 listenPort) {
     apiKey_ = key.captured(1);
     setOnce(xml, "(<gui\\b[^>]*>\\s*<address>)[^<]*(</address>)", QStringLiteral("127.0.0.1:%1").arg(guiPort));
     setOnce(xml, "(<gui\\b[^>]* tls=\")[^\"]*(\")", "false");
-    setOnce(xml, "(<device id=\"[^\"]+\" name=\")[^\"]*(\")", name_);
+    // Its own device, the only one in a fresh configuration, is named for the logs.
+    if (fresh) setOnce(xml, "(<device id=\"[^\"]+\" name=\")[^\"]*(\")", name_);
     // Loopback only, nothing announced, nothing relayed, nothing reported.
     setOption(xml, "listenAddress", QStringLiteral("tcp://127.0.0.1:%1").arg(listenPort));
     setOption(xml, "globalAnnounceEnabled", "false");
@@ -111,9 +113,13 @@ void SyncthingPeer::writeConfiguration(quint16 guiPort, quint16 listenPort) {
     listenPort_ = listenPort;
 }
 
-void SyncthingPeer::spawn() {
-    const auto [guiPort, listenPort] = freeLoopbackPorts();
-    writeConfiguration(guiPort, listenPort);
+void SyncthingPeer::spawn(bool samePorts) {
+    if (samePorts)
+        writeConfiguration(guiPort_, listenPort_);
+    else {
+        const auto [guiPort, listenPort] = freeLoopbackPorts();
+        writeConfiguration(guiPort, listenPort);
+    }
 
     process_ = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -263,7 +269,17 @@ void SyncthingPair::start(int timeoutMs) {
                                  {"autoAcceptFolders", false}};
         self->send("PUT", "/rest/config/devices/" + other->deviceId(), {}, device);
     }
-    waitUntilConnected(int(deadline.remainingTime()));
+    try {
+        waitUntilConnected(1500);
+    } catch (const SyncthingError&) {
+        // Each side dials at start-up and then ever more rarely (1, 2, 4, 8 s...);
+        // a dial that came before the other side knew it is retried only
+        // much later. Started again, B dials A, which knows it by now, at once.
+        b_->stop();
+        b_->spawn(true);
+        b_->awaitReady(deadline);
+        waitUntilConnected(int(deadline.remainingTime()));
+    }
 }
 
 void SyncthingPair::waitUntilConnected(int timeoutMs) {
@@ -278,24 +294,21 @@ void SyncthingPair::waitUntilConnected(int timeoutMs) {
         "the two instances connected", timeoutMs);
 }
 
-void SyncthingPair::disconnect() {
-    for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}})
-        self->send("POST", "/rest/system/pause", QUrlQuery{{"device", other->deviceId()}});
+void SyncthingPair::setSharingPaused(bool paused) {
+    // The connection stays up (a paused device would be dialled again only
+    // after a long back-off); only the folder stands still on both sides.
+    for (SyncthingPeer* peer : {a_.get(), b_.get()})
+        peer->send("PATCH", "/rest/config/folders/" + folderId_, {}, QJsonObject{{"paused", paused}});
     waitFor(
         [&] {
-            for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}}) {
-                const QJsonObject connections = self->get("/rest/system/connections").toObject()["connections"].toObject();
-                if (connections[other->deviceId()]["connected"].toBool()) return false;
+            for (SyncthingPeer* peer : {a_.get(), b_.get()}) {
+                const QString state = peer->get("/rest/db/status", QUrlQuery{{"folder", folderId_}}).toObject()["state"].toString();
+                // A paused folder has no state at all.
+                if (state.isEmpty() != paused) return false;
             }
             return true;
         },
-        "the two instances apart");
-}
-
-void SyncthingPair::reconnect(int timeoutMs) {
-    for (auto [self, other] : {std::pair{a_.get(), b_.get()}, std::pair{b_.get(), a_.get()}})
-        self->send("POST", "/rest/system/resume", QUrlQuery{{"device", other->deviceId()}});
-    waitUntilConnected(timeoutMs);
+        paused ? "the folder paused on both sides" : "the folder resumed on both sides");
 }
 
 void SyncthingPair::share(const QString& folderId, const QString& pathA, const QString& pathB) {

@@ -68,8 +68,8 @@ public:
 private:
     friend class SyncthingPair;
     void writeConfiguration(quint16 guiPort, quint16 listenPort);
-    // Starts the program on new ports without waiting.
-    void spawn();
+    // Starts the program without waiting, on new ports or on the last ones.
+    void spawn(bool samePorts = false);
     // Returns once the spawned program is up; stops it and throws when it is not by the deadline.
     void awaitReady(const QDeadlineTimer& deadline);
 
@@ -94,11 +94,9 @@ public:
     void start(int timeoutMs = 30000);
     void stop();
 
-    // Takes the two machines apart (each pauses the other) or brings them
-    // back together, returning once they are connected again. Edits made
-    // while apart meet only afterwards, as on a laptop that was offline.
-    void disconnect();
-    void reconnect(int timeoutMs = 20000);
+    // Stops or resumes carrying the shared folder on both sides. Edits made
+    // while paused meet only afterwards, as on a laptop that was offline.
+    void setSharingPaused(bool paused);
 
     // Shares one folder: `pathA` on A and `pathB` on B (both created), with a
     // short rescan interval and no file watcher, so tests decide when a scan runs.
