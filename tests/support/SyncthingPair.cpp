@@ -269,16 +269,21 @@ void SyncthingPair::start(int timeoutMs) {
                                  {"autoAcceptFolders", false}};
         self->send("PUT", "/rest/config/devices/" + other->deviceId(), {}, device);
     }
-    try {
-        waitUntilConnected(1500);
-    } catch (const SyncthingError&) {
-        // Each side dials at start-up and then ever more rarely (1, 2, 4, 8 s...);
-        // a dial that came before the other side knew it is retried only
-        // much later. Started again, B dials A, which knows it by now, at once.
-        b_->stop();
-        b_->spawn(true);
-        b_->awaitReady(deadline);
-        waitUntilConnected(int(deadline.remainingTime()));
+    // Adding a device makes each side dial at once; should both dials have
+    // missed (one came before the other side knew it), the next come only
+    // after a growing back-off (1, 2, 4, 8 s...). A side started again dials
+    // its peer, which knows it by now, right away: B first, then A, in turns.
+    for (int attempt = 0;; ++attempt) {
+        try {
+            waitUntilConnected(int(qMin<qint64>(attempt == 0 ? 1500 : 5000, deadline.remainingTime())));
+            return;
+        } catch (const SyncthingError&) {
+            if (deadline.hasExpired()) throw;
+        }
+        SyncthingPeer& again = attempt % 2 == 0 ? *b_ : *a_;
+        again.stop();
+        again.spawn(true);
+        again.awaitReady(deadline);
     }
 }
 
