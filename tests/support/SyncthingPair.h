@@ -102,10 +102,10 @@ public:
     // short rescan interval and no file watcher, so tests decide when a scan runs.
     void share(const QString& folderId, const QString& pathA, const QString& pathB);
 
-    // Scans the shared folder on both sides (until a scan has seen the files
-    // as they are now) and waits until each side has everything the other
-    // has. Rescans while waiting, so conflict copies and files rewritten in
-    // the meantime are carried too.
+    // Scans the shared folder on both sides and waits until both are at rest
+    // with nothing left to pull and hold the same files, byte for byte.
+    // Rescans while waiting, so conflict copies and files rewritten in the
+    // meantime are carried too.
     void waitUntilInSync(int timeoutMs = 20000);
     // Polls pred() every 50 ms, rescanning both sides every second; throws after timeoutMs.
     void waitFor(const std::function<bool()>& pred, const QString& what, int timeoutMs = 20000);
@@ -119,10 +119,10 @@ public:
     QString diagnostics() const;
 
 private:
-    // One side's view of the shared folder: its own status and how complete it sees the other.
+    // One side's view of the shared folder: at rest with nothing left to pull,
+    // or not; and, for failure messages, how complete it sees the other.
     struct SideState {
-        QJsonObject status;
-        bool done = false;
+        bool settled = false;
         QString description;
     };
     SideState sideState(SyncthingPeer& self, const SyncthingPeer& other);
@@ -131,6 +131,8 @@ private:
     std::unique_ptr<SyncthingPeer> a_;
     std::unique_ptr<SyncthingPeer> b_;
     QString folderId_;
+    QString pathA_;
+    QString pathB_;
     QString progress_;  // what the last check of a wait saw
 };
 
