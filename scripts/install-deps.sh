@@ -28,6 +28,7 @@ PACKAGES=(
   strace
   dbus dbus-daemon gnome-keyring libsecret-tools
   xvfb xauth
+  syncthing
   # desktop files: AppStream and desktop entry validators, manual page checker
   appstream desktop-file-utils groff-base
   python3

@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include "FixtureTools.h"
 #include "QtTestHelpers.h"
 #include "TestEnvironment.h"
 
@@ -33,22 +34,7 @@ QString cliPath() { return QString::fromStdString(binaryDir()) + "/src/cli/lumen
 
 Cli::Cli(const QString& home) : home_(home) {
     QDir().mkpath(home);
-    env_ = QProcessEnvironment::systemEnvironment();
-    env_.insert("HOME", home);
-    env_.insert("XDG_DATA_HOME", home + "/.local/share");
-    env_.insert("XDG_CACHE_HOME", home + "/.cache");
-    env_.insert("XDG_CONFIG_HOME", home + "/.config");
-    env_.insert("XDG_RUNTIME_DIR", home + "/run");
-    QDir().mkpath(home + "/run");
-    // No session bus: no Secret Service and no file manager to open.
-    env_.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home + "/no-bus");
-    env_.remove("HF_HUB_CACHE");
-    env_.remove("HF_HOME");
-    // Nothing may reach the internet.
-    env_.insert("HF_ENDPOINT", "http://127.0.0.1:9");
-    env_.insert("LUMENOTE_ANTHROPIC_URL", "http://127.0.0.1:9");
-    env_.insert("LUMENOTE_GITHUB_API_URL", "http://127.0.0.1:9");
-    env_.insert("LUMENOTE_GITHUB_URL", "http://127.0.0.1:9");
+    env_ = isolatedMachineEnvironment(home);
     env_.remove("LUMENOTE_FFMPEG_INFO_URL");
 }
 

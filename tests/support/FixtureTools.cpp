@@ -50,6 +50,22 @@ QByteArray randomBytes(int size, quint32 seed) {
     return b;
 }
 
+QProcessEnvironment isolatedMachineEnvironment(const QString& home) {
+    QDir().mkpath(home + "/run");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_DATA_HOME", home + "/.local/share");
+    env.insert("XDG_CACHE_HOME", home + "/.cache");
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("XDG_RUNTIME_DIR", home + "/run");
+    env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home + "/no-bus");
+    env.remove("HF_HUB_CACHE");
+    env.remove("HF_HOME");
+    for (const char* url : {"HF_ENDPOINT", "LUMENOTE_ANTHROPIC_URL", "LUMENOTE_GITHUB_API_URL", "LUMENOTE_GITHUB_URL"})
+        env.insert(url, "http://127.0.0.1:9");
+    return env;
+}
+
 bool writeExecutableScript(const QString& path, const QString& body) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,12 @@ bool makeSpeechWav(const QString& path, const QString& text);
 
 // `size` bytes of noise, the same for the same seed (model weights, media payloads).
 QByteArray randomBytes(int size, quint32 seed);
+
+// The environment of a program run as if on a machine of its own: HOME and the
+// XDG folders inside `home` (created), no session bus (so no Secret Service and
+// no file manager), and the model hub, Anthropic and GitHub at a closed
+// loopback port, so nothing reaches the internet.
+QProcessEnvironment isolatedMachineEnvironment(const QString& home);
 
 // Writes an executable shell script (for fake tools such as yt-dlp or ffmpeg).
 bool writeExecutableScript(const QString& path, const QString& body);
