@@ -1,9 +1,13 @@
 #include "media/YtDlpOutput.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrl>
+
+#include <cmath>
 
 namespace lumenote {
 
@@ -14,6 +18,12 @@ namespace {
 QString absoluteToWorkingDirectory(const QString& path) {
     if (path.isEmpty() || QDir::isAbsolutePath(path)) return path;
     return QDir::currentPath() + QLatin1Char('/') + path;
+}
+
+std::optional<QString> jsonString(const QJsonObject& o, const char* key) {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (!v.isString()) return std::nullopt;
+    return v.toString();
 }
 
 }  // namespace
@@ -65,9 +75,10 @@ void applyYtDlpLine(const QString& line, DownloadLineState& state, QStringList* 
         if (m.hasMatch()) {
             bool ok = false;
             double value = m.captured(1).toDouble(&ok);
-            if (!ok) value = 0;
+            if (!ok || !std::isfinite(value)) value = 0;
             state.progress = value / 100.0;
-            state.statusText = u"Downloading… %1%"_s.arg(qint64(value));
+            // Truncated as text: a number of twenty digits does not fit an integer.
+            state.statusText = u"Downloading… %1%"_s.arg(QString::number(std::trunc(value), 'f', 0));
         }
     }
 
@@ -141,6 +152,21 @@ std::optional<QString> parseUploaderName(const QByteArray& output) {
     const QString text = QString::fromUtf8(output).trimmed();
     if (text.isEmpty() || text == QLatin1String("NA")) return std::nullopt;
     return text;
+}
+
+std::optional<QString> parseReleaseTag(const QByteArray& body) {
+    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    if (!doc.isObject()) return std::nullopt;
+    return jsonString(doc.object(), "tag_name");
+}
+
+std::optional<FFmpegBuildInfo> parseFFmpegBuildInfo(const QByteArray& body) {
+    const QJsonObject info = QJsonDocument::fromJson(body).object();
+    const std::optional<QString> version = jsonString(info, "version");
+    const std::optional<QString> archive =
+        jsonString(info.value(QLatin1String("download")).toObject().value(QLatin1String("zip")).toObject(), "url");
+    if (!version || !archive) return std::nullopt;
+    return FFmpegBuildInfo{*version, *archive};
 }
 
 }  // namespace lumenote
