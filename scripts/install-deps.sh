@@ -22,6 +22,7 @@ PACKAGES=(
   libopenblas-dev zlib1g-dev nlohmann-json3-dev
   # tests
   libgtest-dev libgmock-dev
+  clang  # the fuzz targets: libFuzzer and the sanitizers (cmake --preset fuzz)
   espeak-ng sox fonts-dejavu-core fontconfig
   chromium chromium-driver qt6-websockets-dev
   yt-dlp unzip

@@ -204,6 +204,7 @@ nlohmann::json WhisperModelConfig::toGenerationConfigJson() const {
                         {"suppress_tokens", suppressTokens},
                         {"begin_suppress_tokens", beginSuppressTokens}};
     if (!langToId.empty()) g["lang_to_id"] = langToId;
+    if (isMultilingual) g["is_multilingual"] = *isMultilingual;
     return g;
 }
 

@@ -262,6 +262,10 @@ void SafetensorsFile::parse(const MappedFile& mapped) {
                 throw WhisperError(where + " has an invalid shape " + sh->dump());
             }
             const uint64_t dim = d.get<uint64_t>();
+            // Beside a zero, any size keeps the count in range; shapes are signed.
+            if (dim > uint64_t(std::numeric_limits<int64_t>::max())) {
+                throw WhisperError(where + " has an invalid shape " + sh->dump());
+            }
             if (dim != 0 && count > std::numeric_limits<uint64_t>::max() / dim) {
                 throw WhisperError(where + " has a shape too large " + sh->dump());
             }

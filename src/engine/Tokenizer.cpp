@@ -334,12 +334,20 @@ WhisperTokenizer WhisperTokenizer::fromParts(const std::vector<std::pair<std::st
     for (const auto& a : added) check(a.content, a.id);
     t.idToToken_.assign(size_t(maxId + 1), std::string());
     t.isAdded_.assign(size_t(maxId + 1), 0);
+    // One text per id: a file that gives an id two texts would decode it as either.
+    const auto place = [&](const std::string& text, int id) {
+        std::string& slot = t.idToToken_[size_t(id)];
+        if (!slot.empty() && slot != text) {
+            throw WhisperError(source + ": tokens \"" + slot + "\" and \"" + text + "\" share the id " + std::to_string(id));
+        }
+        slot = text;
+    };
     for (const auto& [text, id] : vocab) {
-        t.idToToken_[size_t(id)] = text;
+        place(text, id);
         t.tokenToId_[text] = id;
     }
     for (const auto& a : added) {
-        t.idToToken_[size_t(a.id)] = a.content;
+        place(a.content, a.id);
         t.isAdded_[size_t(a.id)] = 1;
         t.tokenToId_[a.content] = a.id;
     }

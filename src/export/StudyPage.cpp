@@ -78,11 +78,22 @@ QString wrapWithMargins(const QString& inner, const QList<MarginNote>& notes) {
     return QStringLiteral("      <div class=\"passage-wrap\">\n") + inner + kNewline + marginBlocks(notes) + QStringLiteral("\n      </div>");
 }
 
-// Indices of the characters of html that lie outside tags.
-QList<qsizetype> visibleIndices(const QString& html, QString* visible) {
-    QList<qsizetype> indices;
-    indices.reserve(html.size());
-    visible->reserve(html.size());
+// The text a reader sees of html: the characters outside tags, each entity
+// this page writes counted as the one character it stands for, with where each
+// character starts and ends in html.
+struct VisibleText {
+    QString text;
+    QList<qsizetype> starts, ends;
+};
+
+VisibleText visibleText(const QString& html) {
+    static const std::pair<QLatin1StringView, QChar> entities[] = {
+        {QLatin1StringView("&amp;"), QLatin1Char('&')}, {QLatin1StringView("&lt;"), QLatin1Char('<')},
+        {QLatin1StringView("&gt;"), QLatin1Char('>')}, {QLatin1StringView("&quot;"), QLatin1Char('"')}};
+    VisibleText v;
+    v.text.reserve(html.size());
+    v.starts.reserve(html.size());
+    v.ends.reserve(html.size());
     bool inTag = false;
     for (qsizetype i = 0; i < html.size(); ++i) {
         const QChar c = html[i];
@@ -91,24 +102,61 @@ QList<qsizetype> visibleIndices(const QString& html, QString* visible) {
         } else if (c == QLatin1Char('>')) {
             inTag = false;
         } else if (!inTag) {
-            indices.append(i);
-            visible->append(c);
+            QChar shown = c;
+            qsizetype length = 1;
+            if (c == QLatin1Char('&')) {
+                for (const auto& [entity, character] : entities) {
+                    if (QStringView(html).sliced(i).startsWith(entity)) {
+                        shown = character;
+                        length = entity.size();
+                        break;
+                    }
+                }
+            }
+            v.text.append(shown);
+            v.starts.append(i);
+            v.ends.append(i + length);
+            i += length - 1;
         }
     }
-    return indices;
+    return v;
+}
+
+// html with its visible characters from..to (inclusive) wrapped in open ...
+// close. A tag inside the range closes the wrap before it and opens it again
+// after, so elements stay properly nested.
+QString wrapVisibleRange(const QString& html, const VisibleText& v, qsizetype from, qsizetype to, const QString& open,
+                         const QString& close) {
+    const qsizetype start = v.starts[from];
+    const qsizetype end = v.ends[to];
+    QString out = html.left(start);
+    bool wrapping = false;
+    for (qsizetype i = start; i < end;) {
+        if (html[i] == QLatin1Char('<')) {
+            const qsizetype gt = html.indexOf(QLatin1Char('>'), i);
+            const qsizetype after = gt < 0 ? html.size() : gt + 1;
+            if (wrapping) out += close;
+            wrapping = false;
+            out += QStringView(html).sliced(i, after - i);
+            i = after;
+        } else {
+            if (!wrapping) out += open;
+            wrapping = true;
+            out += html[i++];
+        }
+    }
+    if (wrapping) out += close;
+    return out + html.mid(end);
 }
 
 // Passage text without word timings: wraps the first case-insensitive
 // occurrence of the needle in the visible text, never inside an earlier tag.
 QString wrapInPlainBody(const QString& body, const QString& needle, const QString& open, const QString& close) {
     if (needle.isEmpty()) return body;
-    QString visible;
-    const QList<qsizetype> indices = visibleIndices(body, &visible);
-    const qsizetype pos = visible.indexOf(needle, 0, Qt::CaseInsensitive);
+    const VisibleText visible = visibleText(body);
+    const qsizetype pos = visible.text.indexOf(needle, 0, Qt::CaseInsensitive);
     if (pos < 0) return body;
-    const qsizetype start = indices[pos];
-    const qsizetype end = indices[pos + needle.size() - 1] + 1;
-    return body.left(start) + open + body.mid(start, end - start) + close + body.mid(end);
+    return wrapVisibleRange(body, visible, pos, pos + needle.size() - 1, open, close);
 }
 
 QString chip(double timestamp, bool seekable) {
@@ -327,8 +375,8 @@ QString buildPassage(double timestamp, const QString& plain, const QList<WordTim
         }
     } else {
         body = escapeHTML(plain);
-        for (const TextHighlight& h : highlights) body = wrapInPlainBody(body, escapeHTML(h.anchorText), highlightOpen(h.color), kHighlightClose);
-        for (const MarginNote& note : marginNotes) body = wrapInPlainBody(body, escapeHTML(note.anchorText), anchorOpen(note), kAnchorClose);
+        for (const TextHighlight& h : highlights) body = wrapInPlainBody(body, h.anchorText, highlightOpen(h.color), kHighlightClose);
+        for (const MarginNote& note : marginNotes) body = wrapInPlainBody(body, note.anchorText, anchorOpen(note), kAnchorClose);
     }
 
     QString paragraph;
@@ -372,6 +420,40 @@ struct InlinePatterns {
         return patterns;
     }
 };
+// Whether every tag in html is closed inside it, in order.
+bool balancedMarkup(QStringView html) {
+    QList<QStringView> open;
+    for (qsizetype lt = html.indexOf(QLatin1Char('<')); lt >= 0; lt = html.indexOf(QLatin1Char('<'), lt + 1)) {
+        const qsizetype gt = html.indexOf(QLatin1Char('>'), lt);
+        if (gt < 0) return false;
+        const QStringView tag = html.sliced(lt + 1, gt - lt - 1);
+        if (!tag.startsWith(QLatin1Char('/'))) {
+            open.append(tag);
+        } else if (open.isEmpty() || open.takeLast() != tag.sliced(1)) {
+            return false;
+        }
+    }
+    return open.isEmpty();
+}
+
+// Each match of re whose text holds balanced markup becomes open + text +
+// close; a match that would cut through an element stays as written.
+QString wrapMatches(const QString& html, const QRegularExpression& re, const QString& open, const QString& close) {
+    QString out;
+    qsizetype copied = 0;
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (!balancedMarkup(m.capturedView(1))) continue;
+        out += QStringView(html).sliced(copied, m.capturedStart() - copied);
+        out += open;
+        out += m.capturedView(1);
+        out += close;
+        copied = m.capturedEnd();
+    }
+    if (copied == 0) return html;
+    return out + html.mid(copied);
+}
+
 }  // namespace
 
 namespace {
@@ -435,14 +517,16 @@ QString inlineMarkdown(const QString& text) {
 namespace {
 QString emphasis(QString html) {
     const auto& [strongEm, strong, strongUnderscore, em, emUnderscore, code, link] = InlinePatterns::get();
+    static const QString strongOpen = QStringLiteral("<strong>"), strongClose = QStringLiteral("</strong>");
+    static const QString emOpen = QStringLiteral("<em>"), emClose = QStringLiteral("</em>");
     if (html.contains(QLatin1Char('*'))) {
-        html.replace(strongEm, QStringLiteral("<strong><em>\\1</em></strong>"));
-        html.replace(strong, QStringLiteral("<strong>\\1</strong>"));
+        html = wrapMatches(html, strongEm, strongOpen + emOpen, emClose + strongClose);
+        html = wrapMatches(html, strong, strongOpen, strongClose);
     }
-    if (html.contains(QLatin1Char('_'))) html.replace(strongUnderscore, QStringLiteral("<strong>\\1</strong>"));
-    if (html.contains(QLatin1Char('*'))) html.replace(em, QStringLiteral("<em>\\1</em>"));
-    if (html.contains(QLatin1Char('_'))) html.replace(emUnderscore, QStringLiteral("<em>\\1</em>"));
-    if (html.contains(QLatin1Char('`'))) html.replace(code, QStringLiteral("<code>\\1</code>"));
+    if (html.contains(QLatin1Char('_'))) html = wrapMatches(html, strongUnderscore, strongOpen, strongClose);
+    if (html.contains(QLatin1Char('*'))) html = wrapMatches(html, em, emOpen, emClose);
+    if (html.contains(QLatin1Char('_'))) html = wrapMatches(html, emUnderscore, emOpen, emClose);
+    if (html.contains(QLatin1Char('`'))) html = wrapMatches(html, code, QStringLiteral("<code>"), QStringLiteral("</code>"));
     return html;
 }
 }  // namespace
@@ -454,6 +538,8 @@ QString stripMarkdown(const QString& text) {
     static const RE bullet(QStringLiteral("(?m)^[•\\-\\*]\\s+"), opts);
     static const RE heading(QStringLiteral("(?m)^#{1,6}\\s+"), opts);
     const auto& [strongEm, strong, strongUnderscore, em, emUnderscore, code, link] = InlinePatterns::get();
+    static const QString strongOpen = QStringLiteral("<strong>"), strongClose = QStringLiteral("</strong>");
+    static const QString emOpen = QStringLiteral("<em>"), emClose = QStringLiteral("</em>");
     QString s = text;
     s.replace(link, QStringLiteral("\\1"));
     s.remove(numbered);
@@ -516,18 +602,15 @@ QString markdownToHTML(const QString& paragraph) {
 }
 
 QString wrapAnchorInHTML(const QString& html, const QString& anchorText, const QString& open, const QString& close) {
-    const QString needle = escapeHTML(stripMarkdown(anchorText)).toLower();
+    const QString needle = stripMarkdown(anchorText).toLower();
     if (needle.isEmpty()) return html;
-    QString visible;
-    const QList<qsizetype> indices = visibleIndices(html, &visible);
-    const QString lowered = visible.toLower();
+    const VisibleText visible = visibleText(html);
+    const QString lowered = visible.text.toLower();
     // Lower-casing can change the length of a few characters; keep indices aligned.
-    const qsizetype pos = lowered.size() == visible.size() ? lowered.indexOf(needle) : visible.indexOf(needle, 0, Qt::CaseInsensitive);
+    const qsizetype pos = lowered.size() == visible.text.size() ? lowered.indexOf(needle)
+                                                                : visible.text.indexOf(needle, 0, Qt::CaseInsensitive);
     if (pos < 0) return html;
-    const qsizetype start = indices[pos];
-    const qsizetype after = pos + needle.size();
-    const qsizetype end = after < indices.size() ? indices[after] : html.size();
-    return html.left(start) + open + html.mid(start, end - start) + close + html.mid(end);
+    return wrapVisibleRange(html, visible, pos, pos + needle.size() - 1, open, close);
 }
 
 QString notesHTML(const QString& notes, const QList<UserNote>& inlineNotes, const QList<MarginNote>& marginNotes,

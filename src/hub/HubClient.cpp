@@ -182,6 +182,21 @@ QCoro::Task<void> HubClient::waitFinished(QNetworkReply* reply, CancelFlag cance
     co_await qCoro(reply).waitForFinished();
 }
 
+RepoInfo parseRepoInfo(const QByteArray& body, const QString& repo) {
+    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    const QString sha = doc.object().value(QLatin1String("sha")).toString();
+    if (!doc.isObject() || sha.isEmpty())
+        throw HubError(Kind::invalidResponse,
+                       QStringLiteral("The model server's answer for %1 carries no commit hash.").arg(repo));
+    RepoInfo info;
+    info.sha = sha;
+    for (const QJsonValue& sibling : doc.object().value(QLatin1String("siblings")).toArray()) {
+        const QString name = sibling.toObject().value(QLatin1String("rfilename")).toString();
+        if (!name.isEmpty()) info.files << name;
+    }
+    return info;
+}
+
 QCoro::Task<RepoInfo> HubClient::repoInfo(QString repo) {
     QString base = endpoint_.toString(QUrl::FullyEncoded);
     while (base.endsWith(QLatin1Char('/'))) base.chop(1);
@@ -196,19 +211,7 @@ QCoro::Task<RepoInfo> HubClient::repoInfo(QString repo) {
     const QByteArray body = reply->readAll();
     if (status != 200) throw statusError(status, body, url, repo, true);
 
-    QJsonParseError parseError{};
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &parseError);
-    const QString sha = doc.object().value(QLatin1String("sha")).toString();
-    if (!doc.isObject() || sha.isEmpty())
-        throw HubError(Kind::invalidResponse,
-                       QStringLiteral("The model server's answer for %1 carries no commit hash.").arg(repo));
-    RepoInfo info;
-    info.sha = sha;
-    for (const QJsonValue& sibling : doc.object().value(QLatin1String("siblings")).toArray()) {
-        const QString name = sibling.toObject().value(QLatin1String("rfilename")).toString();
-        if (!name.isEmpty()) info.files << name;
-    }
-    co_return info;
+    co_return parseRepoInfo(body, repo);
 }
 
 // A small file's bytes in memory (a safetensors index, to learn its shards).

@@ -57,6 +57,10 @@ struct RepoInfo {
     QStringList files;  // "rfilename" of every sibling
 };
 
+// A /api/models/<repo> answer read; throws HubError(invalidResponse) when it
+// carries no commit hash. Siblings without a file name are skipped.
+RepoInfo parseRepoInfo(const QByteArray& body, const QString& repo);
+
 struct Snapshot {
     QString sha;
     QString folder;     // <cache>/models--owner--name/snapshots/<sha>

@@ -15,8 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QSysInfo>
@@ -70,12 +68,6 @@ std::optional<QString> firstExisting(const QStringList& directories, const QStri
         if (QFileInfo(candidate).isFile()) return candidate;
     }
     return std::nullopt;
-}
-
-std::optional<QString> jsonString(const QJsonObject& o, const char* key) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (!v.isString()) return std::nullopt;
-    return v.toString();
 }
 
 }  // namespace
@@ -221,9 +213,8 @@ QCoro::Task<QString> URLDownloadService::fetchLatestYtDlpTag() {
     const HttpResult result = co_await httpGet(network(), request);
     if (result.status != 200)
         throw Error(u"The yt-dlp release feed answered with HTTP status %1."_s.arg(result.status));
-    const QJsonDocument doc = QJsonDocument::fromJson(result.body);
-    const std::optional<QString> tag = jsonString(doc.object(), "tag_name");
-    if (!doc.isObject() || !tag) throw Error(u"The yt-dlp release feed sent an answer that could not be read."_s);
+    const std::optional<QString> tag = parseReleaseTag(result.body);
+    if (!tag) throw Error(u"The yt-dlp release feed sent an answer that could not be read."_s);
     co_return *tag;
 }
 
@@ -325,22 +316,14 @@ QCoro::Task<URLDownloadService::FFmpegBuild> URLDownloadService::fetchLatestFFmp
         logLine(u"[ffmpeg] unexpected response: "_s + QString::fromUtf8(result.body));
         throw Error(u"The ffmpeg build-info service answered with HTTP status %1."_s.arg(result.status));
     }
-    const QJsonObject info = QJsonDocument::fromJson(result.body).object();
-    const std::optional<QString> version = jsonString(info, "version");
-    const std::optional<QString> archive =
-        jsonString(info.value(QLatin1String("download")).toObject().value(QLatin1String("zip")).toObject(), "url");
-    if (!version || !archive) throw Error(u"The ffmpeg build-info service sent an answer that could not be read."_s);
-    const QUrl archiveUrl(*archive, QUrl::StrictMode);
+    const std::optional<FFmpegBuildInfo> info = parseFFmpegBuildInfo(result.body);
+    if (!info) throw Error(u"The ffmpeg build-info service sent an answer that could not be read."_s);
+    const QUrl archiveUrl(info->archiveUrl, QUrl::StrictMode);
     if (!archiveUrl.isValid() || archiveUrl.scheme().isEmpty())
         throw DomainError(u"FFmpegInstaller"_s, 1,
-                          u"The ffmpeg build-info service returned an invalid download URL: %1"_s.arg(*archive));
-    logLine(u"[ffmpeg] latest version: "_s + *version + u", url: "_s + *archive);
-    // The service lists the archive's size, but no checksum of it.
-    const QJsonValue listedSize =
-        info.value(QLatin1String("download")).toObject().value(QLatin1String("zip")).toObject().value(QLatin1String("size"));
-    std::optional<qint64> archiveSize;
-    if (listedSize.isDouble() && listedSize.toDouble() > 0) archiveSize = qint64(listedSize.toDouble());
-    co_return FFmpegBuild{*version, *archive, archiveSize};
+                          u"The ffmpeg build-info service returned an invalid download URL: %1"_s.arg(info->archiveUrl));
+    logLine(u"[ffmpeg] latest version: "_s + info->version + u", url: "_s + info->archiveUrl);
+    co_return FFmpegBuild{info->version, info->archiveUrl, info->archiveSize};
 }
 
 QCoro::Task<> URLDownloadService::checkFFmpegUpdates() {

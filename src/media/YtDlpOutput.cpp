@@ -1,9 +1,13 @@
 #include "media/YtDlpOutput.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrl>
+
+#include <cmath>
 
 namespace lumenote {
 
@@ -14,6 +18,12 @@ namespace {
 QString absoluteToWorkingDirectory(const QString& path) {
     if (path.isEmpty() || QDir::isAbsolutePath(path)) return path;
     return QDir::currentPath() + QLatin1Char('/') + path;
+}
+
+std::optional<QString> jsonString(const QJsonObject& o, const char* key) {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (!v.isString()) return std::nullopt;
+    return v.toString();
 }
 
 }  // namespace
@@ -65,9 +75,10 @@ void applyYtDlpLine(const QString& line, DownloadLineState& state, QStringList* 
         if (m.hasMatch()) {
             bool ok = false;
             double value = m.captured(1).toDouble(&ok);
-            if (!ok) value = 0;
+            if (!ok || !std::isfinite(value)) value = 0;
             state.progress = value / 100.0;
-            state.statusText = u"Downloading… %1%"_s.arg(qint64(value));
+            // Truncated as text: a number of twenty digits does not fit an integer.
+            state.statusText = u"Downloading… %1%"_s.arg(QString::number(std::trunc(value), 'f', 0));
         }
     }
 
@@ -141,6 +152,24 @@ std::optional<QString> parseUploaderName(const QByteArray& output) {
     const QString text = QString::fromUtf8(output).trimmed();
     if (text.isEmpty() || text == QLatin1String("NA")) return std::nullopt;
     return text;
+}
+
+std::optional<QString> parseReleaseTag(const QByteArray& body) {
+    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    if (!doc.isObject()) return std::nullopt;
+    return jsonString(doc.object(), "tag_name");
+}
+
+std::optional<FFmpegBuildInfo> parseFFmpegBuildInfo(const QByteArray& body) {
+    const QJsonObject info = QJsonDocument::fromJson(body).object();
+    const std::optional<QString> version = jsonString(info, "version");
+    const QJsonObject zip = info.value(QLatin1String("download")).toObject().value(QLatin1String("zip")).toObject();
+    const std::optional<QString> archive = jsonString(zip, "url");
+    if (!version || !archive) return std::nullopt;
+    std::optional<qint64> size;
+    const QJsonValue listedSize = zip.value(QLatin1String("size"));
+    if (listedSize.isDouble() && listedSize.toDouble() > 0 && listedSize.toDouble() < 9e15) size = qint64(listedSize.toDouble());
+    return FFmpegBuildInfo{*version, *archive, size};
 }
 
 }  // namespace lumenote

@@ -66,4 +66,18 @@ std::optional<QString> parseFFmpegVersion(const QString& output);
 // The uploader query's output: trimmed; empty text or "NA" is none.
 std::optional<QString> parseUploaderName(const QByteArray& output);
 
+// The "tag_name" of a GitHub release answer; none when the body is not a JSON
+// object carrying it as a string.
+std::optional<QString> parseReleaseTag(const QByteArray& body);
+
+// What the ffmpeg build-info service says of its latest build: "version" and
+// "download" -> "zip" -> "url"; none when either is missing or not a string.
+struct FFmpegBuildInfo {
+    QString version;
+    QString archiveUrl;
+    // The service lists the archive's size, but no checksum of it.
+    std::optional<qint64> archiveSize;
+};
+std::optional<FFmpegBuildInfo> parseFFmpegBuildInfo(const QByteArray& body);
+
 }  // namespace lumenote

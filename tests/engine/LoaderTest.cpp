@@ -116,6 +116,11 @@ TEST_F(BrokenModel, CorruptHeaders) {
         editSafetensors(dir, [](nlohmann::json& h, std::string&) { h["model.encoder.conv1.bias"]["shape"] = {-64}; });
         expectRefused(dir, {"model.encoder.conv1.bias", "invalid shape"});
     }
+    {
+        const std::string dir = copy();  // beside a zero, a size past the signed range would read as negative
+        editSafetensors(dir, [](nlohmann::json& h, std::string&) { h["model.encoder.conv1.bias"]["shape"] = {0ull, 1ull << 63}; });
+        expectRefused(dir, {"model.encoder.conv1.bias", "invalid shape"});
+    }
 }
 
 TEST_F(BrokenModel, TensorsThatDoNotFitTheConfiguration) {

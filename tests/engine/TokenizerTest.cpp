@@ -48,6 +48,24 @@ TEST(Tokenizer, UnlistedTimestampsFollowNoTimestamps) {
     EXPECT_THROW(WhisperTokenizer::fromParts(t.vocab, t.merges, t.added, 1700, "small"), WhisperError);
 }
 
+TEST(Tokenizer, AnIdWithTwoTextsIsRefused) {
+    auto t = testmodel::makeTokenizer(1800, {"en"}, false);
+    // The same text under its own id again is accepted (a tokenizer.json may list a control token twice).
+    t.added.push_back(t.added[0]);
+    EXPECT_NO_THROW(WhisperTokenizer::fromParts(t.vocab, t.merges, t.added, 1800, "twice"));
+    for (const bool inAdded : {false, true}) {
+        auto bad = testmodel::makeTokenizer(1800, {"en"}, false);
+        if (inAdded) bad.added[1].id = bad.added[0].id;  // two control tokens on one id
+        else bad.vocab[41].second = bad.vocab[40].second;  // two byte tokens on one id
+        try {
+            WhisperTokenizer::fromParts(bad.vocab, bad.merges, bad.added, 1800, "shared");
+            ADD_FAILURE() << "accepted a shared id, inAdded " << inAdded;
+        } catch (const WhisperError& e) {
+            EXPECT_NE(std::string(e.what()).find("share the id"), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST(Tokenizer, RoundTripsTextIncludingCharactersSplitAcrossTokens) {
     const WhisperTokenizer tok = testing::syntheticTokenizer();
     for (const std::string text : {" the lecture today is about energy.", "don't  stop\nnow,   ok? 42 times",

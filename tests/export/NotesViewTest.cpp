@@ -40,11 +40,14 @@ TEST(NotesView, AnchorsArePlacedInTheVisibleText) {
     const QString html = markdownToHTML(QStringLiteral("The **second law** of thermodynamics & more"));
     // The anchor as written in the notes, emphasis included, matches the visible text.
     EXPECT_EQ(wrapAnchorInHTML(html, QStringLiteral("**Second law** of"), "<mark>", "</mark>"),
-              QStringLiteral("<p>The <strong><mark>second law</strong> of</mark> thermodynamics &amp; more</p>\n"));
+              QStringLiteral("<p>The <strong><mark>second law</mark></strong><mark> of</mark> thermodynamics &amp; more</p>\n"));
     EXPECT_EQ(wrapAnchorInHTML(html, QStringLiteral("thermodynamics & more"), "<m>", "</m>"),
-              QStringLiteral("<p>The <strong>second law</strong> of <m>thermodynamics &amp; more</p></m>\n"));
+              QStringLiteral("<p>The <strong>second law</strong> of <m>thermodynamics &amp; more</m></p>\n"));
     EXPECT_EQ(wrapAnchorInHTML(html, QStringLiteral("strong"), "<m>", "</m>"), html);  // tag names are not text
     EXPECT_EQ(wrapAnchorInHTML(html, QStringLiteral("**"), "<m>", "</m>"), html);
+    EXPECT_EQ(wrapAnchorInHTML(html, QStringLiteral("amp"), "<m>", "</m>"), html);  // nor are entities' names
+    EXPECT_EQ(wrapAnchorInHTML(html, QStringLiteral("& m"), "<m>", "</m>"),
+              QStringLiteral("<p>The <strong>second law</strong> of thermodynamics <m>&amp; m</m>ore</p>\n"));
 }
 
 TEST(NotesView, ParagraphsAnnotationsAndInlineNotes) {
@@ -64,7 +67,7 @@ TEST(NotesView, ParagraphsAnnotationsAndInlineNotes) {
         "      <div class=\"passage-wrap\">\n<p>Entropy <span class=\"margin-anchor\" data-note=\"" + uuidText(margin.id) + "\">grows</span>.</p>\n\n" +
         "      <div class=\"margin-notes margin-notes--left\">\n        <aside class=\"margin-note\" data-note=\"" + uuidText(margin.id) +
         "\">always?</aside>\n      </div>\n      </div>\n" +
-        "<ul>\n<li>work</li>\n<li><mark class=\"hl-blue\" data-hl=\"blue\">heat</li></mark>\n</ul>\n" + "\n" + box("first") + "\n" + box("second") + "\n" +
+        "<ul>\n<li>work</li>\n<li><mark class=\"hl-blue\" data-hl=\"blue\">heat</mark></li>\n</ul>\n" + "\n" + box("first") + "\n" + box("second") + "\n" +
         "<p>Last one.</p>\n";
     EXPECT_EQ(html, expected);
     EXPECT_FALSE(html.contains(QStringLiteral("beyond the end")));

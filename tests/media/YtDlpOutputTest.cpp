@@ -34,6 +34,10 @@ TEST(YtDlpOutput, ProgressLinesSetTheFractionUnclampedAndTheWholePercent) {
     // Not clamped, and a "%" outside a [download] line is no progress.
     EXPECT_DOUBLE_EQ(feed({"[download] 150%"}).progress, 1.5);
     EXPECT_DOUBLE_EQ(feed({"[info] 50% done"}).progress, 0.0);
+    // A number too large for an integer still gives its whole percent.
+    s = feed({"[download] 100000000000000000000%"});
+    EXPECT_DOUBLE_EQ(s.progress, 1e18);
+    EXPECT_EQ(s.statusText, "Downloading… 100000000000000000000%");
 }
 
 TEST(YtDlpOutput, MergedFileWinsOverThePartialFormats) {
