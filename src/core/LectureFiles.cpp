@@ -47,13 +47,17 @@ bool isFullDiskReason(const QString& reason) {
 }
 
 QString withFullDiskNamed(const QString& reason, const QString& path) {
-    if (!isFullDiskReason(reason)) return reason;
+    // SQLite reports a shared-memory file it cannot grow as a plain I/O error;
+    // on a disk with no room left that is the full disk too.
+    const bool plainIOError = reason.contains(QLatin1String("disk I/O error"));
+    if (!isFullDiskReason(reason) && !plainIOError) return reason;
     // The nearest folder that exists tells the disk.
     QString existing = QFileInfo(path).absoluteFilePath();
     while (!existing.isEmpty() && !QFileInfo::exists(existing) && existing != QLatin1String("/")) existing = QFileInfo(existing).absolutePath();
     const QStorageInfo disk(existing);
     if (!disk.isValid()) return reason;
     const qint64 free = std::max<qint64>(0, disk.bytesAvailable());
+    if (!isFullDiskReason(reason) && free >= 1024 * 1024) return reason;
     const QString amount = free >= 1024 * 1024 ? QStringLiteral("%1 MB").arg(free / (1024 * 1024)) : QStringLiteral("%1 KB").arg(free / 1024);
     return QStringLiteral("%1 (the disk mounted at %2, which holds %3, has %4 free)").arg(reason, disk.rootPath(), path, amount);
 }

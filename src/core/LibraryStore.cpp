@@ -1,6 +1,7 @@
 #include "core/LibraryStore.h"
 
 #include "core/AppPaths.h"
+#include "core/LectureFiles.h"
 #include "core/Log.h"
 #include "core/RecordFields.h"
 #include "core/RecordMirror.h"
@@ -71,7 +72,7 @@ bool sortedBySortOrder(const R& a, const R& b) {
 
 std::unique_ptr<LibraryStore> LibraryStore::open(const QString& path, QString* error) {
     auto failWith = [&](const QString& reason) -> std::unique_ptr<LibraryStore> {
-        if (error) *error = QStringLiteral("Cannot open the library database \"%1\": %2").arg(path, reason);
+        if (error) *error = QStringLiteral("Cannot open the library database \"%1\": %2").arg(path, withFullDiskNamed(reason, path));
         return nullptr;
     };
     const QFileInfo info(path);
