@@ -25,6 +25,7 @@
 
 #include "core/HybridClock.h"
 #include "core/Lecture.h"
+#include "core/RecordFields.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -36,6 +37,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 struct sqlite3;
@@ -88,6 +90,12 @@ public:
 private:
     friend class LibraryStore;
     enum class Kind { Lecture, Folder };
+    // A field's stamp (of the commit that last changed it) and a digest of
+    // the value it was given then, to tell which fields a commit changed.
+    struct FieldMark {
+        Stamp stamp;
+        QByteArray digest;
+    };
     struct State {
         Kind kind = Kind::Lecture;
         Stamp stamp;
@@ -98,6 +106,8 @@ private:
         QHash<QString, QString> blobs;  // large-blob field -> file name
         QSet<QString> annotationIDs;
         QSet<QString> deletedAnnotationIDs;
+        QHash<QString, FieldMark> marks;  // field name -> mark; a field without one carries `stamp`
+        Stamp fieldStamp(const QString& field) const;
     };
     struct Document;
     struct Outcome;
@@ -128,7 +138,18 @@ private:
     bool isNewer(const Document& d);
     void mergeLecture(const Document& d, Outcome& out);
     void mergeFolder(const Document& d, Outcome& out);
-    bool applyLectureFields(const Document& d, Lecture& l, State& st);
+    // Applies the document's fields (those in `only`, when given).
+    bool applyLectureFields(const Document& d, Lecture& l, State& st, const QSet<QString>* only = nullptr);
+    // The fields whose stamp in the document is newer than here; `localNewer`
+    // is set when a field here is newer than the document's.
+    template <class R>
+    static QSet<QString> newerFields(const Document& d, const State& st, std::span<const RecordField<R>> list, bool* localNewer);
+    // Gives the fields whose value differs from the last mirrored one the
+    // record's new stamp. `prior` is the record's stamp before this commit;
+    // `legacyChanged` tells the changed fields of a field without a digest.
+    template <class R>
+    static void markChangedFields(State& st, const R& record, std::span<const RecordField<R>> list, const Stamp& prior, uint32_t unloaded,
+                                  uint32_t legacyChanged);
 
     bool writeDocument(const QUuid& id, State& st, const Lecture* lecture, const LectureFolder* folder);
     std::optional<QString> writeBlob(const QUuid& id, const char* field, const QByteArray& data);
