@@ -846,6 +846,9 @@ void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
         out.reexport = localNewer;
     } else if ((localNewer || d.stamp < st.stamp) && (!d.conflictCopy || changed)) {
         out.reexport = true;
+    } else if (!localNewer && d.stamp > st.stamp) {
+        st.stamp = d.stamp;  // the same values, written again
+        out.adopted = d.stamp;
     }
     out.recordChanged = out.recordChanged || changed || !take.isEmpty();
     st.deleted = false;
@@ -891,6 +894,7 @@ void RecordMirror::mergeFolder(const Document& d, Outcome& out) {
     const QSet<QString> take = newerFields(d, st, list, &localNewer);
     if (take.isEmpty()) {
         if ((localNewer || d.stamp < st.stamp) && !d.conflictCopy) out.reexport = true;
+        else if (!localNewer && d.stamp > st.stamp) out.adopted = st.stamp = d.stamp;  // the same values, written again
         return;
     }
     for (const auto& f : list) {
