@@ -7,6 +7,7 @@
 #include "core/Uuid.h"
 
 #include <QCryptographicHash>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 namespace lumenote {
 
@@ -158,19 +160,28 @@ template <class R>
 QByteArray valueDigest(const R& record, const RecordField<R>& f, const QHash<QString, QString>& blobs) {
     if (f.storage == FieldStorage::LargeBlob) return QStringLiteral("file:").append(blobs.value(QLatin1String(f.name))).toUtf8();
     QCryptographicHash hash(QCryptographicHash::Sha1);
+    auto add = [&](const auto& plain) { hash.addData(QByteArrayView(reinterpret_cast<const char*>(&plain), sizeof plain)); };
     std::visit(
         [&](auto m) {
             using T = std::remove_cvref_t<decltype(record.*m)>;
-            if constexpr (std::is_same_v<T, std::optional<QByteArray>>) {
-                const auto& v = record.*m;
-                hash.addData(v ? QByteArrayView("b") : QByteArrayView("n"));
+            const T& v = record.*m;
+            if constexpr (std::is_same_v<T, QString>) hash.addData(QByteArrayView(reinterpret_cast<const char*>(v.utf16()), v.size() * 2));
+            else if constexpr (std::is_same_v<T, std::optional<QString>>) {
+                add(v.has_value());
+                if (v) hash.addData(QByteArrayView(reinterpret_cast<const char*>(v->utf16()), v->size() * 2));
+            } else if constexpr (std::is_same_v<T, std::optional<QByteArray>>) {
+                add(v.has_value());
                 if (v) hash.addData(*v);
-            } else {
-                hash.addData(QJsonDocument(QJsonArray{fields::toJson(record, f)}).toJson(QJsonDocument::Compact));
-            }
+            } else if constexpr (std::is_same_v<T, QDateTime>) add(v.isValid() ? v.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min());
+            else if constexpr (std::is_same_v<T, std::optional<QUuid>>) {
+                add(v.has_value());
+                if (v) hash.addData(v->toRfc4122());
+            } else if constexpr (std::is_same_v<T, QUuid>) hash.addData(v.toRfc4122());
+            else if constexpr (std::is_same_v<T, std::optional<bool>>) add(v ? (*v ? 1 : 2) : 0);
+            else add(v);  // double, int
         },
         f.member);
-    return hash.result().left(8).toHex();
+    return hash.result().left(8);
 }
 
 // Never a digest of a value: the field is stamped by the next commit.
@@ -268,13 +279,13 @@ std::unique_ptr<RecordMirror> RecordMirror::create(LibraryStore& store, sqlite3*
     if (!exec(db,
               "CREATE TABLE IF NOT EXISTS mirror_records (id TEXT PRIMARY KEY NOT NULL, kind INTEGER NOT NULL, wall INTEGER NOT NULL, "
               "counter INTEGER NOT NULL, machine TEXT NOT NULL, deleted INTEGER NOT NULL, exported INTEGER NOT NULL, "
-              "fileTime INTEGER NOT NULL, fileSize INTEGER NOT NULL, blobs TEXT, annotations TEXT, deletedAnnotations TEXT, fields TEXT)",
+              "fileTime INTEGER NOT NULL, fileSize INTEGER NOT NULL, blobs TEXT, annotations TEXT, deletedAnnotations TEXT, fields BLOB)",
               &why))
         return fail(why);
     {
         // Bookkeeping written before fields had stamps of their own.
         Statement s(db, "SELECT 1 FROM pragma_table_info('mirror_records') WHERE name = 'fields'");
-        if (s.ok() && s.step() != SQLITE_ROW && !exec(db, "ALTER TABLE mirror_records ADD COLUMN fields TEXT", &why)) return fail(why);
+        if (s.ok() && s.step() != SQLITE_ROW && !exec(db, "ALTER TABLE mirror_records ADD COLUMN fields BLOB", &why)) return fail(why);
     }
     QString machine;
     {
@@ -322,10 +333,16 @@ void RecordMirror::reloadState() {
         for (auto it = blobs.begin(); it != blobs.end(); ++it) st.blobs.insert(it.key(), it.value().toString());
         st.annotationIDs = stringSet(s.text(10));
         st.deletedAnnotationIDs = stringSet(s.text(11));
-        const QJsonObject marks = QJsonDocument::fromJson(s.text(12).toUtf8()).object();
-        for (auto it = marks.begin(); it != marks.end(); ++it) {
-            const QJsonArray a = it.value().toArray();
-            if (const auto stamp = stampFromArray(a)) st.marks.insert(it.key(), {*stamp, a.at(3).toString().toLatin1()});
+        if (const auto marks = s.optBlob(12)) {
+            QDataStream in(*marks);
+            qint32 count = 0;
+            in >> count;
+            for (qint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+                QString name;
+                FieldMark mark;
+                in >> name >> mark.stamp.wall >> mark.stamp.counter >> mark.stamp.machine >> mark.digest;
+                if (in.status() == QDataStream::Ok) st.marks.insert(name, std::move(mark));
+            }
         }
         clock_.observe(st.stamp);
         states_.insert(*id, std::move(st));
@@ -420,13 +437,14 @@ bool RecordMirror::saveState(const QUuid& id, const State& st) {
     s.bindText(10, QString::fromUtf8(QJsonDocument(blobs).toJson(QJsonDocument::Compact)));
     s.bindText(11, compactText(sortedArray(st.annotationIDs)));
     s.bindText(12, compactText(sortedArray(st.deletedAnnotationIDs)));
-    QJsonObject marks;
-    for (auto it = st.marks.begin(); it != st.marks.end(); ++it) {
-        QJsonArray a = stampArray(it->stamp);
-        a.append(QString::fromLatin1(it->digest));
-        marks.insert(it.key(), a);
+    QByteArray marks;
+    {
+        QDataStream out(&marks, QIODevice::WriteOnly);
+        out << qint32(st.marks.size());
+        for (auto it = st.marks.begin(); it != st.marks.end(); ++it)
+            out << it.key() << it->stamp.wall << it->stamp.counter << it->stamp.machine << it->digest;
     }
-    s.bindText(13, QString::fromUtf8(QJsonDocument(marks).toJson(QJsonDocument::Compact)));
+    s.bindBlob(13, marks);
     return s.step() == SQLITE_DONE;
 }
 
@@ -452,7 +470,11 @@ bool RecordMirror::writeDocument(const QUuid& id, State& st, const Lecture* lect
     if (!st.deleted) {
         QJsonObject values;
         QJsonObject stamps;
-        auto stampOf = [&](const char* name) { stamps.insert(QLatin1String(name), stampArray(std::min(st.fieldStamp(QLatin1String(name)), st.stamp))); };
+        // Fields last changed by the record's own stamp go without one.
+        auto stampOf = [&](const char* name) {
+            const Stamp s = std::min(st.fieldStamp(QLatin1String(name)), st.stamp);
+            if (s != st.stamp) stamps.insert(QLatin1String(name), stampArray(s));
+        };
         if (lecture) {
             for (const auto& f : RecordFields::lecture()) {
                 if (f.storage == FieldStorage::Key) continue;
