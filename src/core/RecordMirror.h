@@ -12,15 +12,20 @@
 //   file stays as long as a tombstone after its record has moved on.
 // - Files are written under a temporary name the sync clients ignore and then
 //   renamed into place, inside the store's commit.
-// - Newer documents win per record (ties go to the greater machine id);
-//   annotation lists merge by annotation id, and a deleted annotation's id is
+// - Each field carries the stamp of the commit that last changed it (told
+//   by comparing with the value last mirrored), and the merge takes each
+//   field from the side whose stamp for it is newer (ties go to the greater
+//   machine id), so edits of different fields made apart all survive; a
+//   document without field stamps has every field stamped with its own. A
+//   tombstone wins over a record whose every edit is older than it.
+//   Annotation lists merge by annotation id, and a deleted annotation's id is
 //   remembered so that it stays deleted. A document that does not parse yet
 //   (still arriving) is left alone and read again on the next change. The
 //   conflict copies the sync clients leave are merged like any other version
 //   and removed.
 // - After merging, the store raises changedRemotely.
 //
-// The bookkeeping (each record's stamp, the files seen, the annotation ids)
+// The bookkeeping (each record's and field's stamp, the files seen, the annotation ids)
 // lives in the store's own SQLite file, which never lives in the sync folder.
 
 #include "core/HybridClock.h"
