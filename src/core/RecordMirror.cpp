@@ -243,7 +243,9 @@ void RecordMirror::markChangedFields(State& st, const R& record, std::span<const
             continue;
         }
         const QByteArray digest = valueDigest(record, f, st.blobs);
-        const bool changed = prior.isNull() || (mark.digest.isEmpty() ? (legacyChanged & f.bit) != 0 : mark.digest != digest);
+        // Without a digest (bookkeeping from before fields had stamps) the caller tells; folder fields have no bits.
+        const bool legacy = f.bit ? (legacyChanged & f.bit) != 0 : legacyChanged != 0;
+        const bool changed = prior.isNull() || (mark.digest.isEmpty() ? legacy : mark.digest != digest);
         if (changed) mark.stamp = st.stamp;
         else if (mark.stamp.isNull()) mark.stamp = prior;
         mark.digest = digest;
