@@ -21,6 +21,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
 #include <functional>
 
 using namespace lumenote;
@@ -448,6 +450,30 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(a.store->lecture(l->id())->title(), "B, clock an hour behind, edits last");
                  }}),
     [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+
+// A library whose bookkeeping predates the field stamps: its next commit stamps
+// only the fields that commit changed.
+TEST_F(RecordMirrorTest, BookkeepingWithoutFieldStampsClaimsOnlyTheChangedFields) {
+    auto l = createOn(a, "Draft");
+    converge();
+    a.store.reset();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(a.home.filePath("library.sqlite")).constData(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE mirror_records DROP COLUMN fields", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    a.open(records());
+    b.store->lecture(l->id())->setDuration(42);
+    b.store->commit();
+    later();
+    a.store->lecture(l->id())->setTitle("Edited on A after the upgrade");
+    a.store->commit();
+    converge();
+    for (Machine* m : {&a, &b}) {
+        EXPECT_EQ(m->store->lecture(l->id())->title(), "Edited on A after the upgrade");
+        EXPECT_EQ(m->store->lecture(l->id())->duration(), 42);
+    }
+    expectSame();
+}
 
 // What the sync clients leave behind when both machines wrote one document:
 // the losing version under a conflict name, merged and then removed.
