@@ -7,6 +7,7 @@
 #include "core/Uuid.h"
 
 #include <QCryptographicHash>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 namespace lumenote {
 
@@ -34,7 +36,7 @@ using sql::exec;
 using sql::sqliteError;
 using sql::Statement;
 
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;  // 2: a stamp per field
 constexpr uint32_t kAnnotationFields = Lecture::NotesDataField | Lecture::MarginNotesDataField | Lecture::HighlightsDataField |
                                        Lecture::NotesInlineNotesDataField | Lecture::NotesMarginNotesDataField |
                                        Lecture::NotesHighlightsDataField;
@@ -144,6 +146,47 @@ Stamp stampFrom(const QJsonObject& o) {
             o.value(QLatin1String("machine")).toString()};
 }
 
+QJsonArray stampArray(const Stamp& s) { return {double(s.wall), double(s.counter), s.machine}; }
+
+std::optional<Stamp> stampFromArray(const QJsonValue& v) {
+    const QJsonArray a = v.toArray();
+    if (a.size() < 3 || !a[0].isDouble() || !a[1].isDouble() || !a[2].isString()) return std::nullopt;
+    return Stamp{qint64(a[0].toDouble()), qint64(a[1].toDouble()), a[2].toString()};
+}
+
+// What a field holds, in a few bytes; a large blob is told by its file name
+// (which names its content).
+template <class R>
+QByteArray valueDigest(const R& record, const RecordField<R>& f, const QHash<QString, QString>& blobs) {
+    if (f.storage == FieldStorage::LargeBlob) return QStringLiteral("file:").append(blobs.value(QLatin1String(f.name))).toUtf8();
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    auto add = [&](const auto& plain) { hash.addData(QByteArrayView(reinterpret_cast<const char*>(&plain), sizeof plain)); };
+    std::visit(
+        [&](auto m) {
+            using T = std::remove_cvref_t<decltype(record.*m)>;
+            const T& v = record.*m;
+            if constexpr (std::is_same_v<T, QString>) hash.addData(QByteArrayView(reinterpret_cast<const char*>(v.utf16()), v.size() * 2));
+            else if constexpr (std::is_same_v<T, std::optional<QString>>) {
+                add(v.has_value());
+                if (v) hash.addData(QByteArrayView(reinterpret_cast<const char*>(v->utf16()), v->size() * 2));
+            } else if constexpr (std::is_same_v<T, std::optional<QByteArray>>) {
+                add(v.has_value());
+                if (v) hash.addData(*v);
+            } else if constexpr (std::is_same_v<T, QDateTime>) add(v.isValid() ? v.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min());
+            else if constexpr (std::is_same_v<T, std::optional<QUuid>>) {
+                add(v.has_value());
+                if (v) hash.addData(v->toRfc4122());
+            } else if constexpr (std::is_same_v<T, QUuid>) hash.addData(v.toRfc4122());
+            else if constexpr (std::is_same_v<T, std::optional<bool>>) add(v ? (*v ? 1 : 2) : 0);
+            else add(v);  // double, int
+        },
+        f.member);
+    return hash.result().left(8);
+}
+
+// Never a digest of a value: the field is stamped by the next commit.
+const QByteArray kRestamp = QByteArrayLiteral("restamp");
+
 bool isConflictCopyName(const QString& rest) {
     // Syncthing: "<ID>.sync-conflict-20250101-120000-ABCDEFG.json";
     // Nextcloud: "<ID> (conflicted copy 2025-01-01 120000).json";
@@ -161,10 +204,53 @@ struct RecordMirror::Document {
     Stamp stamp;
     bool deleted = false;
     QJsonObject fields;
+    QHash<QString, Stamp> fieldStamps;  // a field without one carries `stamp` (documents of format 1)
     QSet<QString> deletedAnnotationIDs;
     qint64 fileTime = 0;
     qint64 fileSize = -1;
+
+    Stamp fieldStamp(const QString& field) const { return fieldStamps.value(field, stamp); }
 };
+
+Stamp RecordMirror::State::fieldStamp(const QString& field) const {
+    const auto it = marks.constFind(field);
+    return it == marks.constEnd() || it->stamp.isNull() ? stamp : it->stamp;
+}
+
+template <class R>
+QSet<QString> RecordMirror::newerFields(const Document& d, const State& st, std::span<const RecordField<R>> list, bool* localNewer) {
+    QSet<QString> out;
+    for (const auto& f : list) {
+        if (f.storage == FieldStorage::Key) continue;
+        const QString key = QLatin1String(f.name);
+        if (!d.fields.contains(key)) continue;  // written by a version without this field
+        const Stamp theirs = d.fieldStamp(key), ours = st.fieldStamp(key);
+        if (theirs > ours) out.insert(key);
+        else if (ours > theirs) *localNewer = true;
+    }
+    return out;
+}
+
+template <class R>
+void RecordMirror::markChangedFields(State& st, const R& record, std::span<const RecordField<R>> list, const Stamp& prior, uint32_t unloaded,
+                                     uint32_t legacyChanged) {
+    for (const auto& f : list) {
+        if (f.storage == FieldStorage::Key) continue;
+        FieldMark& mark = st.marks[QLatin1String(f.name)];
+        if (f.storage != FieldStorage::LargeBlob && (unloaded & f.bit)) {
+            // Not read since the store opened, so not changed.
+            if (mark.stamp.isNull()) mark.stamp = prior.isNull() ? st.stamp : prior;
+            continue;
+        }
+        const QByteArray digest = valueDigest(record, f, st.blobs);
+        // Without a digest (bookkeeping from before fields had stamps) the caller tells; folder fields have no bits.
+        const bool legacy = f.bit ? (legacyChanged & f.bit) != 0 : legacyChanged != 0;
+        const bool changed = prior.isNull() || (mark.digest.isEmpty() ? legacy : mark.digest != digest);
+        if (changed) mark.stamp = st.stamp;
+        else if (mark.stamp.isNull()) mark.stamp = prior;
+        mark.digest = digest;
+    }
+}
 
 struct RecordMirror::Outcome {
     bool recordChanged = false;
@@ -195,9 +281,14 @@ std::unique_ptr<RecordMirror> RecordMirror::create(LibraryStore& store, sqlite3*
     if (!exec(db,
               "CREATE TABLE IF NOT EXISTS mirror_records (id TEXT PRIMARY KEY NOT NULL, kind INTEGER NOT NULL, wall INTEGER NOT NULL, "
               "counter INTEGER NOT NULL, machine TEXT NOT NULL, deleted INTEGER NOT NULL, exported INTEGER NOT NULL, "
-              "fileTime INTEGER NOT NULL, fileSize INTEGER NOT NULL, blobs TEXT, annotations TEXT, deletedAnnotations TEXT)",
+              "fileTime INTEGER NOT NULL, fileSize INTEGER NOT NULL, blobs TEXT, annotations TEXT, deletedAnnotations TEXT, fields BLOB)",
               &why))
         return fail(why);
+    {
+        // Bookkeeping written before fields had stamps of their own.
+        Statement s(db, "SELECT 1 FROM pragma_table_info('mirror_records') WHERE name = 'fields'");
+        if (s.ok() && s.step() != SQLITE_ROW && !exec(db, "ALTER TABLE mirror_records ADD COLUMN fields BLOB", &why)) return fail(why);
+    }
     QString machine;
     {
         Statement s(db, "SELECT value FROM meta WHERE key = 'machineID'");
@@ -228,8 +319,8 @@ std::unique_ptr<RecordMirror> RecordMirror::create(LibraryStore& store, sqlite3*
 
 void RecordMirror::reloadState() {
     states_.clear();
-    Statement s(db_, "SELECT id, kind, wall, counter, machine, deleted, exported, fileTime, fileSize, blobs, annotations, deletedAnnotations "
-                     "FROM mirror_records");
+    Statement s(db_, "SELECT id, kind, wall, counter, machine, deleted, exported, fileTime, fileSize, blobs, annotations, deletedAnnotations, "
+                     "fields FROM mirror_records");
     while (s.ok() && s.step() == SQLITE_ROW) {
         const auto id = parseUuid(s.text(0));
         if (!id) continue;
@@ -244,6 +335,17 @@ void RecordMirror::reloadState() {
         for (auto it = blobs.begin(); it != blobs.end(); ++it) st.blobs.insert(it.key(), it.value().toString());
         st.annotationIDs = stringSet(s.text(10));
         st.deletedAnnotationIDs = stringSet(s.text(11));
+        if (const auto marks = s.optBlob(12)) {
+            QDataStream in(*marks);
+            qint32 count = 0;
+            in >> count;
+            for (qint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+                QString name;
+                FieldMark mark;
+                in >> name >> mark.stamp.wall >> mark.stamp.counter >> mark.stamp.machine >> mark.digest;
+                if (in.status() == QDataStream::Ok) st.marks.insert(name, std::move(mark));
+            }
+        }
         clock_.observe(st.stamp);
         states_.insert(*id, std::move(st));
     }
@@ -319,7 +421,7 @@ bool RecordMirror::saveState(const QUuid& id, const State& st) {
     if (!saveStatement_)
         saveStatement_ = std::make_unique<Statement>(
             db_, "INSERT OR REPLACE INTO mirror_records (id, kind, wall, counter, machine, deleted, exported, fileTime, fileSize, blobs, "
-                 "annotations, deletedAnnotations) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                 "annotations, deletedAnnotations, fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     Statement& s = *saveStatement_;
     if (!s.ok()) return false;
     s.reset();
@@ -337,6 +439,14 @@ bool RecordMirror::saveState(const QUuid& id, const State& st) {
     s.bindText(10, QString::fromUtf8(QJsonDocument(blobs).toJson(QJsonDocument::Compact)));
     s.bindText(11, compactText(sortedArray(st.annotationIDs)));
     s.bindText(12, compactText(sortedArray(st.deletedAnnotationIDs)));
+    QByteArray marks;
+    {
+        QDataStream out(&marks, QIODevice::WriteOnly);
+        out << qint32(st.marks.size());
+        for (auto it = st.marks.begin(); it != st.marks.end(); ++it)
+            out << it.key() << it->stamp.wall << it->stamp.counter << it->stamp.machine << it->digest;
+    }
+    s.bindBlob(13, marks);
     return s.step() == SQLITE_DONE;
 }
 
@@ -361,9 +471,16 @@ bool RecordMirror::writeDocument(const QUuid& id, State& st, const Lecture* lect
     doc.insert(QLatin1String("deleted"), st.deleted);
     if (!st.deleted) {
         QJsonObject values;
+        QJsonObject stamps;
+        // Fields last changed by the record's own stamp go without one.
+        auto stampOf = [&](const char* name) {
+            const Stamp s = std::min(st.fieldStamp(QLatin1String(name)), st.stamp);
+            if (s != st.stamp) stamps.insert(QLatin1String(name), stampArray(s));
+        };
         if (lecture) {
             for (const auto& f : RecordFields::lecture()) {
                 if (f.storage == FieldStorage::Key) continue;
+                stampOf(f.name);
                 if (f.storage == FieldStorage::LargeBlob) {
                     const QString file = st.blobs.value(QLatin1String(f.name));
                     values.insert(QLatin1String(f.name), file.isEmpty() ? QJsonValue() : QJsonValue(file));
@@ -372,10 +489,14 @@ bool RecordMirror::writeDocument(const QUuid& id, State& st, const Lecture* lect
                 }
             }
         } else if (folder) {
-            for (const auto& f : RecordFields::folder())
-                if (f.storage != FieldStorage::Key) values.insert(QLatin1String(f.name), fields::toJson(*folder, f));
+            for (const auto& f : RecordFields::folder()) {
+                if (f.storage == FieldStorage::Key) continue;
+                stampOf(f.name);
+                values.insert(QLatin1String(f.name), fields::toJson(*folder, f));
+            }
         }
         doc.insert(QLatin1String("fields"), values);
+        doc.insert(QLatin1String("fieldStamps"), stamps);
     }
     if (st.kind == Kind::Lecture) doc.insert(QLatin1String("deletedAnnotations"), sortedArray(st.deletedAnnotationIDs));
     const QString name = uuidText(id) + QStringLiteral(".json");
@@ -412,6 +533,8 @@ bool RecordMirror::stage(const std::vector<Lecture*>& lectures, const std::vecto
         const bool known = states_.contains(l->id_);
         State& st = states_[l->id_];
         st.kind = Kind::Lecture;
+        const Stamp prior = known && !st.deleted ? st.stamp : Stamp();
+        if (!known || st.deleted) st.marks.clear();
         st.deleted = false;
         const bool fromDocument = importing_.contains(l->id_);
         if (!stampFor(l->id_, st)) {
@@ -420,6 +543,8 @@ bool RecordMirror::stage(const std::vector<Lecture*>& lectures, const std::vecto
             continue;
         }
         const uint32_t changed = everything || !known ? ~0u : l->dirty_;
+        // Bookkeeping from before fields had stamps: the annotation lists are read to take their digests.
+        if (st.marks.isEmpty() && !prior.isNull()) l->ensureBlobLoaded(Lecture::kRowBlobFields);
         if (!fromDocument && (changed & kAnnotationFields)) {
             // Ids that left the lists since the last document were deleted here.
             const QSet<QString> now = annotationIDs(*l, list);
@@ -444,20 +569,24 @@ bool RecordMirror::stage(const std::vector<Lecture*>& lectures, const std::vecto
                 continue;
             }
         }
+        markChangedFields(st, *l, list, prior, l->unloadedBlobs_, changed);
         if (writeDocument(l->id_, st, l, nullptr)) ++written;
         else failedWrite = true;
         if (!saveState(l->id_, st)) return fail();
     }
     for (LectureFolder* f : folders) {
+        const bool known = states_.contains(f->id_);
         State& st = states_[f->id_];
         st.kind = Kind::Folder;
+        const Stamp prior = known && !st.deleted ? st.stamp : Stamp();
+        if (!known || st.deleted) st.marks.clear();
         st.deleted = false;
         if (!stampFor(f->id_, st)) {
             st.exported = true;
-        } else if (writeDocument(f->id_, st, nullptr, f)) {
-            ++written;
         } else {
-            failedWrite = true;
+            markChangedFields(st, *f, RecordFields::folder(), prior, 0, ~0u);
+            if (writeDocument(f->id_, st, nullptr, f)) ++written;
+            else failedWrite = true;
         }
         if (!saveState(f->id_, st)) return fail();
     }
@@ -466,6 +595,7 @@ bool RecordMirror::stage(const std::vector<Lecture*>& lectures, const std::vecto
         st.kind = kind;
         st.deleted = true;
         st.blobs.clear();
+        st.marks.clear();
         if (!stampFor(id, st)) {
             st.exported = true;
         } else if (writeDocument(id, st, nullptr, nullptr)) {
@@ -602,6 +732,9 @@ std::optional<RecordMirror::Document> RecordMirror::readDocument(const QString& 
     d.stamp = stampFrom(o);
     d.deleted = o.value(QLatin1String("deleted")).toBool();
     d.fields = o.value(QLatin1String("fields")).toObject();
+    const QJsonObject stamps = o.value(QLatin1String("fieldStamps")).toObject();
+    for (auto it = stamps.begin(); it != stamps.end(); ++it)
+        if (const auto s = stampFromArray(it.value())) d.fieldStamps.insert(it.key(), std::min(*s, d.stamp));
     d.deletedAnnotationIDs = stringSet(o.value(QLatin1String("deletedAnnotations")).toArray());
     if (!d.deleted && d.kind == Kind::Lecture) {
         // The blob files travel on their own and may not be here yet.
@@ -617,11 +750,12 @@ std::optional<RecordMirror::Document> RecordMirror::readDocument(const QString& 
     return d;
 }
 
-bool RecordMirror::applyLectureFields(const Document& d, Lecture& l, State& st) {
+bool RecordMirror::applyLectureFields(const Document& d, Lecture& l, State& st, const QSet<QString>* only) {
     for (const auto& f : RecordFields::lecture()) {
         if (f.storage == FieldStorage::Key) continue;
         const QString key = QLatin1String(f.name);
         if (!d.fields.contains(key)) continue;  // written by a version without this field
+        if (only && !only->contains(key)) continue;
         const QJsonValue v = d.fields.value(key);
         if (f.storage == FieldStorage::LargeBlob) {
             const QString file = v.toString();
@@ -655,7 +789,9 @@ void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
     const bool remoteWins = isNewer(d);
     State& st = states_[d.id];
     LecturePtr local = lectureIndex_.value(d.id);
+    const auto list = RecordFields::lecture();
     if (d.deleted) {
+        // A deletion wins over the edits made here before it.
         if (!remoteWins) {
             if (!d.conflictCopy) out.reexport = true;  // the folder still shows an older tombstone
             return;
@@ -667,6 +803,7 @@ void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
         }
         st.deleted = true;
         st.blobs.clear();
+        st.marks.clear();
         st.stamp = d.stamp;
         out.adopted = d.stamp;
         out.reexport = false;
@@ -679,10 +816,14 @@ void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
         }
         LecturePtr created(new Lecture(d.id));
         st.blobs.clear();
+        st.marks.clear();
         st.deleted = false;
         if (!applyLectureFields(d, *created, st)) return;
         st.stamp = d.stamp;
-        st.annotationIDs = annotationIDs(*created, RecordFields::lecture());
+        for (const auto& f : list)
+            if (f.storage != FieldStorage::Key)
+                st.marks.insert(QLatin1String(f.name), {d.fieldStamp(QLatin1String(f.name)), valueDigest(*created, f, st.blobs)});
+        st.annotationIDs = annotationIDs(*created, list);
         st.deletedAnnotationIDs = d.deletedAnnotationIDs;
         store_.insert(created);
         lectureIndex_.insert(d.id, created);
@@ -692,43 +833,48 @@ void RecordMirror::mergeLecture(const Document& d, Outcome& out) {
         return;
     }
 
+    // Field by field, the newer stamp wins; annotation lists then take in
+    // the other side's entries the winner lacks.
     local->ensureBlobLoaded(Lecture::kRowBlobFields);
     const QSet<QString> deleted = st.deletedAnnotationIDs | d.deletedAnnotationIDs;
-    bool contributed = deleted.size() != d.deletedAnnotationIDs.size();
-    const auto list = RecordFields::lecture();
-    if (remoteWins) {
-        std::vector<std::optional<QByteArray>> before;
-        for (const auto& f : list)
-            if (f.bit & kAnnotationFields) before.push_back((*local).*RecordFields::blobMember(f));
-        if (!applyLectureFields(d, *local, st)) return;
-        size_t i = 0;
-        for (const auto& f : list) {
-            if (!(f.bit & kAnnotationFields)) continue;
-            MergedList merged = mergeAnnotationList((*local).*RecordFields::blobMember(f), before[i++], deleted);
-            contributed = contributed || merged.differsFromWinner;
-            (*local).*RecordFields::blobMember(f) = std::move(merged.bytes);
-        }
-        st.stamp = d.stamp;
-        out.adopted = d.stamp;
-        out.reexport = contributed;
-        out.recordChanged = true;
-    } else {
-        bool changed = false;
-        Lecture theirs(d.id);  // the document's annotation lists, decoded
-        for (const auto& f : list) {
-            if (!(f.bit & kAnnotationFields)) continue;
-            fields::fromJson(d.fields.value(QLatin1String(f.name)), theirs, f);
-            MergedList merged = mergeAnnotationList((*local).*RecordFields::blobMember(f), theirs.*RecordFields::blobMember(f), deleted);
-            if (merged.differsFromWinner) {
-                changed = true;
-                (*local).*RecordFields::blobMember(f) = std::move(merged.bytes);
-                local->dirty_ |= f.bit;
-            }
-        }
-        if (deleted.size() != st.deletedAnnotationIDs.size()) changed = true;
-        if (changed) out.recordChanged = true;
-        if (changed || !d.conflictCopy) out.reexport = true;
+    bool localNewer = deleted.size() != d.deletedAnnotationIDs.size();
+    bool changed = deleted.size() != st.deletedAnnotationIDs.size();
+    const QSet<QString> take = newerFields(d, st, list, &localNewer);
+    std::vector<std::optional<QByteArray>> before;
+    for (const auto& f : list)
+        if (f.bit & kAnnotationFields) before.push_back((*local).*RecordFields::blobMember(f));
+    if (!take.isEmpty() && !applyLectureFields(d, *local, st, &take)) return;
+    for (const auto& f : list)
+        if (take.contains(QLatin1String(f.name))) st.marks[QLatin1String(f.name)] = {d.fieldStamp(QLatin1String(f.name)), valueDigest(*local, f, st.blobs)};
+    Lecture theirs(d.id);  // the document's annotation lists, decoded
+    size_t i = 0;
+    for (const auto& f : list) {
+        if (!(f.bit & kAnnotationFields)) continue;
+        const QString key = QLatin1String(f.name);
+        const bool took = take.contains(key);
+        if (!took) fields::fromJson(d.fields.value(key), theirs, f);
+        const std::optional<QByteArray>& loser = took ? before[i] : theirs.*RecordFields::blobMember(f);
+        ++i;
+        MergedList merged = mergeAnnotationList((*local).*RecordFields::blobMember(f), loser, deleted);
+        if (!merged.differsFromWinner) continue;
+        (*local).*RecordFields::blobMember(f) = std::move(merged.bytes);
+        local->dirty_ |= f.bit;
+        st.marks[key].digest = kRestamp;  // the union is newer than either list
+        changed = true;
+        localNewer = true;
     }
+    if (!take.isEmpty()) {
+        // Without anything newer here this machine now holds the document's version.
+        st.stamp = localNewer ? std::max(st.stamp, d.stamp) : d.stamp;
+        out.adopted = st.stamp;
+        out.reexport = localNewer;
+    } else if ((localNewer || d.stamp < st.stamp) && (!d.conflictCopy || changed)) {
+        out.reexport = true;
+    } else if (!localNewer && d.stamp > st.stamp) {
+        st.stamp = d.stamp;  // the same values, written again
+        out.adopted = d.stamp;
+    }
+    out.recordChanged = out.recordChanged || changed || !take.isEmpty();
     st.deleted = false;
     st.deletedAnnotationIDs = deleted;
     st.annotationIDs = annotationIDs(*local, list);
@@ -739,27 +885,54 @@ void RecordMirror::mergeFolder(const Document& d, Outcome& out) {
     const bool remoteWins = isNewer(d);
     State& st = states_[d.id];
     LectureFolderPtr local = store_.folder(d.id);
-    if (!remoteWins) {
-        if (!d.conflictCopy) out.reexport = true;
-        return;
-    }
-    st.stamp = d.stamp;
-    st.deleted = d.deleted;
-    out.adopted = d.stamp;
-    out.reexport = false;
-    if (d.deleted) {
-        if (local) {
-            store_.remove(local);
-            out.recordChanged = true;
+    const auto list = RecordFields::folder();
+    if (d.deleted || !local) {
+        if (!remoteWins) {
+            if (!d.conflictCopy) out.reexport = true;
+            return;
         }
+        st.stamp = d.stamp;
+        st.deleted = d.deleted;
+        st.marks.clear();
+        out.adopted = d.stamp;
+        out.reexport = false;
+        if (d.deleted) {
+            if (local) {
+                store_.remove(local);
+                out.recordChanged = true;
+            }
+            return;
+        }
+        LectureFolderPtr created(new LectureFolder(d.id));
+        for (const auto& f : list) {
+            if (f.storage == FieldStorage::Key || !d.fields.contains(QLatin1String(f.name))) continue;
+            fields::fromJson(d.fields.value(QLatin1String(f.name)), *created, f);
+        }
+        for (const auto& f : list)
+            if (f.storage != FieldStorage::Key) st.marks.insert(QLatin1String(f.name), {d.fieldStamp(QLatin1String(f.name)), valueDigest(*created, f, st.blobs)});
+        store_.insert(created);
+        out.recordChanged = true;
         return;
     }
-    LectureFolderPtr target = local ? local : LectureFolderPtr(new LectureFolder(d.id));
-    for (const auto& f : RecordFields::folder())
-        if (f.storage != FieldStorage::Key && d.fields.contains(QLatin1String(f.name))) fields::fromJson(d.fields.value(QLatin1String(f.name)), *target, f);
-    if (local) store_.scheduleCommit(local.get());
-    else store_.insert(target);
+    bool localNewer = false;
+    const QSet<QString> take = newerFields(d, st, list, &localNewer);
+    if (take.isEmpty()) {
+        if ((localNewer || d.stamp < st.stamp) && !d.conflictCopy) out.reexport = true;
+        else if (!localNewer && d.stamp > st.stamp) out.adopted = st.stamp = d.stamp;  // the same values, written again
+        return;
+    }
+    for (const auto& f : list) {
+        const QString key = QLatin1String(f.name);
+        if (!take.contains(key)) continue;
+        fields::fromJson(d.fields.value(key), *local, f);
+        st.marks[key] = {d.fieldStamp(key), valueDigest(*local, f, st.blobs)};
+    }
+    st.stamp = localNewer ? std::max(st.stamp, d.stamp) : d.stamp;
+    st.deleted = false;
+    out.adopted = st.stamp;
+    out.reexport = localNewer;
     out.recordChanged = true;
+    store_.scheduleCommit(local.get());
 }
 
 bool RecordMirror::importNow() {

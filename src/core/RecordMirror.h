@@ -12,19 +12,25 @@
 //   file stays as long as a tombstone after its record has moved on.
 // - Files are written under a temporary name the sync clients ignore and then
 //   renamed into place, inside the store's commit.
-// - Newer documents win per record (ties go to the greater machine id);
-//   annotation lists merge by annotation id, and a deleted annotation's id is
+// - Each field carries the stamp of the commit that last changed it (told
+//   by comparing with the value last mirrored), and the merge takes each
+//   field from the side whose stamp for it is newer (ties go to the greater
+//   machine id), so edits of different fields made apart all survive; a
+//   document without field stamps has every field stamped with its own. A
+//   tombstone wins over a record whose every edit is older than it.
+//   Annotation lists merge by annotation id, and a deleted annotation's id is
 //   remembered so that it stays deleted. A document that does not parse yet
 //   (still arriving) is left alone and read again on the next change. The
 //   conflict copies the sync clients leave are merged like any other version
 //   and removed.
 // - After merging, the store raises changedRemotely.
 //
-// The bookkeeping (each record's stamp, the files seen, the annotation ids)
+// The bookkeeping (each record's and field's stamp, the files seen, the annotation ids)
 // lives in the store's own SQLite file, which never lives in the sync folder.
 
 #include "core/HybridClock.h"
 #include "core/Lecture.h"
+#include "core/RecordFields.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -36,6 +42,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 struct sqlite3;
@@ -88,6 +95,12 @@ public:
 private:
     friend class LibraryStore;
     enum class Kind { Lecture, Folder };
+    // A field's stamp (of the commit that last changed it) and a digest of
+    // the value it was given then, to tell which fields a commit changed.
+    struct FieldMark {
+        Stamp stamp;
+        QByteArray digest;
+    };
     struct State {
         Kind kind = Kind::Lecture;
         Stamp stamp;
@@ -98,6 +111,8 @@ private:
         QHash<QString, QString> blobs;  // large-blob field -> file name
         QSet<QString> annotationIDs;
         QSet<QString> deletedAnnotationIDs;
+        QHash<QString, FieldMark> marks;  // field name -> mark; a field without one carries `stamp`
+        Stamp fieldStamp(const QString& field) const;
     };
     struct Document;
     struct Outcome;
@@ -128,7 +143,18 @@ private:
     bool isNewer(const Document& d);
     void mergeLecture(const Document& d, Outcome& out);
     void mergeFolder(const Document& d, Outcome& out);
-    bool applyLectureFields(const Document& d, Lecture& l, State& st);
+    // Applies the document's fields (those in `only`, when given).
+    bool applyLectureFields(const Document& d, Lecture& l, State& st, const QSet<QString>* only = nullptr);
+    // The fields whose stamp in the document is newer than here; `localNewer`
+    // is set when a field here is newer than the document's.
+    template <class R>
+    static QSet<QString> newerFields(const Document& d, const State& st, std::span<const RecordField<R>> list, bool* localNewer);
+    // Gives the fields whose value differs from the last mirrored one the
+    // record's new stamp. `prior` is the record's stamp before this commit;
+    // `legacyChanged` tells the changed fields of a field without a digest.
+    template <class R>
+    static void markChangedFields(State& st, const R& record, std::span<const RecordField<R>> list, const Stamp& prior, uint32_t unloaded,
+                                  uint32_t legacyChanged);
 
     bool writeDocument(const QUuid& id, State& st, const Lecture* lecture, const LectureFolder* folder);
     std::optional<QString> writeBlob(const QUuid& id, const char* field, const QByteArray& data);

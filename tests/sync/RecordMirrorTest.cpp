@@ -21,6 +21,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
 #include <functional>
 
 using namespace lumenote;
@@ -328,6 +330,101 @@ INSTANTIATE_TEST_SUITE_P(
                      s.converge();
                      for (Machine* m : {&a, &b}) EXPECT_EQ(annotationIds(*m->store->lecture(l->id())), QSet<QUuid>{second});
                  }},
+        // Edits of different fields made apart: each field takes the side that changed it last.
+        Scenario{"MoveOnOneSideMarginNoteOnTheOtherBothSurvive",
+                 [](RecordMirrorTest& t, Machine& a, Machine& b) {
+                     auto& s = static_cast<RecordMirrorScenarios&>(t);
+                     auto l = s.createOn(a, "Lecture");
+                     auto folder = LectureFolder::create("Earth Science");
+                     a.store->insert(folder);
+                     s.converge();
+                     a.store->lecture(l->id())->setFolderID(folder->id());
+                     a.store->commit();
+                     s.later();
+                     const QUuid note = addMarginNote(*b.store->lecture(l->id()), "written later, move not seen");
+                     b.store->commit();
+                     s.converge();
+                     for (Machine* m : {&a, &b}) {
+                         EXPECT_EQ(m->store->lecture(l->id())->folderID(), folder->id());
+                         EXPECT_EQ(annotationIds(*m->store->lecture(l->id())), QSet<QUuid>{note});
+                     }
+                 }},
+        Scenario{"TitleOnOneSideTranscriptOnTheOtherBothSurvive",
+                 [](RecordMirrorTest& t, Machine& a, Machine& b) {
+                     auto& s = static_cast<RecordMirrorScenarios&>(t);
+                     auto l = s.createOn(a, "Lecture");
+                     s.converge();
+                     b.store->lecture(l->id())->setTranscriptData(QByteArray(70000, 't'));
+                     b.store->commit();
+                     s.later();
+                     a.store->lecture(l->id())->setTitle("Renamed on A, later");
+                     a.store->commit();
+                     s.converge();
+                     for (Machine* m : {&a, &b}) {
+                         EXPECT_EQ(m->store->lecture(l->id())->title(), "Renamed on A, later");
+                         EXPECT_EQ(m->store->lecture(l->id())->transcriptData(), QByteArray(70000, 't'));
+                     }
+                 }},
+        Scenario{"SameFieldOnBothSidesLaterWins",
+                 [](RecordMirrorTest& t, Machine& a, Machine& b) {
+                     auto& s = static_cast<RecordMirrorScenarios&>(t);
+                     auto l = s.createOn(a, "Draft");
+                     s.converge();
+                     a.store->lecture(l->id())->setTitle("A, first");
+                     a.store->commit();
+                     s.later();
+                     b.store->lecture(l->id())->setTitle("B, later");
+                     b.store->commit();
+                     s.converge();
+                     for (Machine* m : {&a, &b}) EXPECT_EQ(m->store->lecture(l->id())->title(), "B, later");
+                 }},
+        // A field given the value it already had has not changed: the other side's edit of it stands.
+        Scenario{"FieldSetToItsOwnValueDoesNotWin",
+                 [](RecordMirrorTest& t, Machine& a, Machine& b) {
+                     auto& s = static_cast<RecordMirrorScenarios&>(t);
+                     auto l = s.createOn(a, "Draft");
+                     s.converge();
+                     a.store->lecture(l->id())->setTitle("Edited on A");
+                     a.store->commit();
+                     s.later();
+                     const LecturePtr onB = b.store->lecture(l->id());
+                     onB->setTitle("Draft");  // as a form saves every field
+                     onB->setDuration(42);
+                     b.store->commit();
+                     s.converge();
+                     for (Machine* m : {&a, &b}) {
+                         EXPECT_EQ(m->store->lecture(l->id())->title(), "Edited on A");
+                         EXPECT_EQ(m->store->lecture(l->id())->duration(), 42);
+                     }
+                 }},
+        // A document with one stamp for the whole record (as written before fields had
+        // their own) is read with every field carrying that stamp.
+        Scenario{"DocumentWithOneStampPerRecordWinsWhole",
+                 [](RecordMirrorTest& t, Machine& a, Machine& b) {
+                     auto& s = static_cast<RecordMirrorScenarios&>(t);
+                     auto l = s.createOn(a, "Draft");
+                     s.converge();
+                     b.store->lecture(l->id())->setDuration(42);
+                     b.store->commit();
+                     s.later();
+                     a.store->lecture(l->id())->setTitle("Edited on A, later");
+                     a.store->commit();
+                     const QString path = s.records() + "/" + l->idText() + ".json";
+                     QFile file(path);
+                     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+                     QJsonObject doc = QJsonDocument::fromJson(file.readAll()).object();
+                     file.close();
+                     ASSERT_TRUE(doc.contains("fieldStamps"));
+                     doc.remove("fieldStamps");
+                     doc.insert("format", 1);
+                     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                     file.write(QJsonDocument(doc).toJson());
+                     file.close();
+                     b.sync();
+                     EXPECT_EQ(b.store->lecture(l->id())->title(), "Edited on A, later");
+                     EXPECT_NE(b.store->lecture(l->id())->duration(), 42);
+                     s.converge();
+                 }},
         Scenario{"ClockAnHourAheadDoesNotWinLaterEdits",
                  [](RecordMirrorTest& t, Machine& a, Machine& b) {
                      auto& s = static_cast<RecordMirrorScenarios&>(t);
@@ -353,6 +450,30 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(a.store->lecture(l->id())->title(), "B, clock an hour behind, edits last");
                  }}),
     [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+
+// A library whose bookkeeping predates the field stamps: its next commit stamps
+// only the fields that commit changed.
+TEST_F(RecordMirrorTest, BookkeepingWithoutFieldStampsClaimsOnlyTheChangedFields) {
+    auto l = createOn(a, "Draft");
+    converge();
+    a.store.reset();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(a.home.filePath("library.sqlite")).constData(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE mirror_records DROP COLUMN fields", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    a.open(records());
+    b.store->lecture(l->id())->setDuration(42);
+    b.store->commit();
+    later();
+    a.store->lecture(l->id())->setTitle("Edited on A after the upgrade");
+    a.store->commit();
+    converge();
+    for (Machine* m : {&a, &b}) {
+        EXPECT_EQ(m->store->lecture(l->id())->title(), "Edited on A after the upgrade");
+        EXPECT_EQ(m->store->lecture(l->id())->duration(), 42);
+    }
+    expectSame();
+}
 
 // What the sync clients leave behind when both machines wrote one document:
 // the losing version under a conflict name, merged and then removed.

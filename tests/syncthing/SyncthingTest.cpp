@@ -276,10 +276,13 @@ TEST_F(SyncthingTest, CarriesALectureAndEditsMadeOnBothMachinesAtOnce) {
     ASSERT_EQ(a.run({"sync", "now"}).code, 0);
     ASSERT_EQ(a.lecture("The Water Cycle")["folder"].toString(), "Science");
 
-    // At once, while apart: A renames the folder and highlights a phrase; B
-    // writes a margin note on the same lecture.
+    // At once, while apart: A moves the lecture into a new folder and
+    // highlights a phrase; B renames the old folder and, later, writes a
+    // margin note on the same lecture.
     pair->setSharingPaused(true);
-    auto renaming = a.start({"library", "folders", "rename", "Science", "Earth Science"});
+    auto renaming = b.start({"library", "folders", "rename", "Science", "Natural Science"});
+    r = a.run({"library", "move", id, "Earth Science"});
+    EXPECT_EQ(r.code, 0) << r;
     const TextHighlight highlight = TextHighlight::create(0, "Water evaporates", TextHighlight::HighlightColor::Green);
     const MarginNote note = MarginNote::create(0, "falls again", "rain is the return leg", MarginNote::Side::Right);
     a.editLecture(syncA, id, [&](Lecture& l) { l.setHighlightsData(encodeHighlights({highlight})); });
@@ -288,7 +291,7 @@ TEST_F(SyncthingTest, CarriesALectureAndEditsMadeOnBothMachinesAtOnce) {
     EXPECT_EQ(r.code, 0) << r;
     pair->setSharingPaused(false);
 
-    // Both machines end with all three edits. Each merges what arrived and
+    // Both machines end with all four edits. Each merges what arrived and
     // writes back what it changed, until the two agree and no conflict copy is left.
     const QStringList records{syncA + "/Lumenote/Records", syncB + "/Lumenote/Records"};
     const auto conflictCopies = [&] {
@@ -312,6 +315,9 @@ TEST_F(SyncthingTest, CarriesALectureAndEditsMadeOnBothMachinesAtOnce) {
     EXPECT_TRUE(agreed) << "conflict copies left: " << conflictCopies().join(", ").toStdString();
     EXPECT_EQ(a.library().toStdString(), b.library().toStdString());
     EXPECT_EQ(a.lecture("The Water Cycle")["folder"].toString(), "Earth Science");
+    const CliRun foldersA = a.run({"library", "folders"});
+    EXPECT_TRUE(foldersA.out.contains("Natural Science")) << foldersA;
+    EXPECT_EQ(foldersA.out, b.run({"library", "folders"}).out);
     // Both wrote the lecture's document while apart: Syncthing kept one version
     // as a conflict copy, which the mirror merged and removed.
     EXPECT_GE(conflictsResolved, 1);
