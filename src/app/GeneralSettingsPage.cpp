@@ -4,6 +4,8 @@
 #include "app/LocalizationManager.h"
 #include "app/LogoManager.h"
 #include "core/AppPaths.h"
+#include "core/LibraryStore.h"
+#include "core/RecordMirror.h"
 #include "core/Settings.h"
 #include "core/TranscriptionLanguages.h"
 
@@ -83,6 +85,10 @@ GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent)
     syncFolder_ = new FolderField(this);
     syncFolder_->setObjectName(QStringLiteral("syncFolderField"));
     syncNote_ = createNote(this);
+    syncStatus_ = createNote(this);
+    syncStatus_->setObjectName(QStringLiteral("syncStatus"));
+    syncStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    syncStatus_->hide();
 
     // Labels in the first column, fields and their notes in the second.
     auto* grid = new QGridLayout;
@@ -91,8 +97,8 @@ GeneralSettingsPage::GeneralSettingsPage(QWidget* parent) : SettingsPage(parent)
     for (QWidget* field : {static_cast<QWidget*>(language_), static_cast<QWidget*>(languageNote_), static_cast<QWidget*>(spoken_),
                            static_cast<QWidget*>(spokenNote_), static_cast<QWidget*>(logo_), static_cast<QWidget*>(logoPreview_),
                            intervalRow_, static_cast<QWidget*>(exportFolder_), static_cast<QWidget*>(syncFolder_),
-                           static_cast<QWidget*>(syncNote_)}) {
-        if (field != languageNote_ && field != spokenNote_ && field != logoPreview_ && field != syncNote_) {
+                           static_cast<QWidget*>(syncNote_), static_cast<QWidget*>(syncStatus_)}) {
+        if (field != languageNote_ && field != spokenNote_ && field != logoPreview_ && field != syncNote_ && field != syncStatus_) {
             auto* label = new QLabel(this);
             label->setBuddy(field);
             labels_.insert(field, label);
@@ -180,6 +186,37 @@ void GeneralSettingsPage::load() {
     syncFolder_->setFolder(settings.cloudSyncFolder());
     updateLogoPreview();
     updateIntervalLabel();
+    updateSyncStatus();
+}
+
+void GeneralSettingsPage::setLibraryStore(const LibraryStore* store) {
+    if (store_) disconnect(store_, nullptr, this, nullptr);
+    store_ = store;
+    if (store_) {
+        connect(store_, &LibraryStore::changedInThisProcess, this, &GeneralSettingsPage::updateSyncStatus);
+        connect(store_, &LibraryStore::changedRemotely, this, &GeneralSettingsPage::updateSyncStatus);
+    }
+    updateSyncStatus();
+}
+
+void GeneralSettingsPage::updateSyncStatus() {
+    const RecordMirror* mirror = store_ ? store_->mirror() : nullptr;
+    syncStatus_->setVisible(mirror != nullptr);
+    if (!mirror) return;
+    const RecordMirror::Status status = mirror->status();
+    const QLocale locale;
+    auto when = [&](const std::optional<QDateTime>& time) {
+        //% "never"
+        return time ? locale.toString(time->toLocalTime(), QLocale::ShortFormat) : qtTrId("settings.general.sync.never");
+    };
+    //% "Last sent: %1 (%2 records) · last received: %3 (%4 records) · waiting: %5 · conflicts resolved: %6"
+    syncStatus_->setText(qtTrId("settings.general.sync.status")
+                             .arg(when(status.lastExport))
+                             .arg(status.lastExportCount)
+                             .arg(when(status.lastImport))
+                             .arg(status.lastImportCount)
+                             .arg(status.pendingDocuments)
+                             .arg(status.conflictsResolved));
 }
 
 void GeneralSettingsPage::updateLogoPreview() {
@@ -248,6 +285,7 @@ void GeneralSettingsPage::retranslate() {
     syncFolder_->retranslate();
     //% "A folder that your sync client (Nextcloud, Syncthing, Dropbox…) keeps in step between your computers. Lumenote keeps its library and exports in its “Lumenote” subfolder. A change takes effect the next time Lumenote starts."
     syncNote_->setText(qtTrId("settings.general.sync.folder.note"));
+    updateSyncStatus();
 }
 
 }  // namespace lumenote

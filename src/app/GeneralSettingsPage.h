@@ -15,6 +15,7 @@ class QSlider;
 namespace lumenote {
 
 class FolderField;
+class LibraryStore;
 
 class GeneralSettingsPage : public SettingsPage {
     Q_OBJECT
@@ -31,7 +32,13 @@ public:
     // Qt knows it ("Deutsch"), else its English name.
     static QString spokenLanguageName(const QString& code);
 
+    // The library whose exchange with the sync folder the page reports (last
+    // documents sent and received, waiting, conflicts resolved).
+    void setLibraryStore(const LibraryStore* store);
+
 private:
+    void updateSyncStatus();
+
     void load();
     void updateLogoPreview();
     void updateIntervalLabel();
@@ -51,6 +58,8 @@ private:
     FolderField* exportFolder_ = nullptr;
     FolderField* syncFolder_ = nullptr;
     QLabel* syncNote_ = nullptr;
+    QLabel* syncStatus_ = nullptr;
+    const LibraryStore* store_ = nullptr;
 };
 
 }  // namespace lumenote

@@ -57,6 +57,7 @@ SettingsWindow::~SettingsWindow() = default;
 
 void SettingsWindow::setLibraryStore(const LibraryStore* store) {
     static_cast<CacheSettingsPage*>(page(static_cast<int>(Page::Cache)))->setLibraryStore(store);
+    static_cast<GeneralSettingsPage*>(page(static_cast<int>(Page::General)))->setLibraryStore(store);
 }
 
 SettingsPage* SettingsWindow::page(int index) const {

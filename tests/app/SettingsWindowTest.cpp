@@ -9,6 +9,7 @@
 #include "consolidation/ConsolidationService.h"
 #include "consolidation/SecretStore.h"
 #include "core/LibraryStore.h"
+#include "core/RecordMirror.h"
 #include "core/Settings.h"
 #include "core/TranscriptionLanguages.h"
 #include "media/URLDownloadService.h"
@@ -487,6 +488,33 @@ TEST_F(SettingsWindowTest, OllamaModelsFromTheConfiguredServer) {
     LocalizationManager::shared().setCurrentLanguage(LocalizationManager::Language::german);
     QCoreApplication::processEvents();
     EXPECT_EQ(status->text(), "Ollama unter http://127.0.0.1:9 ist nicht erreichbar. Läuft es?");
+}
+
+TEST_F(SettingsWindowTest, GeneralPageReportsTheExchangeWithTheSyncFolder) {
+    QString error;
+    auto store = LibraryStore::open(home() + "/sync-status-library.sqlite", &error);
+    ASSERT_TRUE(store) << error.toStdString();
+    SettingsWindow window;
+    window.setLibraryStore(store.get());
+    window.show();
+    window.showPage(Page::General);
+    auto* status = window.pageWidget(Page::General)->findChild<QLabel*>("syncStatus");
+    ASSERT_TRUE(status);
+    EXPECT_FALSE(status->isVisible()) << "no sync folder, nothing to report";
+
+    const QString records = home() + "/sync-status/Lumenote/Records";
+    ASSERT_TRUE(QDir().mkpath(records));
+    ASSERT_TRUE(store->attachMirror(records, &error)) << error.toStdString();
+    store->insert(Lecture::create("Sent", home() + "/sent.mp4", std::nullopt));
+    store->insert(Lecture::create("Sent too", home() + "/sent-too.mp4", std::nullopt));
+    ASSERT_TRUE(spinUntil([&] { return store->mirror()->status().lastExport.has_value(); }));
+    window.showPage(Page::Consolidation);
+    window.showPage(Page::General);
+    EXPECT_TRUE(status->isVisible());
+    const RecordMirror::Status facts = store->mirror()->status();
+    EXPECT_TRUE(status->text().contains(QStringLiteral("(%1 records)").arg(facts.lastExportCount))) << status->text().toStdString();
+    EXPECT_TRUE(status->text().contains("last received: never")) << status->text().toStdString();
+    EXPECT_TRUE(status->text().contains("waiting: 0")) << status->text().toStdString();
 }
 
 TEST_F(SettingsWindowTest, CacheListsProtectsAndRemovesDownloads) {

@@ -117,6 +117,14 @@
             <source>A folder that your sync client (Nextcloud, Syncthing, Dropbox…) keeps in step between your computers. Lumenote keeps its library and exports in its “Lumenote” subfolder. A change takes effect the next time Lumenote starts.</source>
             <translation>Ein Ordner, den Ihr Synchronisationsprogramm (Nextcloud, Syncthing, Dropbox …) zwischen Ihren Rechnern abgleicht. Lumenote legt Bibliothek und Exporte im Unterordner „Lumenote“ ab. Die Änderung wirkt beim nächsten Start von Lumenote.</translation>
         </message>
+        <message id="settings.general.sync.never">
+            <source>never</source>
+            <translation>nie</translation>
+        </message>
+        <message id="settings.general.sync.status">
+            <source>Last sent: %1 (%2 records) · last received: %3 (%4 records) · waiting: %5 · conflicts resolved: %6</source>
+            <translation>Zuletzt gesendet: %1 (%2 Einträge) · zuletzt empfangen: %3 (%4 Einträge) · wartend: %5 · Konflikte gelöst: %6</translation>
+        </message>
         <message id="settings.markdown.description">
             <source>Besides the HTML study document, each export can write a Markdown file with the notes, the transcript and the screenshots, ready for a notes vault such as Obsidian.</source>
             <translation>Zusätzlich zum HTML-Lerndokument kann jeder Export eine Markdown-Datei mit Notizen, Transkript und Screenshots schreiben, bereit für eine Notizsammlung wie Obsidian.</translation>

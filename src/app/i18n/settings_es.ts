@@ -117,6 +117,14 @@
             <source>A folder that your sync client (Nextcloud, Syncthing, Dropbox…) keeps in step between your computers. Lumenote keeps its library and exports in its “Lumenote” subfolder. A change takes effect the next time Lumenote starts.</source>
             <translation>Una carpeta que tu cliente de sincronización (Nextcloud, Syncthing, Dropbox…) mantiene al día entre tus ordenadores. Lumenote guarda su biblioteca y sus exportaciones en la subcarpeta «Lumenote». El cambio se aplica la próxima vez que se inicie Lumenote.</translation>
         </message>
+        <message id="settings.general.sync.never">
+            <source>never</source>
+            <translation>nunca</translation>
+        </message>
+        <message id="settings.general.sync.status">
+            <source>Last sent: %1 (%2 records) · last received: %3 (%4 records) · waiting: %5 · conflicts resolved: %6</source>
+            <translation>Último envío: %1 (%2 registros) · última recepción: %3 (%4 registros) · en espera: %5 · conflictos resueltos: %6</translation>
+        </message>
         <message id="settings.markdown.description">
             <source>Besides the HTML study document, each export can write a Markdown file with the notes, the transcript and the screenshots, ready for a notes vault such as Obsidian.</source>
             <translation>Además del documento de estudio HTML, cada exportación puede escribir un archivo Markdown con los apuntes, la transcripción y las capturas, listo para un gestor de notas como Obsidian.</translation>

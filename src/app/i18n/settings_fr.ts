@@ -117,6 +117,14 @@
             <source>A folder that your sync client (Nextcloud, Syncthing, Dropbox…) keeps in step between your computers. Lumenote keeps its library and exports in its “Lumenote” subfolder. A change takes effect the next time Lumenote starts.</source>
             <translation>Un dossier que votre client de synchronisation (Nextcloud, Syncthing, Dropbox…) tient à jour entre vos ordinateurs. Lumenote range sa bibliothèque et ses exports dans le sous-dossier « Lumenote ». Le changement prend effet au prochain démarrage de Lumenote.</translation>
         </message>
+        <message id="settings.general.sync.never">
+            <source>never</source>
+            <translation>jamais</translation>
+        </message>
+        <message id="settings.general.sync.status">
+            <source>Last sent: %1 (%2 records) · last received: %3 (%4 records) · waiting: %5 · conflicts resolved: %6</source>
+            <translation>Dernier envoi : %1 (%2 fiches) · dernière réception : %3 (%4 fiches) · en attente : %5 · conflits résolus : %6</translation>
+        </message>
         <message id="settings.markdown.description">
             <source>Besides the HTML study document, each export can write a Markdown file with the notes, the transcript and the screenshots, ready for a notes vault such as Obsidian.</source>
             <translation>En plus du document d’étude HTML, chaque export peut écrire un fichier Markdown avec les notes, la transcription et les captures, prêt pour un coffre de notes comme Obsidian.</translation>

@@ -117,6 +117,14 @@
             <source>A folder that your sync client (Nextcloud, Syncthing, Dropbox…) keeps in step between your computers. Lumenote keeps its library and exports in its “Lumenote” subfolder. A change takes effect the next time Lumenote starts.</source>
             <translation>Una cartella che il tuo client di sincronizzazione (Nextcloud, Syncthing, Dropbox…) mantiene allineata tra i tuoi computer. Lumenote conserva la libreria e le esportazioni nella sottocartella «Lumenote». La modifica ha effetto al prossimo avvio di Lumenote.</translation>
         </message>
+        <message id="settings.general.sync.never">
+            <source>never</source>
+            <translation>mai</translation>
+        </message>
+        <message id="settings.general.sync.status">
+            <source>Last sent: %1 (%2 records) · last received: %3 (%4 records) · waiting: %5 · conflicts resolved: %6</source>
+            <translation>Ultimo invio: %1 (%2 schede) · ultima ricezione: %3 (%4 schede) · in attesa: %5 · conflitti risolti: %6</translation>
+        </message>
         <message id="settings.markdown.description">
             <source>Besides the HTML study document, each export can write a Markdown file with the notes, the transcript and the screenshots, ready for a notes vault such as Obsidian.</source>
             <translation>Oltre al documento di studio HTML, ogni esportazione può scrivere un file Markdown con gli appunti, la trascrizione e le schermate, pronto per un archivio di note come Obsidian.</translation>
