@@ -13,6 +13,7 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <limits>
 
 #include <span>
 #include <variant>
@@ -132,7 +133,9 @@ bool fromJson(const QJsonValue& j, R& record, const RecordField<R>& f) {
                 v = j.isNull() ? std::nullopt : std::optional<QString>(j.toString());
             } else if constexpr (std::is_same_v<T, QDateTime>) {
                 if (!j.isDouble()) return false;
-                v = QDateTime::fromMSecsSinceEpoch(qint64(j.toDouble()), Qt::UTC);
+                // Whole milliseconds a qint64 holds; anything else is not a date.
+                if (j.toInteger(std::numeric_limits<qint64>::min()) == std::numeric_limits<qint64>::min()) return false;
+                v = QDateTime::fromMSecsSinceEpoch(j.toInteger(), Qt::UTC);
             } else if constexpr (std::is_same_v<T, double>) {
                 if (!j.isDouble()) return false;
                 v = j.toDouble();

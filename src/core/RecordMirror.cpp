@@ -142,7 +142,7 @@ QSet<QString> stringSet(const QString& json) { return stringSet(QJsonDocument::f
 QString compactText(const QJsonArray& a) { return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact)); }
 
 Stamp stampFrom(const QJsonObject& o) {
-    return {qint64(o.value(QLatin1String("wall")).toDouble()), qint64(o.value(QLatin1String("counter")).toDouble()),
+    return {o.value(QLatin1String("wall")).toInteger(), o.value(QLatin1String("counter")).toInteger(),
             o.value(QLatin1String("machine")).toString()};
 }
 
@@ -151,7 +151,7 @@ QJsonArray stampArray(const Stamp& s) { return {double(s.wall), double(s.counter
 std::optional<Stamp> stampFromArray(const QJsonValue& v) {
     const QJsonArray a = v.toArray();
     if (a.size() < 3 || !a[0].isDouble() || !a[1].isDouble() || !a[2].isString()) return std::nullopt;
-    return Stamp{qint64(a[0].toDouble()), qint64(a[1].toDouble()), a[2].toString()};
+    return Stamp{a[0].toInteger(), a[1].toInteger(), a[2].toString()};
 }
 
 // What a field holds, in a few bytes; a large blob is told by its file name
