@@ -6,8 +6,17 @@
 # build-fuzz/crashes/. Fails when any target crashes or breaks an invariant.
 #
 #   scripts/run-fuzzers.sh [TOTAL_SECONDS] [TARGET...]
+#   scripts/run-fuzzers.sh --build-only [JOBS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+build_only=0
+jobs=2
+if [ "${1:-}" = "--build-only" ]; then
+  build_only=1
+  jobs=${2:-2}
+  set --
+fi
 
 total=${1:-80}
 shift || true
@@ -21,7 +30,8 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 cmake --preset fuzz "${launcher[@]}" >/dev/null
-cmake --build build-fuzz -j2 --target fuzz
+cmake --build build-fuzz -j"$jobs" --target fuzz
+[ "$build_only" -eq 0 ] || exit 0
 
 if [ $# -gt 0 ]; then
   targets=("$@")
