@@ -18,6 +18,9 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include "core/LectureFiles.h"
+#include "CliRunner.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -29,19 +32,7 @@ namespace {
 
 const QString kSha = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
 
-struct CliRun {
-    int code = -1;
-    QString out, err;
-};
-
-std::ostream& operator<<(std::ostream& os, const CliRun& r) {
-    return os << "exit " << r.code << "\n--- stdout\n" << r.out.toStdString() << "--- stderr\n" << r.err.toStdString();
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using CliRun = CliResult;
 
 class APIKeyExposure : public ::testing::Test {
 protected:
@@ -62,18 +53,8 @@ protected:
         key = "sk-ant-api03-LEAKCHECK";
         for (int i = 0; i < 40; ++i) key += "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[QRandomGenerator::global()->bounded(62)];
 
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home);
-        env.insert("XDG_DATA_HOME", home + "/.local/share");
-        env.insert("XDG_CACHE_HOME", home + "/.cache");
-        env.insert("XDG_CONFIG_HOME", home + "/.config");
-        env.insert("XDG_RUNTIME_DIR", home + "/run");
-        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home + "/no-bus");  // the key goes to the owner-only file
-        env.remove("HF_HUB_CACHE");
-        env.remove("HF_HOME");
-        env.insert("HF_ENDPOINT", "http://127.0.0.1:9");
-        env.insert("LUMENOTE_GITHUB_API_URL", "http://127.0.0.1:9");
-        env.insert("LUMENOTE_GITHUB_URL", "http://127.0.0.1:9");
+        // No session bus: the key goes to the owner-only file.
+        env = isolatedMachineEnvironment(home);
         env.insert("LUMENOTE_ANTHROPIC_URL", anthropic.urlString());
     }
 
@@ -157,7 +138,7 @@ TEST_F(APIKeyExposure, TheKeyAppearsInNoOutput) {
 
     // The key is in its store, readable by its owner only, and nowhere else.
     const QString store = home + "/.config/io.corvana.Lumenote/secrets";
-    ASSERT_TRUE(readAll(store).contains(key.toUtf8()));
+    ASSERT_TRUE(readFileBytes(store).value_or(QByteArray()).contains(key.toUtf8()));
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(store).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 077, 0u);
@@ -170,7 +151,7 @@ TEST_F(APIKeyExposure, TheKeyAppearsInNoOutput) {
         const QString path = it.next();
         if (path == store) continue;
         searched << QDir(home).relativeFilePath(path);
-        const QByteArray bytes = readAll(path);
+        const QByteArray bytes = readFileBytes(path).value_or(QByteArray());
         EXPECT_FALSE(bytes.contains(utf8) || bytes.contains(utf16)) << "the key is in " << path.toStdString();
     }
     for (const QString& suffix : {".sqlite", "index.html", ".md"})
@@ -178,7 +159,7 @@ TEST_F(APIKeyExposure, TheKeyAppearsInNoOutput) {
             << "no " << suffix.toStdString() << " among " << searched.join(", ").toStdString();
     int started = 0;
     for (const QString& trace : traces) {
-        const QByteArray log = readAll(trace);
+        const QByteArray log = readFileBytes(trace).value_or(QByteArray());
         started += log.count("execve(");
         EXPECT_FALSE(log.contains(utf8)) << "a command line or environment holds the key: " << trace.toStdString();
     }

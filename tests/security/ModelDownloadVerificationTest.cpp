@@ -15,11 +15,14 @@
 #include <QDirIterator>
 #include <QFile>
 
+#include "core/LectureFiles.h"
+
 #include <gtest/gtest.h>
 
 using namespace lumenote::hub;
 using lumenote::test::await;
 using lumenote::test::FakeModelHub;
+using lumenote::readFileBytes;
 using lumenote::test::randomBytes;
 
 namespace {
@@ -27,10 +30,6 @@ namespace {
 const QString kRepo = QStringLiteral("openai/whisper-tiny");
 const QString kSha = QStringLiteral("169d4a4341b33bc18d8881c4b69c2e104e1cc0af");
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Every file under a folder, relative to it.
 QStringList filesUnder(const QString& folder) {
@@ -84,7 +83,7 @@ TEST(ModelDownloadVerification, TamperedOrUnverifiableFilesAreRemovedAndNothingI
         std::optional<HubError> error;
         try {
             const Snapshot s = await(client.downloadSnapshot(kRepo, whisperModelFiles()));
-            for (auto it = files.begin(); it != files.end(); ++it) EXPECT_EQ(readAll(s.folder + "/" + it.key()), it.value()) << it.key().toStdString();
+            for (auto it = files.begin(); it != files.end(); ++it) EXPECT_EQ(readFileBytes(s.folder + "/" + it.key()).value_or(QByteArray()), it.value()) << it.key().toStdString();
         } catch (const HubError& e) {
             error = e;
         }
@@ -99,7 +98,7 @@ TEST(ModelDownloadVerification, TamperedOrUnverifiableFilesAreRemovedAndNothingI
         EXPECT_FALSE(QFileInfo::exists(paths.refMain));
         // Only the files that verified stay (a resume needs nothing else).
         for (const QString& blob : filesUnder(paths.blobs)) {
-            const QByteArray bytes = readAll(paths.blob(blob));
+            const QByteArray bytes = readFileBytes(paths.blob(blob)).value_or(QByteArray());
             EXPECT_TRUE(!blob.endsWith(".incomplete") && (FakeModelHub::sha256Hex(bytes) == blob.toLatin1() ||
                                                            FakeModelHub::gitBlobSha1(bytes) == blob.toLatin1()))
                 << "unverified blob left: " << blob.toStdString();
@@ -108,6 +107,6 @@ TEST(ModelDownloadVerification, TamperedOrUnverifiableFilesAreRemovedAndNothingI
         // The genuine file arrives once the tampering stops.
         hub.clearFailures();
         const Snapshot s = await(client.downloadSnapshot(kRepo, whisperModelFiles()));
-        EXPECT_EQ(readAll(s.folder + "/" + c.file), files[c.file]);
+        EXPECT_EQ(readFileBytes(s.folder + "/" + c.file).value_or(QByteArray()), files[c.file]);
     }
 }
