@@ -31,16 +31,12 @@
 #include <chrono>
 #include <functional>
 
+using lumenote::readFileBytes;
 using namespace lumenote::test;
 
 namespace {
 
 const QString kSha = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 bool writeBytes(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -48,7 +44,7 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-QByteArray digest(const QString& path) { return QCryptographicHash::hash(readBytes(path), QCryptographicHash::Sha256); }
+QByteArray digest(const QString& path) { return QCryptographicHash::hash(readFileBytes(path).value_or(QByteArray()), QCryptographicHash::Sha256); }
 
 // A clip from ffmpeg's test sources: `seconds` of a moving test pattern with a
 // tone, encoded as `codecArgs` say.
@@ -167,7 +163,7 @@ TEST_F(HostileMediaTest, EveryRowEndsCleanlyAndLosesNothing) {
             return probe;
         };
     };
-    const QByteArray modelBytes = readBytes(root + "/model/model.safetensors");
+    const QByteArray modelBytes = readFileBytes(root + "/model/model.safetensors").value_or(QByteArray());
     QByteArray lyingHeader = modelBytes;
     {
         // The header's length field claims far more than the file holds.
@@ -185,7 +181,7 @@ TEST_F(HostileMediaTest, EveryRowEndsCleanlyAndLosesNothing) {
          "Could not open Notes\\.mp4: Invalid data"},
         {"a truncated MP4",
          [&](Cli&) {
-             const QByteArray bytes = readBytes(media + "/Witness.mp4");
+             const QByteArray bytes = readFileBytes(media + "/Witness.mp4").value_or(QByteArray());
              const QString path = media + "/Truncated.mp4";
              EXPECT_TRUE(writeBytes(path, bytes.left(bytes.size() * 6 / 10)));
              return path;
@@ -218,7 +214,7 @@ TEST_F(HostileMediaTest, EveryRowEndsCleanlyAndLosesNothing) {
         {"a missing path", [](Cli&) { return media + "/Nowhere.mp4"; }, 1, "no such file: "},
         {"a title full of markup", clip("<img src=x onerror=alert(1)> & <b>bold<\\b>.mp4", 1), 0, "Study page: ",
          [](Cli&, const CliResult& res) {
-             const QString page = QString::fromUtf8(readBytes(res.last().mid(QStringLiteral("Study page: ").size())));
+             const QString page = QString::fromUtf8(readFileBytes(res.last().mid(QStringLiteral("Study page: ").size())).value_or(QByteArray()));
              EXPECT_TRUE(page.contains("&lt;img src=x onerror=alert(1)&gt;")) << "the title is shown as text";
              EXPECT_FALSE(page.contains("<img src=x")) << "and never as markup";
          }},

@@ -21,6 +21,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include "core/LectureFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -30,11 +32,6 @@ using namespace lumenote;
 using namespace lumenote::test;
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -135,7 +132,7 @@ private:
 // Relative files a page refers to (images, audio, style sheet) that are not there.
 QStringList missingAssets(const QString& page) {
     QStringList missing;
-    const QString html = QString::fromUtf8(readBytes(page));
+    const QString html = QString::fromUtf8(readFileBytes(page).value_or(QByteArray()));
     static const QRegularExpression ref(R"re((?:src|href)="([^"#:]+)")re");
     for (auto it = ref.globalMatch(html); it.hasNext();) {
         const QString rel = it.next().captured(1);
@@ -185,7 +182,7 @@ TEST_F(SyncthingTest, CarriesFilesBothWaysOverLoopbackOnly) {
     const QByteArray first = randomBytes(300 * 1024);
     writeBytes(folderA + "/Lumenote/Records/one.bin", first);
     pair->waitUntilInSync();
-    EXPECT_EQ(readBytes(folderB + "/Lumenote/Records/one.bin"), first);
+    EXPECT_EQ(readFileBytes(folderB + "/Lumenote/Records/one.bin").value_or(QByteArray()), first);
 
     // B changes it (same size, same second) and adds another; both come back to A.
     QByteArray changed = first;
@@ -193,8 +190,8 @@ TEST_F(SyncthingTest, CarriesFilesBothWaysOverLoopbackOnly) {
     writeBytes(folderB + "/Lumenote/Records/one.bin", changed);
     writeBytes(folderB + "/Lumenote/Records/two.json", "{\"b\": true}\n");
     pair->waitUntilInSync();
-    EXPECT_EQ(readBytes(folderA + "/Lumenote/Records/one.bin"), changed);
-    EXPECT_EQ(readBytes(folderA + "/Lumenote/Records/two.json"), "{\"b\": true}\n");
+    EXPECT_EQ(readFileBytes(folderA + "/Lumenote/Records/one.bin").value_or(QByteArray()), changed);
+    EXPECT_EQ(readFileBytes(folderA + "/Lumenote/Records/two.json").value_or(QByteArray()), "{\"b\": true}\n");
 
     // A deletion travels too.
     ASSERT_TRUE(QFile::remove(folderA + "/Lumenote/Records/two.json"));
@@ -247,7 +244,7 @@ TEST_F(SyncthingTest, CarriesALectureAndEditsMadeOnBothMachinesAtOnce) {
     EXPECT_TRUE(transcriptB.out.startsWith("WEBVTT\n\n00:00:")) << transcriptB;
     EXPECT_EQ(transcriptB.out, transcriptA.out);
     const QString pageOnB = syncB + pageOnA.mid(syncA.size());
-    EXPECT_TRUE(QString::fromUtf8(readBytes(pageOnB)).contains("<h1 class=\"lecture-title\">The Water Cycle</h1>"));
+    EXPECT_TRUE(QString::fromUtf8(readFileBytes(pageOnB).value_or(QByteArray())).contains("<h1 class=\"lecture-title\">The Water Cycle</h1>"));
     EXPECT_EQ(missingAssets(pageOnB), QStringList{});
     {
         // In a browser on B: the words, the pictures and the audio are all there.
