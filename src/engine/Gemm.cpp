@@ -25,6 +25,7 @@ using avx512::MR;
 using avx512::NR;
 constexpr int KC = 256;       // depth of one packed block: a 32-column B panel is 32 KiB
 constexpr int MC = 8 * MR;    // rows of A per tile, packed once per depth block
+constexpr int kMaxHeadWidth = 256;
 
 std::string_view gemmChoice() {
     const char* env = std::getenv("LUMENOTE_ENGINE_GEMM");
@@ -434,6 +435,92 @@ void attentionBf16(int T, int d, int heads, const float* q, const float* k, cons
     });
 }
 
+// The fused attention on VNNI byte fours, for processors without AMX (where vdpbf16ps runs at
+// half the rate of single-precision FMA on some, vpdpbusd at four times it on all). Per head,
+// each key as signed bytes with its own scale in the weights' panel layout (32 keys per panel,
+// its integer sum for the queries' offset), each frame's value likewise, frames in fours down
+// 32-dimension panels. Per 14 queries: the scores against every key, a softmax along each row,
+// then the probabilities times each frame's value scale as unsigned bytes (8 bits, a scale per
+// query) against the values' bytes.
+void attentionInt8(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
+                   ThreadPool& pool) {
+    const int dh = d / heads;
+    assert(dh % 4 == 0 && T < (1 << 16));  // 255 * 127 * 2^16 < 2^31: the value sums cannot overflow
+    const int keyPanels = (T + NR - 1) / NR, dimPanels = (dh + NR - 1) / NR;
+    const int Tp = keyPanels * NR;     // keys padded to whole panels (zero bytes, zero scale)
+    const int T4 = (T + 3) / 4 * 4;    // frames padded to fours (zero bytes)
+    const size_t kHead = size_t(Tp) * dh, vHead = size_t(dimPanels) * NR * T4;
+    thread_local std::vector<int8_t> packedK, packedV;
+    thread_local std::vector<float> keyScale, frameScale;
+    thread_local std::vector<int32_t> keySum;
+    packedK.assign(kHead * heads, 0);
+    packedV.assign(vHead * heads, 0);
+    keyScale.assign(size_t(Tp) * heads, 0.0f);
+    frameScale.assign(size_t(T4) * heads, 0.0f);
+    keySum.assign(size_t(Tp) * heads, 0);
+    int8_t* pk = packedK.data();
+    int8_t* pv = packedV.data();
+    float* ks = keyScale.data();
+    float* fs = frameScale.data();
+    int32_t* ksum = keySum.data();
+    // One job per head and 32 keys (and the same 32 frames' values).
+    pool.run(heads * keyPanels, [&](int item) {
+        const int h = item / keyPanels, panel = item % keyPanels;
+        int8_t row[4][kMaxHeadWidth];
+        int8_t* kPanel = pk + h * kHead + size_t(panel) * dh * NR;
+        for (int t = panel * NR; t < std::min(T, panel * NR + NR); t += 4) {
+            const int n = std::min(4, T - t);
+            for (int f = 0; f < n; ++f) {
+                const int key = t + f, col = key % NR;
+                ks[size_t(h) * Tp + size_t(key)] = reduced::quantizeRowS8(k + size_t(key) * d + h * dh, dh, row[f]);
+                int32_t sum = 0;
+                for (int i = 0; i < dh; ++i) sum += row[f][i];
+                ksum[size_t(h) * Tp + size_t(key)] = sum;
+                for (int i = 0; i < dh; i += 4) std::memcpy(kPanel + size_t(i / 4) * 4 * NR + size_t(col) * 4, row[f] + i, 4);
+                fs[size_t(h) * T4 + size_t(key)] = reduced::quantizeRowS8(v + size_t(key) * d + h * dh, dh, row[f]);
+            }
+            for (int f = n; f < 4; ++f) std::memset(row[f], 0, size_t(dh));
+            // Four frames' values: for each dimension its four bytes side by side.
+            for (int i = 0; i < dh; ++i) {
+                int8_t* dst = pv + h * vHead + size_t(i / NR) * NR * T4 + size_t(t / 4) * 4 * NR + size_t(i % NR) * 4;
+                for (int f = 0; f < 4; ++f) dst[f] = row[f][i];
+            }
+        }
+    });
+    static constexpr int32_t kNoOffset[NR] = {};
+    static constexpr float kOnes[NR] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                                        1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const int blocks = (T + MR - 1) / MR;
+    pool.run(heads * blocks, [&](int item) {
+        const int h = item / blocks, q0 = (item % blocks) * MR;
+        const int nq = std::min(MR, T - q0);
+        // Scores [14][Tp]; query bytes [14][dh], packed; probability bytes [14][T4], packed.
+        float* s = scratch(size_t(MR) * Tp + 2 * MR + (size_t(MR) * (dh + T4) * 2) / 4 + 2, 1);
+        float* qScale = s + size_t(MR) * Tp;
+        float* pScale = qScale + MR;
+        auto* q8 = reinterpret_cast<uint8_t*>(pScale + MR);
+        uint8_t* p8 = q8 + size_t(MR) * dh;
+        auto* ap = reinterpret_cast<uint32_t*>(p8 + size_t(MR) * T4);  // the packed A of either product
+        for (int j = 0; j < nq; ++j) qScale[j] = reduced::quantizeRowU8(q + size_t(q0 + j) * d + h * dh, dh, dh, q8 + size_t(j) * dh);
+        reduced::packAU8(q8, dh, nq, dh, ap);
+        const int8_t* kPanels = pk + h * kHead;
+        for (int p = 0; p < keyPanels; ++p) {
+            reduced::kernelInt8(dh, ap, kPanels + size_t(p) * dh * NR, ksum + size_t(h) * Tp + size_t(p) * NR, qScale,
+                                ks + size_t(h) * Tp + size_t(p) * NR, s + size_t(p) * NR, Tp, scale, 0.0f, nq,
+                                std::min(NR, T - p * NR), nullptr, false);
+        }
+        for (int j = 0; j < nq; ++j) {
+            pScale[j] = avx512::softmaxToU8(s + size_t(j) * Tp, fs + size_t(h) * T4, T, T4, p8 + size_t(j) * T4);
+        }
+        reduced::packAU8(p8, T4, nq, T4, ap);
+        for (int p = 0; p < dimPanels; ++p) {
+            reduced::kernelInt8(T4, ap, pv + h * vHead + size_t(p) * NR * T4, kNoOffset, pScale, kOnes,
+                                out + size_t(q0) * d + h * dh + p * NR, d, 1.0f, 0.0f, nq, std::min(NR, dh - p * NR),
+                                nullptr, false);
+        }
+    });
+}
+
 // The same on AMX tiles (head width a multiple of 32): per head, keys and transposed values in
 // the weights' tile layout (keys padded to a multiple of 32 with zeros), then per 16 queries
 // the scores against every key, a softmax along each row, the values.
@@ -502,6 +589,10 @@ void attention(int T, int d, int heads, const float* q, const float* k, const fl
     assert(T > 0 && heads > 0 && d % heads == 0);
     if (precision != Precision::exact && supported(Kernel::amxBf16) && (d / heads) % 32 == 0) {
         attentionAmx(T, d, heads, q, k, v, out, scale, pool);
+        return;
+    }
+    if (precision == Precision::int8 && supported(Kernel::int8) && (d / heads) % 4 == 0 && d / heads <= kMaxHeadWidth) {
+        attentionInt8(T, d, heads, q, k, v, out, scale, pool);
         return;
     }
     if (precision != Precision::exact && supported(Kernel::bf16)) {

@@ -112,6 +112,8 @@ void packAColumnsBf16(const float* a, int lda, int rows, int kc, uint32_t* ap);
 void packBRowsAreNBf16(const float* b, int ldb, int cols, int kc, uint32_t* bp);
 // Bp [rows / 2][32] pairs from s[rows][32] (B(k, n) = s[k * 32 + n]).
 void packBPairsBf16(const float* s, int rows, uint32_t* bp);
+// A row as signed bytes round(x / scale), scale = max|x| / 127 (1 for a zero row); k bytes.
+float quantizeRowS8(const float* a, int k, int8_t* out);
 // Ap [kc / 4][14] from rows of unsigned bytes (row stride lda bytes).
 void packAU8(const uint8_t* a, int lda, int rows, int kc, uint32_t* ap);
 // C tile from integer sums: (sum - 128 * colSum[j]) * rowScale[i] * colScale[j], then as
@@ -134,6 +136,9 @@ void softmaxColumns32(float* s, int rows);
 // C rows (at most 16 x 32) = alpha * t + beta * C + bias, then GELU when asked; t is [16][32].
 void epilogue(const float* t, float* c, int ldc, float alpha, float beta, int rows, int cols, const float* bias,
               bool gelu);
+// The softmax of s[0, n) times w as unsigned bytes (8 bits, the largest 255) into out[0, np),
+// the padding 0; returns the scale of one step in probability. s is left holding exp(s - max).
+float softmaxToU8(float* s, const float* w, int n, int np, uint8_t* out);
 // Bp[k][NR] from B(k, n) = b[n * ldb + k] for `cols` columns; the rest zero.
 void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp);
 // C tile (rows x cols, at most MR x NR) = alpha * Ap * Bp (+ beta * C) (+ bias[col]), then

@@ -76,6 +76,49 @@ void softmaxColumns32(float* s, int rows) {
     }
 }
 
+float softmaxToU8(float* s, const float* w, int n, int np, uint8_t* out) {
+    const int full = n / 16 * 16;
+    const __mmask16 tail = __mmask16((1u << (n - full)) - 1u);
+    __m512 vm = _mm512_set1_ps(-INFINITY);
+    for (int i = 0; i < full; i += 16) vm = _mm512_max_ps(vm, _mm512_loadu_ps(s + i));
+    vm = _mm512_mask_max_ps(vm, tail, vm, _mm512_maskz_loadu_ps(tail, s + full));
+    const __m512 m = _mm512_set1_ps(_mm512_reduce_max_ps(vm));
+    // Two sums and two maxima in turn, so neither chain waits on itself.
+    __m512 z0 = _mm512_setzero_ps(), z1 = z0, top0 = z0, top1 = z0;
+    int i = 0;
+    for (; i + 32 <= full; i += 32) {
+        const __m512 e0 = expPs(_mm512_sub_ps(_mm512_loadu_ps(s + i), m));
+        const __m512 e1 = expPs(_mm512_sub_ps(_mm512_loadu_ps(s + i + 16), m));
+        _mm512_storeu_ps(s + i, e0);
+        _mm512_storeu_ps(s + i + 16, e1);
+        z0 = _mm512_add_ps(z0, e0);
+        z1 = _mm512_add_ps(z1, e1);
+        top0 = _mm512_max_ps(top0, _mm512_mul_ps(e0, _mm512_loadu_ps(w + i)));
+        top1 = _mm512_max_ps(top1, _mm512_mul_ps(e1, _mm512_loadu_ps(w + i + 16)));
+    }
+    for (; i < n; i += 16) {
+        const __mmask16 valid = i < full ? __mmask16(0xffff) : tail;
+        const __m512 e = _mm512_maskz_mov_ps(valid, expPs(_mm512_sub_ps(_mm512_maskz_loadu_ps(valid, s + i), m)));
+        _mm512_mask_storeu_ps(s + i, valid, e);
+        z0 = _mm512_add_ps(z0, e);
+        top0 = _mm512_max_ps(top0, _mm512_mul_ps(e, _mm512_maskz_loadu_ps(valid, w + i)));
+    }
+    const float mx = _mm512_reduce_max_ps(_mm512_max_ps(top0, top1));
+    const float unit = mx > 0 ? mx / 255.0f : 1.0f;
+    const __m512 inv = _mm512_set1_ps(1.0f / unit);
+    for (i = 0; i < full; i += 16) {
+        const __m512 x = _mm512_mul_ps(_mm512_mul_ps(_mm512_loadu_ps(s + i), _mm512_loadu_ps(w + i)), inv);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm512_cvtusepi32_epi8(_mm512_cvtps_epu32(x)));
+    }
+    for (; i < np; i += 16) {
+        const int left = np - i < 16 ? np - i : 16;
+        const __mmask16 valid = i < n ? tail : __mmask16(0);
+        const __m512 x = _mm512_mul_ps(_mm512_mul_ps(_mm512_maskz_loadu_ps(valid, s + i), _mm512_maskz_loadu_ps(valid, w + i)), inv);
+        _mm512_mask_cvtusepi32_storeu_epi8(out + i, __mmask16((1u << left) - 1u), _mm512_cvtps_epu32(x));
+    }
+    return unit / _mm512_reduce_add_ps(_mm512_add_ps(z0, z1));
+}
+
 void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp) {
     const __m512i lo = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
                                           _mm512_set1_epi32(ldb));

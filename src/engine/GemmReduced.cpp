@@ -143,6 +143,20 @@ float quantizeRowU8(const float* a, int k, int kp, uint8_t* out) {
     return scale;
 }
 
+float quantizeRowS8(const float* a, int k, int8_t* out) {
+    assert(k > 0);
+    __m512 m = _mm512_setzero_ps();
+    for (int c = 0; c < k; c += 16) m = _mm512_max_ps(m, _mm512_abs_ps(_mm512_maskz_loadu_ps(firstLanes(k - c), a + c)));
+    const float mx = _mm512_reduce_max_ps(m);
+    const float scale = mx > 0 ? mx / 127.0f : 1.0f;
+    const __m512 inv = _mm512_set1_ps(1.0f / scale);
+    for (int c = 0; c < k; c += 16) {
+        const __m512i q = _mm512_cvtps_epi32(_mm512_mul_ps(_mm512_maskz_loadu_ps(firstLanes(k - c), a + c), inv));
+        _mm512_mask_cvtsepi32_storeu_epi8(out + c, firstLanes(k - c), q);
+    }
+    return scale;
+}
+
 void packAU8(const uint8_t* a, int lda, int rows, int kc, uint32_t* ap) {
     assert(rows > 0 && rows <= MR && kc % 4 == 0);
     const __m512i idx = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0, 0),
@@ -178,6 +192,21 @@ void kernelInt8(int kc, const uint32_t* ap, const int8_t* bp, const int32_t* col
     const __m512i shift0 = _mm512_slli_epi32(_mm512_loadu_si512(colSum), 7);
     const __m512i shift1 = _mm512_slli_epi32(_mm512_loadu_si512(colSum + 16), 7);
     const __m512 cs0 = _mm512_loadu_ps(colScale), cs1 = _mm512_loadu_ps(colScale + 16);
+    if (beta == 0.0f && !bias && !gelu) {
+        // Straight to C: the attention's products end here, one short depth each.
+        const __mmask16 m0 = firstLanes(cols), m1 = firstLanes(cols - 16);
+        const __m512 as0 = _mm512_mul_ps(cs0, _mm512_set1_ps(alpha)), as1 = _mm512_mul_ps(cs1, _mm512_set1_ps(alpha));
+#pragma GCC unroll 14
+        for (int i = 0; i < MR; ++i) {
+            if (i >= rows) break;
+            const __m512 rs = _mm512_set1_ps(rowScale[i]);
+            float* row = c + size_t(i) * size_t(ldc);
+            _mm512_mask_storeu_ps(row, m0, _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(acc[i][0], shift0)), _mm512_mul_ps(as0, rs)));
+            _mm512_mask_storeu_ps(row + 16, m1,
+                                  _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(acc[i][1], shift1)), _mm512_mul_ps(as1, rs)));
+        }
+        return;
+    }
     alignas(64) float t[16][32];
 #pragma GCC unroll 14
     for (int i = 0; i < MR; ++i) {

@@ -292,7 +292,8 @@ TEST(MatrixProducts, FusedAttentionMatchesTheDefinition) {
         }
     }
     // bfloat16 where the processor has it: about 3 significant digits on outputs of order 0.1.
-    for (auto [precision, tolerance] : {std::pair{gemm::Precision::exact, 1e-5}, std::pair{gemm::Precision::bf16, 4e-3}}) {
+    for (auto [precision, tolerance] : {std::pair{gemm::Precision::exact, 1e-5}, std::pair{gemm::Precision::bf16, 4e-3},
+                                         std::pair{gemm::Precision::int8, 1.2e-2}}) {
         std::vector<float> out(size_t(T) * d);
         gemm::attention(T, d, heads, q.data(), k.data(), v.data(), out.data(), 0.3f, pool, precision);
         for (size_t i = 0; i < out.size(); ++i) {
