@@ -216,6 +216,33 @@ void multiplyAmx(int m, const float* a, int lda, const PackedWeights& w, float* 
     });
 }
 
+// Rows of A as unsigned bytes (quantised once, padded to 32 rows with zeros), then one job per
+// 32 columns: that panel of W stays in L1 while every pair of row blocks passes by.
+void multiplyAmxInt8(int m, const uint8_t* a8, const float* rowScales, int kp, const PackedWeights& w, float* c,
+                     int ldc, float alpha, float beta, ThreadPool& pool, const float* bias, bool gelu) {
+    const int depthBlocks = (w.k + kInt8Depth - 1) / kInt8Depth;
+    pool.run(w.n / NR, [&](int panel) {
+        const int j = panel * NR;
+        const int8_t* b = w.q.data() + size_t(panel) * size_t(kp) * NR;
+        // The whole depth's column sums, for the inputs' offset.
+        int32_t shift[NR] = {};
+        for (int db = 0; db < depthBlocks; ++db) {
+            for (int col = 0; col < NR; ++col) shift[col] += w.columnSums[(size_t(panel) * depthBlocks + size_t(db)) * NR + size_t(col)];
+        }
+        float* t = scratch(32 * 32, 0);
+        amx::configure();
+        for (int i = 0; i < m; i += 32) {
+            const int rows = std::min(32, m - i);
+            amx::kernelInt8(a8 + size_t(i) * size_t(kp), kp, b, kp, shift, rowScales + i, w.scales.data() + j, rows, t);
+            for (int h = 0; h < rows; h += 16) {
+                avx512::epilogue(t + h * 32, c + size_t(i + h) * ldc + j, ldc, alpha, beta, std::min(16, rows - h), NR,
+                                 bias ? bias + j : nullptr, gelu);
+            }
+        }
+        amx::release();
+    });
+}
+
 }  // namespace
 
 bool ownKernel() {
@@ -245,6 +272,7 @@ const char* kernelName(Kernel k) {
         case Kernel::amxBf16: return "amx-bf16";
         case Kernel::bf16: return "avx512-bf16";
         case Kernel::int8: return "avx512-vnni";
+        case Kernel::amxInt8: return "amx-int8";
     }
     return "?";
 }
@@ -252,6 +280,7 @@ const char* kernelName(Kernel k) {
 bool supported(Kernel k) {
     static const bool bf16 = decideReduced(cpuHasAvx512Bf16());
     static const bool vnni = decideReduced(cpuHasAvx512Vnni());
+    static const bool amxInt8 = amxKernel() && vnni && cpuHas(7, 0, 3, 1u << 25);  // AMX-INT8
     switch (k) {
         case Kernel::openblas: return true;
         case Kernel::f32: return ownKernel();
@@ -259,6 +288,7 @@ bool supported(Kernel k) {
         case Kernel::amxBf16: return amxKernel();
         case Kernel::bf16: return bf16;
         case Kernel::int8: return vnni;
+        case Kernel::amxInt8: return amxInt8;
     }
     return false;
 }
@@ -268,6 +298,7 @@ Kernel kernelFor(Precision p) {
         if (supported(Kernel::amxBf16)) return Kernel::amxBf16;
         if (supported(Kernel::bf16)) return Kernel::bf16;
     }
+    if (p == Precision::int8 && supported(Kernel::amxInt8)) return Kernel::amxInt8;
     if (p == Precision::int8 && supported(Kernel::int8)) return Kernel::int8;
     if (supported(Kernel::amx)) return Kernel::amx;
     return supported(Kernel::f32) ? Kernel::f32 : Kernel::openblas;
@@ -282,6 +313,8 @@ PackedWeights PackedWeights::pack(const float* w, int n, int k, Kernel kernel) {
     if (!supported(kernel)) kernel = kernelFor(Precision::exact);
     // The tiles need whole 32 x 32 blocks; other shapes take the single-precision kernel.
     if ((kernel == Kernel::amx || kernel == Kernel::amxBf16) && (n % 32 != 0 || k % 32 != 0)) kernel = Kernel::f32;
+    // Byte tiles take 64 of k at a time; other depths take the VNNI kernel on the same packing.
+    if (kernel == Kernel::amxInt8 && (n % 32 != 0 || k % 64 != 0)) kernel = Kernel::int8;
     PackedWeights p;
     p.kernel = kernel;
     p.n = n;
@@ -315,7 +348,8 @@ PackedWeights PackedWeights::pack(const float* w, int n, int k, Kernel kernel) {
             }
             break;
         }
-        case Kernel::int8: {
+        case Kernel::int8:
+        case Kernel::amxInt8: {
             // [panel][k / 4][32][4]; one symmetric scale per column (output), integer column sums
             // per depth block for the unsigned inputs' offset.
             const int kp = (k + 3) / 4 * 4;
@@ -364,12 +398,16 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
         case Kernel::amxBf16: multiplyAmx(m, a, lda, w, c, ldc, alpha, beta, pool, bias, gelu); return;
         case Kernel::f32: tiled(m, w.n, w.k, c, ldc, alpha, beta, pool, F32Format{a, lda, w}, bias, gelu); return;
         case Kernel::bf16: tiled(m, w.n, w.k, c, ldc, alpha, beta, pool, Bf16Format{a, lda, w}, bias, gelu); return;
-        case Kernel::int8: {
-            // Each row of A quantised once, with its own scale.
+        case Kernel::int8:
+        case Kernel::amxInt8: {
+            // Each row of A quantised once, with its own scale; the tiles read whole blocks of 32
+            // rows, the padding rows zero (128 as unsigned bytes).
             const int kp = (w.k + 3) / 4 * 4;
+            const int mPad = w.kernel == Kernel::amxInt8 ? (m + 31) / 32 * 32 : m;
             thread_local std::vector<uint8_t> a8;
             thread_local std::vector<float> rowScales;
-            a8.resize(size_t(m) * size_t(kp));
+            a8.resize(size_t(mPad) * size_t(kp));
+            std::fill(a8.begin() + ptrdiff_t(size_t(m) * size_t(kp)), a8.end(), uint8_t(128));
             rowScales.resize(size_t(m));
             uint8_t* q = a8.data();
             float* scales = rowScales.data();
@@ -378,7 +416,8 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
                     scales[r] = reduced::quantizeRowU8(a + size_t(r) * lda, w.k, kp, q + size_t(r) * kp);
                 }
             });
-            tiled(m, w.n, w.k, c, ldc, alpha, beta, pool, Int8Format{q, scales, kp, w}, bias, gelu);
+            if (w.kernel == Kernel::amxInt8) multiplyAmxInt8(m, q, scales, kp, w, c, ldc, alpha, beta, pool, bias, gelu);
+            else tiled(m, w.n, w.k, c, ldc, alpha, beta, pool, Int8Format{q, scales, kp, w}, bias, gelu);
             return;
         }
     }
@@ -587,12 +626,14 @@ void attentionAmx(int T, int d, int heads, const float* q, const float* k, const
 void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
                ThreadPool& pool, Precision precision) {
     assert(T > 0 && heads > 0 && d % heads == 0);
-    if (precision != Precision::exact && supported(Kernel::amxBf16) && (d / heads) % 32 == 0) {
-        attentionAmx(T, d, heads, q, k, v, out, scale, pool);
-        return;
-    }
+    // int8 takes the byte fours with or without AMX: faster than the bfloat16 tiles here, and the
+    // same sums on every processor.
     if (precision == Precision::int8 && supported(Kernel::int8) && (d / heads) % 4 == 0 && d / heads <= kMaxHeadWidth) {
         attentionInt8(T, d, heads, q, k, v, out, scale, pool);
+        return;
+    }
+    if (precision != Precision::exact && supported(Kernel::amxBf16) && (d / heads) % 32 == 0) {
+        attentionAmx(T, d, heads, q, k, v, out, scale, pool);
         return;
     }
     if (precision != Precision::exact && supported(Kernel::bf16)) {

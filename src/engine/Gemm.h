@@ -33,6 +33,7 @@ enum class Kernel {
     amxBf16,   // AMX, one tile product
     bf16,      // AVX-512 BF16 (vdpbf16ps)
     int8,      // AVX-512 VNNI (vpdpbusd)
+    amxInt8,   // AMX byte tiles (tdpbusd), the same integer sums as int8
 };
 const char* kernelName(Kernel k);
 // Whether this processor (and LUMENOTE_ENGINE_GEMM) allows the kernel.
@@ -71,8 +72,9 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
 
 // Self-attention over T positions with `heads` heads: out[t][h*dh + i] = sum_s softmax_s(scale *
 // q_t . k_s) v_s[i] per head, q/k/v/out being [T][d] row-major. Fused on AVX-512: the T x T
-// scores are never stored whole. Reduced precisions take both products in bfloat16 where the
-// processor has it (the softmax stays in single precision).
+// scores are never stored whole. int8 takes both products on VNNI byte fours (keys, values and
+// probabilities with their own scales), bf16 in bfloat16 (AMX tiles where present); the
+// softmax stays in single precision.
 void attention(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
                ThreadPool& pool, Precision precision = Precision::exact);
 
@@ -93,6 +95,11 @@ void packWeights(const float* w, int n, int k, uint16_t* hi, uint16_t* lo);
 // Without lo halves (aLo or bLo null), one tile product: plain bfloat16.
 void kernel16x32(const uint16_t* aHi, const uint16_t* aLo, int k, int kb0, int kb1, const uint16_t* bHi,
                  const uint16_t* bLo, float* acc, bool first);
+// t[32][32] rows [0, rows) = (sum - 128 * colSum[j]) * rowScale[i] * colScale[j], the sums over k
+// (a multiple of 64) of A (32 rows of unsigned bytes, lda apart, all readable) times B, one
+// 32-column panel of int8 weights ([k / 4][32][4]).
+void kernelInt8(const uint8_t* a, int lda, const int8_t* b, int k, const int32_t* colSum, const float* rowScale,
+                const float* colScale, int rows, float* t);
 }  // namespace amx
 
 // The AVX-512 BF16 and VNNI pieces (GemmReduced.cpp). Panels of 32 columns; A packed per 14

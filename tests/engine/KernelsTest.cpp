@@ -226,8 +226,9 @@ TEST(MatrixProducts, EveryKernelMatchesPlainSumsWithTheFusedEpilogue) {
         Kernel kernel;
         double noise;  // allowed error / (sqrt(k) * max|a| * max|w|); 0: absolute 1e-4
     } kernels[] = {{Kernel::openblas, 0}, {Kernel::f32, 0},        {Kernel::amx, 0},
-                   {Kernel::amxBf16, 1e-2}, {Kernel::bf16, 1e-2}, {Kernel::int8, 2e-2}};
-    // Multiples of 32 in n and k take the AMX tiles; the others fall back to single precision.
+                   {Kernel::amxBf16, 1e-2}, {Kernel::bf16, 1e-2}, {Kernel::int8, 2e-2}, {Kernel::amxInt8, 2e-2}};
+    // Multiples of 32 in n and k take the AMX tiles (64 in k for bytes); the others fall back to
+    // single precision or, for bytes, to VNNI.
     for (auto [m, n, k] : {std::tuple{37, 45, 300}, std::tuple{113, 257, 70}, std::tuple{14, 32, 256}, std::tuple{300, 96, 600},
                            std::tuple{50, 64, 96}, std::tuple{130, 288, 320}, std::tuple{20, 40, 1031}}) {
         const auto a = randomVector(size_t(m) * k, 11), w = randomVector(size_t(n) * k, 12), c0 = randomVector(size_t(m) * n, 13);
@@ -240,6 +241,7 @@ TEST(MatrixProducts, EveryKernelMatchesPlainSumsWithTheFusedEpilogue) {
                 sums[size_t(i) * n + size_t(j)] = sum;
             }
         }
+        std::vector<float> vnni[3];  // the int8 results, which the byte tiles must give exactly
         for (const auto& [kernel, noise] : kernels) {
             if (!gemm::supported(kernel)) continue;
             const gemm::PackedWeights packed = gemm::PackedWeights::pack(w.data(), n, k, kernel);
@@ -251,6 +253,10 @@ TEST(MatrixProducts, EveryKernelMatchesPlainSumsWithTheFusedEpilogue) {
                 const double beta = variant == 1 ? 1.0 : 0.0;
                 gemm::multiplyByWeights(m, a.data(), k, packed, c.data(), n, float(alpha), float(beta), pool,
                                         variant == 2 ? bias.data() : nullptr, variant == 2);
+                if (packed.kernel == Kernel::int8 && kernel == Kernel::int8) vnni[variant] = c;
+                if (packed.kernel == Kernel::amxInt8 && !vnni[variant].empty()) {
+                    ASSERT_EQ(c, vnni[variant]) << m << "x" << n << "x" << k << " variant " << variant;
+                }
                 for (size_t at = 0; at < c.size(); ++at) {
                     double want = alpha * sums[at] + beta * c0[at];
                     if (variant == 2) {
