@@ -26,6 +26,7 @@ using avx512::NR;
 constexpr int KC = 256;       // depth of one packed block: a 32-column B panel is 32 KiB
 constexpr int MC = 8 * MR;    // rows of A per tile, packed once per depth block
 constexpr int kMaxHeadWidth = 256;
+constexpr float kLog2e = 1.44269504088896341f;
 
 std::string_view gemmChoice() {
     const char* env = std::getenv("LUMENOTE_ENGINE_GEMM");
@@ -474,12 +475,12 @@ void attentionBf16(int T, int d, int heads, const float* q, const float* k, cons
     });
 }
 
-// The fused attention on VNNI byte fours, for processors without AMX (where vdpbf16ps runs at
-// half the rate of single-precision FMA on some, vpdpbusd at four times it on all). Per head,
-// each key as signed bytes with its own scale in the weights' panel layout (32 keys per panel,
-// its integer sum for the queries' offset), each frame's value likewise, frames in fours down
-// 32-dimension panels. Per 14 queries: the scores against every key, a softmax along each row,
-// then the probabilities times each frame's value scale as unsigned bytes (8 bits, a scale per
+// The fused attention on VNNI byte fours (vpdpbusd: four times the single-precision rate, where
+// vdpbf16ps on some processors runs at half of it). Per head, each key as signed bytes with its
+// own scale in the weights' panel layout (32 keys per panel, with its integer sum for the
+// queries' offset), each frame's value likewise, frames in fours down 32-dimension panels. Per
+// 14 queries: the scores (in powers of two) against every key, a softmax along each row, then
+// the probabilities times each frame's value scale as unsigned bytes (8 bits, a scale per
 // query) against the values' bytes.
 void attentionInt8(int T, int d, int heads, const float* q, const float* k, const float* v, float* out, float scale,
                    ThreadPool& pool) {
@@ -545,7 +546,7 @@ void attentionInt8(int T, int d, int heads, const float* q, const float* k, cons
         const int8_t* kPanels = pk + h * kHead;
         for (int p = 0; p < keyPanels; ++p) {
             reduced::kernelInt8(dh, ap, kPanels + size_t(p) * dh * NR, ksum + size_t(h) * Tp + size_t(p) * NR, qScale,
-                                ks + size_t(h) * Tp + size_t(p) * NR, s + size_t(p) * NR, Tp, scale, 0.0f, nq,
+                                ks + size_t(h) * Tp + size_t(p) * NR, s + size_t(p) * NR, Tp, scale * kLog2e, 0.0f, nq,
                                 std::min(NR, T - p * NR), nullptr, false);
         }
         for (int j = 0; j < nq; ++j) {

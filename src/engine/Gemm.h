@@ -143,8 +143,9 @@ void softmaxColumns32(float* s, int rows);
 // C rows (at most 16 x 32) = alpha * t + beta * C + bias, then GELU when asked; t is [16][32].
 void epilogue(const float* t, float* c, int ldc, float alpha, float beta, int rows, int cols, const float* bias,
               bool gelu);
-// The softmax of s[0, n) times w as unsigned bytes (8 bits, the largest 255) into out[0, np),
-// the padding 0; returns the scale of one step in probability. s is left holding exp(s - max).
+// The softmax of scores given in powers of two (s = score * log2 e), times w, as unsigned bytes
+// (8 bits, the largest 255) into out[0, np), the padding 0; returns the scale of one step in
+// probability. s is left holding 2^(s - max).
 float softmaxToU8(float* s, const float* w, int n, int np, uint8_t* out);
 // Bp[k][NR] from B(k, n) = b[n * ldb + k] for `cols` columns; the rest zero.
 void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp);
