@@ -132,7 +132,12 @@ LectureFolderPtr LibraryModel::createFolder(const QString& draft) {
 
 void LibraryModel::renameFolder(const LectureFolderPtr& folder, const QString& draft) {
     const QString name = draft.trimmed();
-    if (folder && !name.isEmpty()) folder->setName(name);
+    if (!folder || name.isEmpty() || name == folder->name()) return;
+    // The exports take the new name on disk too; left under the old one, the reconcile pass
+    // would put the lectures back into a folder of that name.
+    for (const LecturePtr& l : store_.lectures())
+        if (l->folderID() == folder->id()) exports_.moveExport(*l, folder->name(), name);
+    folder->setName(name);
 }
 
 void LibraryModel::deleteFolder(const LectureFolderPtr& folder) {

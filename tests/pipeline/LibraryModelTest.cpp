@@ -111,6 +111,16 @@ TEST_F(LibraryModelTest, MovingAndDeletingKeepTheExportFoldersInStep) {
     EXPECT_TRUE(QFileInfo::exists(filed + "/index.html"));
     EXPECT_FALSE(QFileInfo::exists(unfiled));
 
+    // Renaming the folder renames its directory, so the reconcile pass leaves the lecture there.
+    model->renameFolder(maths, "Mathematics");
+    const QString renamed = ExportManager::shared().lectureFolderPath(*l, QString("Mathematics"));
+    EXPECT_TRUE(QFileInfo::exists(renamed + "/index.html"));
+    EXPECT_FALSE(QFileInfo::exists(AppPaths::exportRoot() + "/Maths"));
+    await(model->reconcileExports());
+    EXPECT_EQ(l->folderID(), maths->id());
+    EXPECT_EQ(store->folders().size(), 1u);
+    model->renameFolder(maths, "Maths");
+
     // Moving out of the only lecture's folder removes the emptied folder directory.
     model->moveLecture(l, nullptr);
     EXPECT_FALSE(l->folderID());
