@@ -151,8 +151,13 @@ CaptureResult captureOne(const QString& path, int index, double t, double durati
     options.toleranceBefore = 0;
     options.toleranceAfter = 0.25;
     options.threads = 1;
-    FrameGenerator generator(path, options);
-    const std::optional<GeneratedFrame> frame = generator.frameAt(search.bestTime());
+    std::optional<GeneratedFrame> frame = FrameGenerator(path, options).frameAt(search.bestTime());
+    if (!frame) {
+        // A picture that stops early (one still frame under a long sound track) is still on
+        // screen: take the last frame of the two seconds before.
+        options.toleranceBefore = std::min(search.bestTime(), 2.0);
+        frame = FrameGenerator(path, options).frameAt(search.bestTime());
+    }
     if (!frame) {
         result.outcome = FrameOutcome::DecodeFailed;
     } else if (isBlackFrame(frame->image)) {

@@ -315,6 +315,17 @@ TEST_F(CaptureTest, FirstFootageFrameIsTakenAQuarterSecondInEvenInAVeryShortVide
     EXPECT_GE(b.shots[0].timestamp, 0.1);
 }
 
+TEST_F(CaptureTest, APictureThatStopsEarlyIsStillCaptured) {
+    // One still frame under six seconds of sound, as podcasts with a cover picture come.
+    const QString picture = path("one-frame-video.mp4"), sound = path("six-seconds.m4a"), video = path("one-frame.mp4");
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=320x180:r=1:d=1", "-c:v", "libx264", "-frames:v", "1", picture}));
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "sine=d=6", "-c:a", "aac", sound}));
+    ASSERT_TRUE(ffmpeg({"-i", picture, "-i", sound, "-map", "0:v", "-map", "1:a", "-c", "copy", video}));
+    const CaptureRun run = capture(video);
+    ASSERT_EQ(run.shots.size(), 1) << run.log.join('\n').toStdString();
+    EXPECT_LT(run.shots[0].timestamp, 0.01);
+}
+
 TEST_F(CaptureTest, VideosWithoutReadableFramesGiveNoScreenshots) {
     // Audio only: every sample is undecodable.
     const QString audio = path("audio.m4a");
