@@ -503,27 +503,29 @@ void attentionInt8(int T, int d, int heads, const float* q, const float* k, cons
     float* ks = keyScale.data();
     float* fs = frameScale.data();
     int32_t* ksum = keySum.data();
-    // One job per head and 32 keys (and the same 32 frames' values).
-    pool.run(heads * keyPanels, [&](int item) {
-        const int h = item / keyPanels, panel = item % keyPanels;
+    // One job per 32 keys (and the same 32 frames' values), every head: the rows are read in
+    // order, not a head's slice a row apart.
+    pool.run(keyPanels, [&](int panel) {
         int8_t row[4][kMaxHeadWidth];
-        int8_t* kPanel = pk + h * kHead + size_t(panel) * dh * NR;
         for (int t = panel * NR; t < std::min(T, panel * NR + NR); t += 4) {
             const int n = std::min(4, T - t);
-            for (int f = 0; f < n; ++f) {
-                const int key = t + f, col = key % NR;
-                ks[size_t(h) * Tp + size_t(key)] = reduced::quantizeRowS8(k + size_t(key) * d + h * dh, dh, row[f]);
-                int32_t sum = 0;
-                for (int i = 0; i < dh; ++i) sum += row[f][i];
-                ksum[size_t(h) * Tp + size_t(key)] = sum;
-                for (int i = 0; i < dh; i += 4) std::memcpy(kPanel + size_t(i / 4) * 4 * NR + size_t(col) * 4, row[f] + i, 4);
-                fs[size_t(h) * T4 + size_t(key)] = reduced::quantizeRowS8(v + size_t(key) * d + h * dh, dh, row[f]);
-            }
-            for (int f = n; f < 4; ++f) std::memset(row[f], 0, size_t(dh));
-            // Four frames' values: for each dimension its four bytes side by side.
-            for (int i = 0; i < dh; ++i) {
-                int8_t* dst = pv + h * vHead + size_t(i / NR) * NR * T4 + size_t(t / 4) * 4 * NR + size_t(i % NR) * 4;
-                for (int f = 0; f < 4; ++f) dst[f] = row[f][i];
+            for (int h = 0; h < heads; ++h) {
+                int8_t* kPanel = pk + h * kHead + size_t(panel) * dh * NR;
+                for (int f = 0; f < n; ++f) {
+                    const int key = t + f, col = key % NR;
+                    ks[size_t(h) * Tp + size_t(key)] = reduced::quantizeRowS8(k + size_t(key) * d + h * dh, dh, row[f]);
+                    int32_t sum = 0;
+                    for (int i = 0; i < dh; ++i) sum += row[f][i];
+                    ksum[size_t(h) * Tp + size_t(key)] = sum;
+                    for (int i = 0; i < dh; i += 4) std::memcpy(kPanel + size_t(i / 4) * 4 * NR + size_t(col) * 4, row[f] + i, 4);
+                    fs[size_t(h) * T4 + size_t(key)] = reduced::quantizeRowS8(v + size_t(key) * d + h * dh, dh, row[f]);
+                }
+                for (int f = n; f < 4; ++f) std::memset(row[f], 0, size_t(dh));
+                // Four frames' values: for each dimension its four bytes side by side.
+                for (int i = 0; i < dh; ++i) {
+                    int8_t* dst = pv + h * vHead + size_t(i / NR) * NR * T4 + size_t(t / 4) * 4 * NR + size_t(i % NR) * 4;
+                    for (int f = 0; f < 4; ++f) dst[f] = row[f][i];
+                }
             }
         }
     });
