@@ -401,26 +401,39 @@ void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, f
         case Kernel::bf16: tiled(m, w.n, w.k, c, ldc, alpha, beta, pool, Bf16Format{a, lda, w}, bias, gelu); return;
         case Kernel::int8:
         case Kernel::amxInt8: {
-            // Each row of A quantised once, with its own scale; the tiles read whole blocks of 32
-            // rows, the padding rows zero (128 as unsigned bytes).
-            const int kp = (w.k + 3) / 4 * 4;
-            const int mPad = w.kernel == Kernel::amxInt8 ? (m + 31) / 32 * 32 : m;
-            thread_local std::vector<uint8_t> a8;
-            thread_local std::vector<float> rowScales;
-            a8.resize(size_t(mPad) * size_t(kp));
-            std::fill(a8.begin() + ptrdiff_t(size_t(m) * size_t(kp)), a8.end(), uint8_t(128));
-            rowScales.resize(size_t(m));
-            uint8_t* q = a8.data();
-            float* scales = rowScales.data();
-            pool.run((m + 63) / 64, [&](int t) {
-                for (int r = t * 64; r < std::min(m, t * 64 + 64); ++r) {
-                    scales[r] = reduced::quantizeRowU8(a + size_t(r) * lda, w.k, kp, q + size_t(r) * kp);
-                }
-            });
-            if (w.kernel == Kernel::amxInt8) multiplyAmxInt8(m, q, scales, kp, w, c, ldc, alpha, beta, pool, bias, gelu);
-            else tiled(m, w.n, w.k, c, ldc, alpha, beta, pool, Int8Format{q, scales, kp, w}, bias, gelu);
+            thread_local QuantizedRows rows;
+            rows.quantize(m, a, lda, w.k, pool);
+            multiplyQuantized(rows, w, c, ldc, alpha, beta, pool, bias, gelu);
             return;
         }
+    }
+}
+
+void QuantizedRows::quantize(int rows, const float* a, int lda, int depth, ThreadPool& pool) {
+    assert(rows > 0 && depth > 0 && lda >= depth);
+    m = rows;
+    k = depth;
+    kp = (depth + 3) / 4 * 4;
+    const int mPad = (m + 31) / 32 * 32;
+    bytes.resize(size_t(mPad) * size_t(kp));
+    std::fill(bytes.begin() + ptrdiff_t(size_t(m) * size_t(kp)), bytes.end(), uint8_t(128));
+    scales.resize(size_t(m));
+    uint8_t* q = bytes.data();
+    float* s = scales.data();
+    pool.run((m + 63) / 64, [&](int t) {
+        for (int r = t * 64; r < std::min(m, t * 64 + 64); ++r) s[r] = reduced::quantizeRowU8(a + size_t(r) * lda, k, kp, q + size_t(r) * kp);
+    });
+}
+
+bool takesQuantizedRows(const PackedWeights& w) { return w.kernel == Kernel::int8 || w.kernel == Kernel::amxInt8; }
+
+void multiplyQuantized(const QuantizedRows& a, const PackedWeights& w, float* c, int ldc, float alpha, float beta,
+                       ThreadPool& pool, const float* bias, bool gelu) {
+    assert(takesQuantizedRows(w) && a.k == w.k && ldc >= w.n);
+    if (w.kernel == Kernel::amxInt8) {
+        multiplyAmxInt8(a.m, a.bytes.data(), a.scales.data(), a.kp, w, c, ldc, alpha, beta, pool, bias, gelu);
+    } else {
+        tiled(a.m, w.n, w.k, c, ldc, alpha, beta, pool, Int8Format{a.bytes.data(), a.scales.data(), a.kp, w}, bias, gelu);
     }
 }
 

@@ -70,6 +70,20 @@ struct PackedWeights {
 void multiplyByWeights(int m, const float* a, int lda, const PackedWeights& w, float* c, int ldc, float alpha,
                        float beta, ThreadPool& pool, const float* bias = nullptr, bool gelu = false);
 
+// The rows of A as the int8 products take them (unsigned bytes q + 128 with a scale per row),
+// made once for several products of the same input.
+struct QuantizedRows {
+    std::vector<uint8_t> bytes;  // m rows of kp bytes, then zero rows up to a multiple of 32
+    std::vector<float> scales;
+    int m = 0, k = 0, kp = 0;
+    void quantize(int rows, const float* a, int lda, int depth, ThreadPool& pool);
+};
+// Whether W's kernel takes quantised rows (int8 and amxInt8).
+bool takesQuantizedRows(const PackedWeights& w);
+// multiplyByWeights for such W, with A already quantised (a.k == w.k).
+void multiplyQuantized(const QuantizedRows& a, const PackedWeights& w, float* c, int ldc, float alpha, float beta,
+                       ThreadPool& pool, const float* bias = nullptr, bool gelu = false);
+
 // Self-attention over T positions with `heads` heads: out[t][h*dh + i] = sum_s softmax_s(scale *
 // q_t . k_s) v_s[i] per head, q/k/v/out being [T][d] row-major. Fused on AVX-512: the T x T
 // scores are never stored whole. int8 takes both products on VNNI byte fours (keys, values and

@@ -75,6 +75,7 @@ struct WhisperModel::Weights {
 struct WhisperModel::Scratch {
     // Encoder, per window.
     std::vector<float> col, conv, x, h, q, k, v, o, ff, scores;
+    gemm::QuantizedRows rows;  // an input several int8 products share
     // Decoder, per call (rows = tokens in the call).
     std::vector<float> dx, dh, dq, dk, dv, da, dt, dff;
     std::vector<int16_t> xq;  // int8 weights: the inputs quantised
@@ -280,6 +281,20 @@ void linear(const Dense& l, const float* x, int rows, float* y, bool accumulate,
     gemm::multiplyByWeights(rows, x, l.in, l.w, y, l.out, 1.0f, accumulate ? 1.0f : 0.0f, pool, l.b, gelu);
 }
 
+// Several products of the same input (no accumulation, no GELU): int8 weights take it quantised
+// once, into `shared`.
+void linearShared(const float* x, int rows, std::initializer_list<std::pair<const Dense*, float*>> products,
+                  gemm::QuantizedRows& shared, ThreadPool& pool) {
+    bool once = true;
+    for (const auto& [l, y] : products) once = once && gemm::takesQuantizedRows(l->w) && l->in == products.begin()->first->in;
+    if (!once) {
+        for (const auto& [l, y] : products) linear(*l, x, rows, y, false, pool);
+        return;
+    }
+    shared.quantize(rows, x, products.begin()->first->in, products.begin()->first->in, pool);
+    for (const auto& [l, y] : products) gemm::multiplyQuantized(shared, l->w, y, l->out, 1.0f, 0.0f, pool, l->b);
+}
+
 }  // namespace
 
 std::unique_ptr<WhisperModel> WhisperModel::load(const std::string& folder, const ModelComputeOptions& options) {
@@ -461,9 +476,7 @@ void WhisperModel::encode(const float* mel, float* out) {
                                    kLayerNormEps);
             }
         });
-        linear(l.q, s.h.data(), T, s.q.data(), false, pool_);
-        linear(l.k, s.h.data(), T, s.k.data(), false, pool_);
-        linear(l.v, s.h.data(), T, s.v.data(), false, pool_);
+        linearShared(s.h.data(), T, {{&l.q, s.q.data()}, {&l.k, s.k.data()}, {&l.v, s.v.data()}}, s.rows, pool_);
         gemm::attention(T, d, H, s.q.data(), s.k.data(), s.v.data(), s.o.data(), scale, pool_, encoderPrecision_);
         linear(l.o, s.o.data(), T, s.x.data(), true, pool_);
         parallelRows(T, [&](int a, int b) {
@@ -491,10 +504,20 @@ void WhisperModel::setEncoderOutput(const float* enc, int audioFrames) {
     const size_t layerElems = size_t(T) * d;
     s.v.resize(size_t(T) * d);
     const size_t elem = kernels::weightTypeSize(crossCacheType_);
+    // Every layer's keys and values come from the same encoder output: int8 weights take it
+    // quantised once.
+    bool quantizedOnce = true;
+    for (const DecLayer& dl : w_->dec) quantizedOnce = quantizedOnce && gemm::takesQuantizedRows(dl.ck.w) && gemm::takesQuantizedRows(dl.cv.w);
+    if (quantizedOnce) s.rows.quantize(T, enc, d, d, pool_);
     for (size_t l = 0; l < w_->dec.size(); ++l) {
         const DecLayer& dl = w_->dec[l];
-        linear(dl.ck, enc, T, s.k.data(), false, pool_);
-        linear(dl.cv, enc, T, s.v.data(), false, pool_);
+        if (quantizedOnce) {
+            gemm::multiplyQuantized(s.rows, dl.ck.w, s.k.data(), d, 1.0f, 0.0f, pool_, dl.ck.b);
+            gemm::multiplyQuantized(s.rows, dl.cv.w, s.v.data(), d, 1.0f, 0.0f, pool_, dl.cv.b);
+        } else {
+            linear(dl.ck, enc, T, s.k.data(), false, pool_);
+            linear(dl.cv, enc, T, s.v.data(), false, pool_);
+        }
         // Keys transposed to [head][dHead][frame] for scoring, values to [head][frame][dHead].
         std::byte* kDst = crossK_.data() + l * layerElems * elem;
         std::byte* vDst = crossV_.data() + l * layerElems * elem;
