@@ -217,8 +217,8 @@ void multiplyAmx(int m, const float* a, int lda, const PackedWeights& w, float* 
     });
 }
 
-// Rows of A as unsigned bytes (quantised once, padded to 32 rows with zeros), then one job per
-// 32 columns: that panel of W stays in L1 while every pair of row blocks passes by.
+// Rows of A as unsigned bytes (quantised once, padded with zero rows), then one job per 32
+// columns: that panel of W stays in L1 while every block of 16 rows passes by.
 void multiplyAmxInt8(int m, const uint8_t* a8, const float* rowScales, int kp, const PackedWeights& w, float* c,
                      int ldc, float alpha, float beta, ThreadPool& pool, const float* bias, bool gelu) {
     const int depthBlocks = (w.k + kInt8Depth - 1) / kInt8Depth;
@@ -230,16 +230,21 @@ void multiplyAmxInt8(int m, const uint8_t* a8, const float* rowScales, int kp, c
         for (int db = 0; db < depthBlocks; ++db) {
             for (int col = 0; col < NR; ++col) shift[col] += w.columnSums[(size_t(panel) * depthBlocks + size_t(db)) * NR + size_t(col)];
         }
-        float* t = scratch(32 * 32, 0);
+        // Each block's sums are finished while the next block's products run: reading a tile's
+        // store back at once would wait for it.
+        float* t = scratch(16 * 32 + 2 * 16 * 32, 0);
+        auto* acc = reinterpret_cast<int32_t*>(t + 16 * 32);
+        const auto finish = [&](int i) {
+            const int rows = std::min(16, m - i);
+            amx::finishInt8(acc + (i / 16 % 2) * 512, shift, rowScales + i, w.scales.data() + j, rows, t);
+            avx512::epilogue(t, c + size_t(i) * ldc + j, ldc, alpha, beta, rows, NR, bias ? bias + j : nullptr, gelu);
+        };
         amx::configure();
-        for (int i = 0; i < m; i += 32) {
-            const int rows = std::min(32, m - i);
-            amx::kernelInt8(a8 + size_t(i) * size_t(kp), kp, b, kp, shift, rowScales + i, w.scales.data() + j, rows, t);
-            for (int h = 0; h < rows; h += 16) {
-                avx512::epilogue(t + h * 32, c + size_t(i + h) * ldc + j, ldc, alpha, beta, std::min(16, rows - h), NR,
-                                 bias ? bias + j : nullptr, gelu);
-            }
+        for (int i = 0; i < m; i += 16) {
+            amx::productInt8(a8 + size_t(i) * size_t(kp), kp, b, kp, acc + (i / 16 % 2) * 512);
+            if (i > 0) finish(i - 16);
         }
+        finish((m - 1) / 16 * 16);
         amx::release();
     });
 }

@@ -109,11 +109,12 @@ void packWeights(const float* w, int n, int k, uint16_t* hi, uint16_t* lo);
 // Without lo halves (aLo or bLo null), one tile product: plain bfloat16.
 void kernel16x32(const uint16_t* aHi, const uint16_t* aLo, int k, int kb0, int kb1, const uint16_t* bHi,
                  const uint16_t* bLo, float* acc, bool first);
-// t[32][32] rows [0, rows) = (sum - 128 * colSum[j]) * rowScale[i] * colScale[j], the sums over k
-// (a multiple of 64) of A (32 rows of unsigned bytes, lda apart, all readable) times B, one
-// 32-column panel of int8 weights ([k / 4][32][4]).
-void kernelInt8(const uint8_t* a, int lda, const int8_t* b, int k, const int32_t* colSum, const float* rowScale,
-                const float* colScale, int rows, float* t);
+// acc[16][32] = A(16 rows of unsigned bytes, lda apart) * B as integer sums over k (a multiple
+// of 64); B is one 32-column panel of int8 weights ([k / 4][32][4]).
+void productInt8(const uint8_t* a, int lda, const int8_t* b, int k, int32_t* acc);
+// t[16][32] rows [0, rows) = (acc - 128 * colSum[j]) * rowScale[i] * colScale[j].
+void finishInt8(const int32_t* acc, const int32_t* colSum, const float* rowScale, const float* colScale, int rows,
+                float* t);
 }  // namespace amx
 
 // The AVX-512 BF16 and VNNI pieces (GemmReduced.cpp). Panels of 32 columns; A packed per 14

@@ -134,39 +134,49 @@ void kernel16x32(const uint16_t* aHi, const uint16_t* aLo, int k, int kb0, int k
     _tile_stored(1, acc + 16, 128);
 }
 
-void kernelInt8(const uint8_t* a, int lda, const int8_t* b, int k, const int32_t* colSum, const float* rowScale,
-                const float* colScale, int rows, float* t) {
-    // Tiles: 0-3 the four 16 x 16 quarters of C; 4, 5 A's two row blocks; 6, 7 B's two column
-    // halves (16 fours of k, 16 columns x 4 bytes, a row of the 32-column panel apart).
+void productInt8(const uint8_t* a, int lda, const int8_t* b, int k, int32_t* acc) {
+    // Tiles: 0, 1 the two 16 x 16 halves of C; A in 2 and 3, B's two column halves in 4, 5 and
+    // 6, 7 (16 fours of k, 16 columns x 4 bytes, a row of the 32-column panel apart), taken in
+    // turn so that loading the next step's inputs never waits for the products still reading
+    // the last ones.
     _tile_zero(0);
     _tile_zero(1);
-    _tile_zero(2);
-    _tile_zero(3);
-    for (int kb = 0; kb < k; kb += 64) {
-        _tile_loadd(4, a + kb, lda);
-        _tile_loadd(5, a + size_t(16) * size_t(lda) + size_t(kb), lda);
-        _tile_loadd(6, b + size_t(kb) * 32, 128);
-        _tile_loadd(7, b + size_t(kb) * 32 + 64, 128);
-        _tile_dpbusd(0, 4, 6);
-        _tile_dpbusd(1, 4, 7);
-        _tile_dpbusd(2, 5, 6);
-        _tile_dpbusd(3, 5, 7);
+    int kb = 0;
+    for (; kb + 128 <= k; kb += 128) {
+        _tile_loadd(2, a + kb, lda);
+        _tile_loadd(4, b + size_t(kb) * 32, 128);
+        _tile_loadd(5, b + size_t(kb) * 32 + 64, 128);
+        _tile_dpbusd(0, 2, 4);
+        _tile_dpbusd(1, 2, 5);
+        _tile_loadd(3, a + kb + 64, lda);
+        _tile_loadd(6, b + size_t(kb + 64) * 32, 128);
+        _tile_loadd(7, b + size_t(kb + 64) * 32 + 64, 128);
+        _tile_dpbusd(0, 3, 6);
+        _tile_dpbusd(1, 3, 7);
     }
-    alignas(64) int32_t acc[32][32];
-    _tile_stored(0, acc[0], 128);
-    _tile_stored(1, acc[0] + 16, 128);
-    _tile_stored(2, acc[16], 128);
-    _tile_stored(3, acc[16] + 16, 128);
+    if (kb < k) {
+        _tile_loadd(2, a + kb, lda);
+        _tile_loadd(4, b + size_t(kb) * 32, 128);
+        _tile_loadd(5, b + size_t(kb) * 32 + 64, 128);
+        _tile_dpbusd(0, 2, 4);
+        _tile_dpbusd(1, 2, 5);
+    }
+    _tile_stored(0, acc, 128);
+    _tile_stored(1, acc + 16, 128);
+}
+
+void finishInt8(const int32_t* acc, const int32_t* colSum, const float* rowScale, const float* colScale, int rows,
+                float* t) {
     // The inputs carry +128: take 128 times each column's sum back out.
     const __m512i shift0 = _mm512_slli_epi32(_mm512_loadu_si512(colSum), 7);
     const __m512i shift1 = _mm512_slli_epi32(_mm512_loadu_si512(colSum + 16), 7);
     const __m512 cs0 = _mm512_loadu_ps(colScale), cs1 = _mm512_loadu_ps(colScale + 16);
     for (int r = 0; r < rows; ++r) {
         const __m512 rs = _mm512_set1_ps(rowScale[r]);
-        _mm512_storeu_ps(t + r * 32, _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(_mm512_load_si512(acc[r]), shift0)),
+        _mm512_storeu_ps(t + r * 32, _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(_mm512_loadu_si512(acc + r * 32), shift0)),
                                                    _mm512_mul_ps(cs0, rs)));
         _mm512_storeu_ps(t + r * 32 + 16,
-                         _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(_mm512_load_si512(acc[r] + 16), shift1)),
+                         _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(_mm512_loadu_si512(acc + r * 32 + 16), shift1)),
                                        _mm512_mul_ps(cs1, rs)));
     }
 }
