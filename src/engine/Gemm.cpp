@@ -554,13 +554,13 @@ void attentionInt8(int T, int d, int heads, const float* q, const float* k, cons
     pool.run(heads * blocks, [&](int item) {
         const int h = item / blocks, q0 = (item % blocks) * MR;
         const int nq = std::min(MR, T - q0);
-        // Scores [14][Tp]; query bytes [14][dh], packed; probability bytes [14][T4], packed.
-        float* s = scratch(size_t(MR) * Tp + 2 * MR + (size_t(MR) * (dh + T4) * 2) / 4 + 2, 1);
+        // Scores [14][Tp]; the query bytes [14][dh]; the packed A of either product (query or
+        // probability bytes, [dh / 4][14] or [T4 / 4][14] fours).
+        float* s = scratch(size_t(MR) * Tp + 2 * MR + size_t(MR) * (dh + std::max(dh, T4)) / 4, 1);
         float* qScale = s + size_t(MR) * Tp;
         float* pScale = qScale + MR;
         auto* q8 = reinterpret_cast<uint8_t*>(pScale + MR);
-        uint8_t* p8 = q8 + size_t(MR) * dh;
-        auto* ap = reinterpret_cast<uint32_t*>(p8 + size_t(MR) * T4);  // the packed A of either product
+        auto* ap = reinterpret_cast<uint32_t*>(q8 + size_t(MR) * dh);
         for (int j = 0; j < nq; ++j) qScale[j] = reduced::quantizeRowU8(q + size_t(q0 + j) * d + h * dh, dh, dh, q8 + size_t(j) * dh);
         reduced::packAU8(q8, dh, nq, dh, ap);
         const int8_t* kPanels = pk + h * kHead;
@@ -569,10 +569,13 @@ void attentionInt8(int T, int d, int heads, const float* q, const float* k, cons
                                 ks + size_t(h) * Tp + size_t(p) * NR, s + size_t(p) * NR, Tp, scale * kLog2e, 0.0f, nq,
                                 std::min(NR, T - p * NR), nullptr, false);
         }
+        // The probabilities go straight into the packed A of the second product ([T4 / 4][14]
+        // fours); rows past the last query stay zero.
+        if (nq < MR) std::memset(ap, 0, size_t(T4) * MR);
         for (int j = 0; j < nq; ++j) {
-            pScale[j] = avx512::softmaxToU8(s + size_t(j) * Tp, fs + size_t(h) * T4, T, T4, p8 + size_t(j) * T4);
+            pScale[j] = avx512::softmaxToU8(s + size_t(j) * Tp, fs + size_t(h) * T4, T, T4,
+                                            reinterpret_cast<uint8_t*>(ap) + size_t(j) * 4, 4 * MR);
         }
-        reduced::packAU8(p8, T4, nq, T4, ap);
         for (int p = 0; p < dimPanels; ++p) {
             reduced::kernelInt8(T4, ap, pv + h * vHead + size_t(p) * NR * T4, kNoOffset, pScale, kOnes,
                                 out + size_t(q0) * d + h * dh + p * NR, d, 1.0f, 0.0f, nq, std::min(NR, dh - p * NR),

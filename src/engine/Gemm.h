@@ -159,9 +159,10 @@ void softmaxColumns32(float* s, int rows);
 void epilogue(const float* t, float* c, int ldc, float alpha, float beta, int rows, int cols, const float* bias,
               bool gelu);
 // The softmax of scores given in powers of two (s = score * log2 e), times w, as unsigned bytes
-// (8 bits, the largest 255) into out[0, np), the padding 0; returns the scale of one step in
-// probability. s is left holding 2^(s - max).
-float softmaxToU8(float* s, const float* w, int n, int np, uint8_t* out);
+// (8 bits, the largest 255) for [0, np) (np a multiple of 4), the padding 0, each four of them
+// at out + (i / 4) * stride (4: one row; 4 * 14: a row of a packed A); returns the scale of one
+// step in probability. s is left holding 2^(s - max).
+float softmaxToU8(float* s, const float* w, int n, int np, uint8_t* out, int stride);
 // Bp[k][NR] from B(k, n) = b[n * ldb + k] for `cols` columns; the rest zero.
 void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp);
 // C tile (rows x cols, at most MR x NR) = alpha * Ap * Bp (+ beta * C) (+ bias[col]), then

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/Gemm.h"
 
@@ -90,7 +91,7 @@ void softmaxColumns32(float* s, int rows) {
     }
 }
 
-float softmaxToU8(float* s, const float* w, int n, int np, uint8_t* out) {
+float softmaxToU8(float* s, const float* w, int n, int np, uint8_t* out, int stride) {
     const int full = n / 16 * 16;
     const __mmask16 tail = __mmask16((1u << (n - full)) - 1u);
     __m512 vm = _mm512_set1_ps(-INFINITY);
@@ -120,15 +121,22 @@ float softmaxToU8(float* s, const float* w, int n, int np, uint8_t* out) {
     const float mx = _mm512_reduce_max_ps(_mm512_max_ps(top0, top1));
     const float unit = mx > 0 ? mx / 255.0f : 1.0f;
     const __m512 inv = _mm512_set1_ps(1.0f / unit);
+    // Each four bytes to their own place, `stride` bytes apart.
+    const auto put = [&](int at, __m128i q, int fours) {
+        for (int f = 0; f < fours; ++f) {
+            const int32_t four = _mm_cvtsi128_si32(q);
+            std::memcpy(out + size_t(at / 4 + f) * size_t(stride), &four, 4);
+            q = _mm_srli_si128(q, 4);
+        }
+    };
     for (i = 0; i < full; i += 16) {
         const __m512 x = _mm512_mul_ps(_mm512_mul_ps(_mm512_loadu_ps(s + i), _mm512_loadu_ps(w + i)), inv);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm512_cvtusepi32_epi8(_mm512_cvtps_epu32(x)));
+        put(i, _mm512_cvtusepi32_epi8(_mm512_cvtps_epu32(x)), 4);
     }
     for (; i < np; i += 16) {
-        const int left = np - i < 16 ? np - i : 16;
         const __mmask16 valid = i < n ? tail : __mmask16(0);
         const __m512 x = _mm512_mul_ps(_mm512_mul_ps(_mm512_maskz_loadu_ps(valid, s + i), _mm512_maskz_loadu_ps(valid, w + i)), inv);
-        _mm512_mask_cvtusepi32_storeu_epi8(out + i, __mmask16((1u << left) - 1u), _mm512_cvtps_epu32(x));
+        put(i, _mm512_cvtusepi32_epi8(_mm512_cvtps_epu32(x)), (np - i < 16 ? np - i : 16) / 4);
     }
     return unit / _mm512_reduce_add_ps(_mm512_add_ps(z0, z1));
 }
