@@ -409,6 +409,10 @@ size_t WhisperModel::crossCacheBytes() const {
     return crossK_.size() + crossV_.size() + (crossKScale_.size() + crossVScale_.size()) * sizeof(float);
 }
 
+size_t WhisperModel::selfCacheBytes(int positions) const {
+    return size_t(config_.decoderLayers) * 2 * size_t(positions) * size_t(config_.dModel) * sizeof(float);
+}
+
 void WhisperModel::computeMel(std::span<const float> samples, float* mel) { features_.compute(samples, mel, &pool_); }
 
 void WhisperModel::encode(const float* mel, float* out) {

@@ -60,6 +60,9 @@ public:
     size_t decoderWeightBytesPerToken() const;
     // Bytes of the cross-attention cache, also read in full for every decoded token.
     size_t crossCacheBytes() const;
+    // Bytes of the self-attention keys and values a token at `positions - 1` reads (its own
+    // and every earlier position's, all layers).
+    size_t selfCacheBytes(int positions) const;
 
     // The pieces, for tests and benchmarks.
     void computeMel(std::span<const float> samples, float* mel);  // [3000][nMels]
