@@ -169,15 +169,10 @@ void packCrossValuesI8(const float* v, size_t ldv, int dim, int frames, int8_t* 
     });
 }
 
-void crossScoresI8(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
-                   float* scores) {
-    assert(dim % 2 == 0 && dim <= kCrossMaxDim && frames >= 0);
-    active().crossScoresI8(k, kScale, dim, frames, q, scale, scores);
-}
-
-void crossSumI8(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out) {
-    assert(dim % 2 == 0 && dim <= kCrossMaxDim && frames >= 0);
-    active().crossSumI8(v, vScale, dim, frames, p, out);
+void crossAttentionI8(const int8_t* k, const float* kScale, const int8_t* v, const float* vScale, int dim, int frames,
+                      const float* q, float scale, float* probs, float* out) {
+    assert(dim % 2 == 0 && dim <= kCrossMaxDim && frames > 0);
+    active().crossAttentionI8(k, kScale, v, vScale, dim, frames, q, scale, probs, out);
 }
 
 void attentionScores(const void* kT, WeightType type, int dim, int count, size_t ld, const float* q,
@@ -303,7 +298,7 @@ void quantizeVectorsI16Impl(const float* x, int n, size_t ldx, int cols, int16_t
 }
 
 // The same integer arithmetic as the SIMD versions, one value at a time.
-void crossScoresI8Impl(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
+void crossScores(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
                        float* scores) {
     int16_t q16[kCrossMaxDim];
     float m = 0;
@@ -318,7 +313,7 @@ void crossScoresI8Impl(const int8_t* k, const float* kScale, int dim, int frames
     }
 }
 
-void crossSumI8Impl(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out) {
+void crossSum(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out) {
     float m = 0;
     for (int f = 0; f < frames; ++f) m = std::max(m, p[f] * vScale[f]);
     for (int i = 0; i < dim; ++i) out[i] = 0;
@@ -335,6 +330,15 @@ void crossSumI8Impl(const int8_t* v, const float* vScale, int dim, int frames, c
         }
         for (int i = 0; i < dim; ++i) out[i] += float(acc[size_t(i)]) * ps;
     }
+}
+
+void softmaxImpl(float* x, int n);
+
+void crossAttentionI8Impl(const int8_t* k, const float* kScale, const int8_t* v, const float* vScale, int dim,
+                          int frames, const float* q, float scale, float* probs, float* out) {
+    crossScores(k, kScale, dim, frames, q, scale, probs);
+    softmaxImpl(probs, frames);
+    crossSum(v, vScale, dim, frames, probs, out);
 }
 
 void softmaxImpl(float* x, int n) {
@@ -380,7 +384,7 @@ void addImpl(float* y, const float* x, size_t n) {
 
 }  // namespace
 
-const KernelTable table = {gemvRowsImpl, gemvRowsI8Impl, quantizeVectorsI16Impl, scoresImpl, sumImpl, crossScoresI8Impl, crossSumI8Impl, softmaxImpl, logSumExpImpl, geluImpl, layerNormImpl, addImpl};
+const KernelTable table = {gemvRowsImpl, gemvRowsI8Impl, quantizeVectorsI16Impl, scoresImpl, sumImpl, crossAttentionI8Impl, softmaxImpl, logSumExpImpl, geluImpl, layerNormImpl, addImpl};
 
 }  // namespace scalar
 

@@ -71,11 +71,12 @@ inline int crossValueFrames(int frames) { return (frames + 1) / 2 * 2; }
 void packCrossKeysI8(const float* k, size_t ldk, int dim, int frames, int8_t* dst, float* scales);
 // v[f * ldv + i] into crossValueFrames(frames) * dim bytes and as many scales.
 void packCrossValuesI8(const float* v, size_t ldv, int dim, int frames, int8_t* dst, float* scales);
-// scores[f] = scale * kScale[f] * sum_i q[i] k_f[i] for f < frames (q taken to int16 first).
-void crossScoresI8(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
-                   float* scores);
-// out[i] = sum_f p[f] vScale[f] v_f[i] for i < dim, p >= 0 (p vScale taken to int16 first).
-void crossSumI8(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out);
+// One head of attention over the int8 cache: probs[f] = softmax over f of
+// scale * kScale[f] * sum_i q[i] k_f[i], and out[i] = sum_f probs[f] vScale[f] v_f[i], for
+// f < frames and i < dim. q and probs vScale are taken to int16 for the integer multiply-adds.
+// `probs` receives the attention weights.
+void crossAttentionI8(const int8_t* k, const float* kScale, const int8_t* v, const float* vScale, int dim, int frames,
+                      const float* q, float scale, float* probs, float* out);
 
 void softmax(float* x, int n);                 // in place
 float logSumExp(const float* x, int n);        // log(sum(exp(x))), -inf when every x is -inf
@@ -102,8 +103,8 @@ struct KernelTable {
     void (*quantizeVectorsI16)(const float*, int, size_t, int, int16_t*, float*);
     void (*attentionScores)(const void*, WeightType, int, int, size_t, const float*, float, float*);
     void (*attentionSum)(const void*, WeightType, int, int, size_t, const float*, float*);
-    void (*crossScoresI8)(const int8_t*, const float*, int, int, const float*, float, float*);
-    void (*crossSumI8)(const int8_t*, const float*, int, int, const float*, float*);
+    void (*crossAttentionI8)(const int8_t*, const float*, const int8_t*, const float*, int, int, const float*, float,
+                             float*, float*);
     void (*softmax)(float*, int);
     float (*logSumExp)(const float*, int);
     void (*gelu)(float*, size_t);

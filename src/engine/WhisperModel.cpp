@@ -735,23 +735,20 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
             float* out = s.da.data() + size_t(j) * d + size_t(h) * dh;
             const size_t head = l * size_t(H) + size_t(h);
             if (int8Cache) {
-                kernels::crossScoresI8(reinterpret_cast<const int8_t*>(crossK_.data()) + head * kFrames * dh,
-                                       crossKScale_.data() + head * kFrames, dh, T, q, scale, sc);
+                kernels::crossAttentionI8(reinterpret_cast<const int8_t*>(crossK_.data()) + head * kFrames * dh,
+                                          crossKScale_.data() + head * kFrames,
+                                          reinterpret_cast<const int8_t*>(crossV_.data()) + head * vFrames * dh,
+                                          crossVScale_.data() + head * vFrames, dh, T, q, scale, sc, out);
             } else {
                 kernels::attentionScores(cK + size_t(h) * dh * T * crossElem, crossCacheType_, dh, T, size_t(T), q,
                                          scale, sc);
+                kernels::softmax(sc, T);
+                kernels::attentionSum(cV + size_t(h) * T * dh * crossElem, crossCacheType_, dh, T, size_t(dh), sc, out);
             }
-            kernels::softmax(sc, T);
             const int slot = alignSlot[head];
             if (slot >= 0) {
                 std::memcpy(alignment_.data() + size_t(keep + j) * alignRow + size_t(slot) * audioFrames_, sc,
                             size_t(audioFrames_) * 4);
-            }
-            if (int8Cache) {
-                kernels::crossSumI8(reinterpret_cast<const int8_t*>(crossV_.data()) + head * vFrames * dh,
-                                    crossVScale_.data() + head * vFrames, dh, T, sc, out);
-            } else {
-                kernels::attentionSum(cV + size_t(h) * T * dh * crossElem, crossCacheType_, dh, T, size_t(dh), sc, out);
             }
         });
         gemv({{&dl.co, s.da.data(), s.dt.data()}}, n);
