@@ -332,6 +332,9 @@ WhisperModel::WhisperModel(const WhisperModelConfig& config, std::shared_ptr<Saf
     crossCacheType_ = decoderType_ == WeightType::f32                 ? WeightType::f32
                       : decoderType_ == WeightType::i8 && int8Heads ? WeightType::i8
                                                                       : WeightType::f16;
+    // The self-attention cache grows with the position and is read in full for every token too:
+    // half precision halves those bytes, within the reduced paths' tolerance.
+    selfCacheType_ = decoderType_ == WeightType::f32 ? WeightType::f32 : WeightType::f16;
 
     const int d = config_.dModel, nm = config_.numMelBins, V = config_.vocabSize;
     const int fe = config_.encoderFfnDim, fd = config_.decoderFfnDim;
@@ -389,8 +392,8 @@ WhisperModel::WhisperModel(const WhisperModelConfig& config, std::shared_ptr<Saf
         crossK_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
         crossV_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
     }
-    selfK_.assign(size_t(L) * P * size_t(d), 0.0f);
-    selfV_.assign(size_t(L) * P * size_t(d), 0.0f);
+    selfK_.assign(size_t(L) * P * size_t(d) * kernels::weightTypeSize(selfCacheType_), std::byte{0});
+    selfV_.assign(size_t(L) * P * size_t(d) * kernels::weightTypeSize(selfCacheType_), std::byte{0});
     alignmentRecorded_.assign(size_t(P), 0);
     s_->threadScores.resize(size_t(pool_.size()) * size_t(std::max(kEncoderFrames, P)));
 }
@@ -410,7 +413,8 @@ size_t WhisperModel::crossCacheBytes() const {
 }
 
 size_t WhisperModel::selfCacheBytes(int positions) const {
-    return size_t(config_.decoderLayers) * 2 * size_t(positions) * size_t(config_.dModel) * sizeof(float);
+    return size_t(config_.decoderLayers) * 2 * size_t(positions) * size_t(config_.dModel) *
+           kernels::weightTypeSize(selfCacheType_);
 }
 
 void WhisperModel::computeMel(std::span<const float> samples, float* mel) { features_.compute(samples, mel, &pool_); }
@@ -695,26 +699,34 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
         norm(dl.ln1);
         gemv({{&dl.q, s.dh.data(), s.dq.data()}, {&dl.k, s.dh.data(), s.dk.data()}, {&dl.v, s.dh.data(), s.dv.data()}},
              n);
-        float* kCache = selfK_.data() + l * size_t(P) * d;  // [head][dHead][P]
-        float* vCache = selfV_.data() + l * size_t(P) * d;  // [head][P][dHead]
+        // Keys [head][dHead][P], values [head][P][dHead].
+        const size_t selfElem = kernels::weightTypeSize(selfCacheType_);
+        std::byte* kCache = selfK_.data() + l * size_t(P) * d * selfElem;
+        std::byte* vCache = selfV_.data() + l * size_t(P) * d * selfElem;
+        const bool halfCache = selfCacheType_ == WeightType::f16;
         for (int j = 0; j < n; ++j) {
             const int pos = keep + j;
+            const float* kNew = s.dk.data() + size_t(j) * d;
+            const float* vNew = s.dv.data() + size_t(j) * d;
+            for (int c = 0; c < d; ++c) {  // c = h * dh + i
+                const size_t at = size_t(c) * P + size_t(pos);
+                if (halfCache) reinterpret_cast<uint16_t*>(kCache)[at] = floatToHalf(kNew[c]);
+                else reinterpret_cast<float*>(kCache)[at] = kNew[c];
+            }
             for (int h = 0; h < H; ++h) {
-                for (int i = 0; i < dh; ++i) {
-                    kCache[(size_t(h) * dh + size_t(i)) * P + size_t(pos)] = s.dk[size_t(j) * d + size_t(h) * dh + size_t(i)];
-                }
-                std::memcpy(vCache + (size_t(h) * P + size_t(pos)) * dh, s.dv.data() + size_t(j) * d + size_t(h) * dh,
-                            size_t(dh) * 4);
+                const size_t at = (size_t(h) * P + size_t(pos)) * dh;
+                if (halfCache) kernels::convertToF16(vNew + size_t(h) * dh, reinterpret_cast<uint16_t*>(vCache) + at, size_t(dh));
+                else std::memcpy(reinterpret_cast<float*>(vCache) + at, vNew + size_t(h) * dh, size_t(dh) * 4);
             }
         }
         pool_.run(n * H, [&](int item) {
             const int j = item / H, h = item % H;
             const int count = keep + j + 1;  // causal: itself and everything before
             float* sc = s.threadScores.data() + size_t(ThreadPool::currentIndex()) * scoreStride;
-            kernels::attentionScores(kCache + size_t(h) * dh * P, WeightType::f32, dh, count, size_t(P),
+            kernels::attentionScores(kCache + size_t(h) * dh * P * selfElem, selfCacheType_, dh, count, size_t(P),
                                      s.dq.data() + size_t(j) * d + size_t(h) * dh, scale, sc);
             kernels::softmax(sc, count);
-            kernels::attentionSum(vCache + size_t(h) * P * dh, WeightType::f32, dh, count, size_t(dh), sc,
+            kernels::attentionSum(vCache + size_t(h) * P * dh * selfElem, selfCacheType_, dh, count, size_t(dh), sc,
                                   s.da.data() + size_t(j) * d + size_t(h) * dh);
         });
         gemv({{&dl.o, s.da.data(), s.dt.data()}}, n);

@@ -106,8 +106,10 @@ private:
     std::vector<std::byte> crossV_;  // [layer][head][1500][dHead]
     // An int8 cache holds one scale per frame of each head: [layer][head][1500].
     std::vector<float> crossKScale_, crossVScale_;
-    std::vector<float> selfK_;       // [layer][head][dHead][maxPos]
-    std::vector<float> selfV_;       // [layer][head][maxPos][dHead]
+    // The self-attention cache, f32 on the exact path and f16 otherwise.
+    kernels::WeightType selfCacheType_;
+    std::vector<std::byte> selfK_;   // [layer][head][dHead][maxPos]
+    std::vector<std::byte> selfV_;   // [layer][head][maxPos][dHead]
     int cacheLength_ = 0;
     int audioFrames_ = 1500;
     bool recordAlignment_ = false;
