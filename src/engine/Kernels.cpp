@@ -221,6 +221,27 @@ void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* sc
     }
 }
 
+void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, uint16_t* scales) {
+    const int blocks = (cols + kI8Block - 1) / kI8Block;
+    for (int r = 0; r < rows; ++r) {
+        const float* s = src + size_t(r) * cols;
+        for (int b = 0; b < blocks; ++b) {
+            const int c0 = b * kI8Block, c1 = std::min(cols, c0 + kI8Block);
+            float m = 0;
+            for (int c = c0; c < c1; ++c) m = std::max(m, std::fabs(s[c]));
+            const float want = std::min(m > 0 ? m / 127.0f : 1.0f, 65504.0f);
+            uint16_t h = floatToHalf(want);
+            if (halfToFloat(h) < want) ++h;  // next half up (positive, finite)
+            if (halfToFloat(h) == 0) h = 1;  // below the smallest subnormal
+            const float inv = 1.0f / halfToFloat(h);
+            scales[size_t(r) * blocks + size_t(b)] = h;
+            for (int c = c0; c < c1; ++c) {
+                dst[size_t(r) * cols + size_t(c)] = int8_t(std::clamp<long>(std::lrint(s[c] * inv), -127, 127));
+            }
+        }
+    }
+}
+
 // ---- portable implementations ----
 namespace scalar {
 namespace {
@@ -260,7 +281,7 @@ void gemvRowsI8Impl(const Matrix& w, const int16_t* xq, const float* xs, int n, 
                 for (int c = b * kI8Block; c < std::min(w.cols, (b + 1) * kI8Block); ++c) {
                     block += int64_t(q[size_t(r) * w.cols + size_t(c)]) * xq[size_t(j) * ldq + size_t(c)];
                 }
-                acc += double(block) * w.scales[size_t(r) * blocks + size_t(b)];
+                acc += double(block) * halfToFloat(w.scales[size_t(r) * blocks + size_t(b)]);
             }
             y[size_t(j) * ldy + size_t(r)] = float(acc) * xs[j] + (bias ? bias[r] : 0.0f);
         }

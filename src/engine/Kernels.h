@@ -21,14 +21,14 @@ enum class WeightType { f32, f16, bf16, i8 };
 const char* weightTypeName(WeightType t);
 size_t weightTypeSize(WeightType t);
 
-// int8 weights carry one float scale per block of this many values along a row.
+// int8 weights carry one half-precision scale per block of this many values along a row.
 constexpr int kI8Block = 32;
 
 // A row-major matrix of `rows` x `cols` in one of the storage types. For i8, `scales` holds
-// rows x blocksPerRow() floats and a value is scale * q.
+// rows x blocksPerRow() halves and a value is scale * q.
 struct Matrix {
     const void* data = nullptr;
-    const float* scales = nullptr;
+    const uint16_t* scales = nullptr;
     WeightType type = WeightType::f32;
     int rows = 0;
     int cols = 0;
@@ -36,7 +36,7 @@ struct Matrix {
     int blocksPerRow() const { return (cols + kI8Block - 1) / kI8Block; }
     size_t bytes() const {
         return size_t(rows) * size_t(cols) * weightTypeSize(type) +
-               (type == WeightType::i8 ? size_t(rows) * size_t(blocksPerRow()) * 4 : 0);
+               (type == WeightType::i8 ? size_t(rows) * size_t(blocksPerRow()) * 2 : 0);
     }
 };
 
@@ -93,6 +93,10 @@ void convertBf16ToF32(const uint16_t* src, float* dst, size_t n);
 // Symmetric int8 per block of `block` values: scale = max|block| / 127. `scales` receives
 // rows x ceil(cols / block) floats.
 void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales, int block = kI8Block);
+// The same for weight matrices, with half-precision scales per kI8Block values: each scale is the
+// smallest half at or above max|block| / 127, and the values are quantised against it, so the
+// scale's rounding costs nothing but a step at most 2^-11 wider.
+void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, uint16_t* scales);
 
 // The dispatch table each implementation fills in. int8 products take their vectors already
 // quantised to int16 (xq, one scale per vector in xs): integer multiply-adds then do the work.

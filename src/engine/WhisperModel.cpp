@@ -176,29 +176,32 @@ public:
             return m;
         }
         const size_t count = size_t(rows) * size_t(cols);
-        std::vector<std::byte>& buf = w_.ownedBytes.emplace_back(count * kernels::weightTypeSize(type));
-        float* scales = nullptr;
-        if (type == WeightType::i8) scales = w_.ownedF32.emplace_back(size_t(rows) * m.blocksPerRow()).data();
+        // Pointers, not references, into ownedBytes: a second emplace_back may move its elements.
+        uint16_t* scales = nullptr;
+        if (type == WeightType::i8) {
+            scales = reinterpret_cast<uint16_t*>(w_.ownedBytes.emplace_back(size_t(rows) * m.blocksPerRow() * 2).data());
+        }
+        std::byte* buf = w_.ownedBytes.emplace_back(count * kernels::weightTypeSize(type)).data();
         std::vector<float> row(static_cast<size_t>(cols));
         for (int r = 0; r < rows; ++r) {
             toF32(t, size_t(r) * size_t(cols), size_t(cols), row.data());
             const size_t at = size_t(r) * size_t(cols);
             switch (type) {
-                case WeightType::f32: std::memcpy(buf.data() + at * 4, row.data(), size_t(cols) * 4); break;
+                case WeightType::f32: std::memcpy(buf + at * 4, row.data(), size_t(cols) * 4); break;
                 case WeightType::f16:
-                    kernels::convertToF16(row.data(), reinterpret_cast<uint16_t*>(buf.data()) + at, size_t(cols));
+                    kernels::convertToF16(row.data(), reinterpret_cast<uint16_t*>(buf) + at, size_t(cols));
                     break;
                 case WeightType::bf16:
-                    kernels::convertToBf16(row.data(), reinterpret_cast<uint16_t*>(buf.data()) + at, size_t(cols));
+                    kernels::convertToBf16(row.data(), reinterpret_cast<uint16_t*>(buf) + at, size_t(cols));
                     break;
                 case WeightType::i8:
-                    kernels::quantizeRowsI8(row.data(), 1, cols, reinterpret_cast<int8_t*>(buf.data()) + at,
+                    kernels::quantizeRowsI8(row.data(), 1, cols, reinterpret_cast<int8_t*>(buf) + at,
                                             scales + size_t(r) * m.blocksPerRow());
                     break;
             }
         }
         f_.file()->release(t.data, t.bytes);
-        m.data = buf.data();
+        m.data = buf;
         m.scales = scales;
         return m;
     }
@@ -605,8 +608,8 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
             case WeightType::bf16: kernels::convertBf16ToF32(static_cast<const uint16_t*>(w.embed.data) + at, x, size_t(d)); break;
             case WeightType::i8: {
                 const int8_t* q = static_cast<const int8_t*>(w.embed.data) + at;
-                const float* sc = w.embed.scales + size_t(tokens[size_t(j)]) * w.embed.blocksPerRow();
-                for (int i = 0; i < d; ++i) x[i] = float(q[i]) * sc[i / kernels::kI8Block];
+                const uint16_t* sc = w.embed.scales + size_t(tokens[size_t(j)]) * w.embed.blocksPerRow();
+                for (int i = 0; i < d; ++i) x[i] = float(q[i]) * halfToFloat(sc[i / kernels::kI8Block]);
                 break;
             }
         }

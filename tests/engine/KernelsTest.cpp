@@ -31,7 +31,7 @@ struct Stored {
     std::vector<float> f32;
     std::vector<uint16_t> half;
     std::vector<int8_t> q;
-    std::vector<float> scales;
+    std::vector<uint16_t> scales;
     kernels::Matrix m;
 };
 
@@ -241,6 +241,36 @@ TEST(CrossAttentionInt8, EveryLevelMatchesDoubleSums) {
         }
     }
     kernels::setIsa(saved);
+}
+
+// int8 weights with half-precision scales: every value within half a step of its original, and
+// the step no wider than the half just above max / 127, down to blocks whose scale is subnormal
+// in half precision; a zero block and a short last block stay well defined.
+TEST(WeightQuantization, HalfScalesKeepEveryValueWithinHalfAStep) {
+    const int cols = 32 * 4 + 7;  // four whole blocks and a short one
+    for (float magnitude : {0.05f, 3e-4f, 1e-6f, 0.0f, 900.0f}) {
+        auto x = randomVector(size_t(2) * cols, 17, magnitude);
+        std::vector<int8_t> q(x.size());
+        std::vector<uint16_t> scales(size_t(2) * 5);
+        kernels::quantizeRowsI8(x.data(), 2, cols, q.data(), scales.data());
+        for (int r = 0; r < 2; ++r) {
+            for (int b = 0; b < 5; ++b) {
+                const float scale = halfToFloat(scales[size_t(r) * 5 + size_t(b)]);
+                float m = 0;
+                for (int c = b * 32; c < std::min(cols, b * 32 + 32); ++c) m = std::max(m, std::fabs(x[size_t(r) * cols + size_t(c)]));
+                ASSERT_GT(scale, 0) << magnitude;
+                ASSERT_GE(scale, m / 127) << magnitude;
+                // The next half below would have been too small (or the scale is the smallest half).
+                if (scales[size_t(r) * 5 + size_t(b)] > 1 && m > 0) {
+                    ASSERT_LT(halfToFloat(uint16_t(scales[size_t(r) * 5 + size_t(b)] - 1)), m / 127) << magnitude;
+                }
+                for (int c = b * 32; c < std::min(cols, b * 32 + 32); ++c) {
+                    const size_t at = size_t(r) * cols + size_t(c);
+                    ASSERT_NEAR(double(q[at]) * scale, x[at], scale * 0.5001) << magnitude << " at " << at;
+                }
+            }
+        }
+    }
 }
 
 // Every product kernel this processor can run against sums in double, on sizes that leave
