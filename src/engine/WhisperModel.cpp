@@ -702,32 +702,36 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
         norm(dl.ln1);
         gemv({{&dl.q, s.dh.data(), s.dq.data()}, {&dl.k, s.dh.data(), s.dk.data()}, {&dl.v, s.dh.data(), s.dv.data()}},
              n);
-        // Keys [head][dHead][P], values [head][P][dHead].
+        // Keys and values both [head][P][dHead]: the positions a token reads are one contiguous
+        // run per head, which streams (a transposed key layout reads a short piece of every row).
         const size_t selfElem = kernels::weightTypeSize(selfCacheType_);
         std::byte* kCache = selfK_.data() + l * size_t(P) * d * selfElem;
         std::byte* vCache = selfV_.data() + l * size_t(P) * d * selfElem;
         const bool halfCache = selfCacheType_ == WeightType::f16;
         for (int j = 0; j < n; ++j) {
             const int pos = keep + j;
-            const float* kNew = s.dk.data() + size_t(j) * d;
-            const float* vNew = s.dv.data() + size_t(j) * d;
-            for (int c = 0; c < d; ++c) {  // c = h * dh + i
-                const size_t at = size_t(c) * P + size_t(pos);
-                if (halfCache) reinterpret_cast<uint16_t*>(kCache)[at] = floatToHalf(kNew[c]);
-                else reinterpret_cast<float*>(kCache)[at] = kNew[c];
-            }
             for (int h = 0; h < H; ++h) {
                 const size_t at = (size_t(h) * P + size_t(pos)) * dh;
-                if (halfCache) kernels::convertToF16(vNew + size_t(h) * dh, reinterpret_cast<uint16_t*>(vCache) + at, size_t(dh));
-                else std::memcpy(reinterpret_cast<float*>(vCache) + at, vNew + size_t(h) * dh, size_t(dh) * 4);
+                const float* kNew = s.dk.data() + size_t(j) * d + size_t(h) * dh;
+                const float* vNew = s.dv.data() + size_t(j) * d + size_t(h) * dh;
+                if (halfCache) {
+                    kernels::convertToF16(kNew, reinterpret_cast<uint16_t*>(kCache) + at, size_t(dh));
+                    kernels::convertToF16(vNew, reinterpret_cast<uint16_t*>(vCache) + at, size_t(dh));
+                } else {
+                    std::memcpy(reinterpret_cast<float*>(kCache) + at, kNew, size_t(dh) * 4);
+                    std::memcpy(reinterpret_cast<float*>(vCache) + at, vNew, size_t(dh) * 4);
+                }
             }
         }
+        for (size_t i = 0; i < size_t(n) * d; ++i) s.dq[i] *= scale;
         pool_.run(n * H, [&](int item) {
             const int j = item / H, h = item % H;
             const int count = keep + j + 1;  // causal: itself and everything before
             float* sc = s.threadScores.data() + size_t(ThreadPool::currentIndex()) * scoreStride;
-            kernels::attentionScores(kCache + size_t(h) * dh * P * selfElem, selfCacheType_, dh, count, size_t(P),
-                                     s.dq.data() + size_t(j) * d + size_t(h) * dh, scale, sc);
+            // The scores are the product of the head's keys (count x dHead) with the scaled query.
+            const Matrix keys{kCache + size_t(h) * P * dh * selfElem, nullptr, selfCacheType_, count, dh};
+            kernels::gemvRows(keys, s.dq.data() + size_t(j) * d + size_t(h) * dh, 1, size_t(dh), sc, size_t(count), 0,
+                              count, nullptr);
             kernels::softmax(sc, count);
             kernels::attentionSum(vCache + size_t(h) * P * dh * selfElem, selfCacheType_, dh, count, size_t(dh), sc,
                                   s.da.data() + size_t(j) * d + size_t(h) * dh);

@@ -108,7 +108,7 @@ private:
     std::vector<float> crossKScale_, crossVScale_;
     // The self-attention cache, f32 on the exact path and f16 otherwise.
     kernels::WeightType selfCacheType_;
-    std::vector<std::byte> selfK_;   // [layer][head][dHead][maxPos]
+    std::vector<std::byte> selfK_;   // [layer][head][maxPos][dHead]
     std::vector<std::byte> selfV_;   // [layer][head][maxPos][dHead]
     int cacheLength_ = 0;
     int audioFrames_ = 1500;
