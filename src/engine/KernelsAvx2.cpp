@@ -52,6 +52,14 @@ inline vf vcopysign(vf mag, vf sgn) {
 inline vf vloadF16(const uint16_t* p) {
     return _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
+// n <= W halves to floats at dst (the first n written; no masked 16-bit loads here).
+inline void vstoreHalvesAsFloats(float* dst, const uint16_t* src, int n) {
+    if (n == W) {
+        _mm256_storeu_ps(dst, _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src))));
+    } else {
+        for (int i = 0; i < n; ++i) dst[i] = _cvtsh_ss(src[i]);
+    }
+}
 inline vf vloadBf16(const uint16_t* p) {
     const __m256i w = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     return _mm256_castsi256_ps(_mm256_slli_epi32(w, 16));

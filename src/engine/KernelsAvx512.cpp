@@ -43,6 +43,11 @@ inline vf vcopysign(vf mag, vf sgn) {
 inline vf vloadF16(const uint16_t* p) {
     return _mm512_cvtph_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
 }
+// n <= W halves to floats at dst (W floats written, zeros past n).
+inline void vstoreHalvesAsFloats(float* dst, const uint16_t* src, int n) {
+    const __mmask16 keep = __mmask16((1u << n) - 1u);
+    _mm512_storeu_ps(dst, _mm512_cvtph_ps(_mm256_maskz_loadu_epi16(keep, src)));
+}
 inline vf vloadBf16(const uint16_t* p) {
     const __m512i w = _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
     return _mm512_castsi512_ps(_mm512_slli_epi32(w, 16));
