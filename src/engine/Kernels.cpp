@@ -169,15 +169,10 @@ void packCrossValuesI8(const float* v, size_t ldv, int dim, int frames, int8_t* 
     });
 }
 
-void crossScoresI8(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
-                   float* scores) {
-    assert(dim % 2 == 0 && dim <= kCrossMaxDim && frames >= 0);
-    active().crossScoresI8(k, kScale, dim, frames, q, scale, scores);
-}
-
-void crossSumI8(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out) {
-    assert(dim % 2 == 0 && dim <= kCrossMaxDim && frames >= 0);
-    active().crossSumI8(v, vScale, dim, frames, p, out);
+void crossAttentionI8(const int8_t* k, const float* kScale, const int8_t* v, const float* vScale, int dim, int frames,
+                      const float* q, float scale, float* probs, float* out) {
+    assert(dim % 2 == 0 && dim <= kCrossMaxDim && frames > 0);
+    active().crossAttentionI8(k, kScale, v, vScale, dim, frames, q, scale, probs, out);
 }
 
 void attentionScores(const void* kT, WeightType type, int dim, int count, size_t ld, const float* q,
@@ -226,6 +221,27 @@ void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* sc
     }
 }
 
+void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, uint16_t* scales) {
+    const int blocks = (cols + kI8Block - 1) / kI8Block;
+    for (int r = 0; r < rows; ++r) {
+        const float* s = src + size_t(r) * cols;
+        for (int b = 0; b < blocks; ++b) {
+            const int c0 = b * kI8Block, c1 = std::min(cols, c0 + kI8Block);
+            float m = 0;
+            for (int c = c0; c < c1; ++c) m = std::max(m, std::fabs(s[c]));
+            const float want = std::min(m > 0 ? m / 127.0f : 1.0f, 65504.0f);
+            uint16_t h = floatToHalf(want);
+            if (halfToFloat(h) < want) ++h;  // next half up (positive, finite)
+            if (halfToFloat(h) == 0) h = 1;  // below the smallest subnormal
+            const float inv = 1.0f / halfToFloat(h);
+            scales[size_t(r) * blocks + size_t(b)] = h;
+            for (int c = c0; c < c1; ++c) {
+                dst[size_t(r) * cols + size_t(c)] = int8_t(std::clamp<long>(std::lrint(s[c] * inv), -127, 127));
+            }
+        }
+    }
+}
+
 // ---- portable implementations ----
 namespace scalar {
 namespace {
@@ -265,7 +281,7 @@ void gemvRowsI8Impl(const Matrix& w, const int16_t* xq, const float* xs, int n, 
                 for (int c = b * kI8Block; c < std::min(w.cols, (b + 1) * kI8Block); ++c) {
                     block += int64_t(q[size_t(r) * w.cols + size_t(c)]) * xq[size_t(j) * ldq + size_t(c)];
                 }
-                acc += double(block) * w.scales[size_t(r) * blocks + size_t(b)];
+                acc += double(block) * halfToFloat(w.scales[size_t(r) * blocks + size_t(b)]);
             }
             y[size_t(j) * ldy + size_t(r)] = float(acc) * xs[j] + (bias ? bias[r] : 0.0f);
         }
@@ -303,7 +319,7 @@ void quantizeVectorsI16Impl(const float* x, int n, size_t ldx, int cols, int16_t
 }
 
 // The same integer arithmetic as the SIMD versions, one value at a time.
-void crossScoresI8Impl(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
+void crossScores(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
                        float* scores) {
     int16_t q16[kCrossMaxDim];
     float m = 0;
@@ -318,7 +334,7 @@ void crossScoresI8Impl(const int8_t* k, const float* kScale, int dim, int frames
     }
 }
 
-void crossSumI8Impl(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out) {
+void crossSum(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out) {
     float m = 0;
     for (int f = 0; f < frames; ++f) m = std::max(m, p[f] * vScale[f]);
     for (int i = 0; i < dim; ++i) out[i] = 0;
@@ -335,6 +351,15 @@ void crossSumI8Impl(const int8_t* v, const float* vScale, int dim, int frames, c
         }
         for (int i = 0; i < dim; ++i) out[i] += float(acc[size_t(i)]) * ps;
     }
+}
+
+void softmaxImpl(float* x, int n);
+
+void crossAttentionI8Impl(const int8_t* k, const float* kScale, const int8_t* v, const float* vScale, int dim,
+                          int frames, const float* q, float scale, float* probs, float* out) {
+    crossScores(k, kScale, dim, frames, q, scale, probs);
+    softmaxImpl(probs, frames);
+    crossSum(v, vScale, dim, frames, probs, out);
 }
 
 void softmaxImpl(float* x, int n) {
@@ -380,7 +405,7 @@ void addImpl(float* y, const float* x, size_t n) {
 
 }  // namespace
 
-const KernelTable table = {gemvRowsImpl, gemvRowsI8Impl, quantizeVectorsI16Impl, scoresImpl, sumImpl, crossScoresI8Impl, crossSumI8Impl, softmaxImpl, logSumExpImpl, geluImpl, layerNormImpl, addImpl};
+const KernelTable table = {gemvRowsImpl, gemvRowsI8Impl, quantizeVectorsI16Impl, scoresImpl, sumImpl, crossAttentionI8Impl, softmaxImpl, logSumExpImpl, geluImpl, layerNormImpl, addImpl};
 
 }  // namespace scalar
 

@@ -21,14 +21,14 @@ enum class WeightType { f32, f16, bf16, i8 };
 const char* weightTypeName(WeightType t);
 size_t weightTypeSize(WeightType t);
 
-// int8 weights carry one float scale per block of this many values along a row.
+// int8 weights carry one half-precision scale per block of this many values along a row.
 constexpr int kI8Block = 32;
 
 // A row-major matrix of `rows` x `cols` in one of the storage types. For i8, `scales` holds
-// rows x blocksPerRow() floats and a value is scale * q.
+// rows x blocksPerRow() halves and a value is scale * q.
 struct Matrix {
     const void* data = nullptr;
-    const float* scales = nullptr;
+    const uint16_t* scales = nullptr;
     WeightType type = WeightType::f32;
     int rows = 0;
     int cols = 0;
@@ -36,7 +36,7 @@ struct Matrix {
     int blocksPerRow() const { return (cols + kI8Block - 1) / kI8Block; }
     size_t bytes() const {
         return size_t(rows) * size_t(cols) * weightTypeSize(type) +
-               (type == WeightType::i8 ? size_t(rows) * size_t(blocksPerRow()) * 4 : 0);
+               (type == WeightType::i8 ? size_t(rows) * size_t(blocksPerRow()) * 2 : 0);
     }
 };
 
@@ -71,11 +71,12 @@ inline int crossValueFrames(int frames) { return (frames + 1) / 2 * 2; }
 void packCrossKeysI8(const float* k, size_t ldk, int dim, int frames, int8_t* dst, float* scales);
 // v[f * ldv + i] into crossValueFrames(frames) * dim bytes and as many scales.
 void packCrossValuesI8(const float* v, size_t ldv, int dim, int frames, int8_t* dst, float* scales);
-// scores[f] = scale * kScale[f] * sum_i q[i] k_f[i] for f < frames (q taken to int16 first).
-void crossScoresI8(const int8_t* k, const float* kScale, int dim, int frames, const float* q, float scale,
-                   float* scores);
-// out[i] = sum_f p[f] vScale[f] v_f[i] for i < dim, p >= 0 (p vScale taken to int16 first).
-void crossSumI8(const int8_t* v, const float* vScale, int dim, int frames, const float* p, float* out);
+// One head of attention over the int8 cache: probs[f] = softmax over f of
+// scale * kScale[f] * sum_i q[i] k_f[i], and out[i] = sum_f probs[f] vScale[f] v_f[i], for
+// f < frames and i < dim. q and probs vScale are taken to int16 for the integer multiply-adds.
+// `probs` receives the attention weights.
+void crossAttentionI8(const int8_t* k, const float* kScale, const int8_t* v, const float* vScale, int dim, int frames,
+                      const float* q, float scale, float* probs, float* out);
 
 void softmax(float* x, int n);                 // in place
 float logSumExp(const float* x, int n);        // log(sum(exp(x))), -inf when every x is -inf
@@ -92,6 +93,10 @@ void convertBf16ToF32(const uint16_t* src, float* dst, size_t n);
 // Symmetric int8 per block of `block` values: scale = max|block| / 127. `scales` receives
 // rows x ceil(cols / block) floats.
 void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, float* scales, int block = kI8Block);
+// The same for weight matrices, with half-precision scales per kI8Block values: each scale is the
+// smallest half at or above max|block| / 127, and the values are quantised against it, so the
+// scale's rounding costs nothing but a step at most 2^-11 wider.
+void quantizeRowsI8(const float* src, int rows, int cols, int8_t* dst, uint16_t* scales);
 
 // The dispatch table each implementation fills in. int8 products take their vectors already
 // quantised to int16 (xq, one scale per vector in xs): integer multiply-adds then do the work.
@@ -102,8 +107,8 @@ struct KernelTable {
     void (*quantizeVectorsI16)(const float*, int, size_t, int, int16_t*, float*);
     void (*attentionScores)(const void*, WeightType, int, int, size_t, const float*, float, float*);
     void (*attentionSum)(const void*, WeightType, int, int, size_t, const float*, float*);
-    void (*crossScoresI8)(const int8_t*, const float*, int, int, const float*, float, float*);
-    void (*crossSumI8)(const int8_t*, const float*, int, int, const float*, float*);
+    void (*crossAttentionI8)(const int8_t*, const float*, const int8_t*, const float*, int, int, const float*, float,
+                             float*, float*);
     void (*softmax)(float*, int);
     float (*logSumExp)(const float*, int);
     void (*gelu)(float*, size_t);

@@ -52,6 +52,14 @@ inline vf vcopysign(vf mag, vf sgn) {
 inline vf vloadF16(const uint16_t* p) {
     return _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
+// n <= W halves to floats at dst (the first n written; no masked 16-bit loads here).
+inline void vstoreHalvesAsFloats(float* dst, const uint16_t* src, int n) {
+    if (n == W) {
+        _mm256_storeu_ps(dst, _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src))));
+    } else {
+        for (int i = 0; i < n; ++i) dst[i] = _cvtsh_ss(src[i]);
+    }
+}
 inline vf vloadBf16(const uint16_t* p) {
     const __m256i w = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     return _mm256_castsi256_ps(_mm256_slli_epi32(w, 16));
@@ -59,12 +67,7 @@ inline vf vloadBf16(const uint16_t* p) {
 inline vf vloadI8(const int8_t* p) {
     return _mm256_cvtepi32_ps(_mm256_cvtepi8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
 }
-inline vf vdotI8(const int8_t* w, const int16_t* x) {
-    const __m256i w16 = _mm256_cvtepi8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
-    const __m256i x16 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
-    return _mm256_cvtepi32_ps(_mm256_madd_epi16(w16, x16));
-}
-// Integer vectors for the int8 cross-attention cache.
+// Integer vectors for the int8 products and cross-attention cache.
 using vi = __m256i;
 inline vi viZero() { return _mm256_setzero_si256(); }
 inline vi viAdd(vi a, vi b) { return _mm256_add_epi32(a, b); }
@@ -77,6 +80,7 @@ inline vi vmaddI8(const int8_t* w, vi pairs) {
     const __m256i w16 = _mm256_cvtepi8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
     return _mm256_madd_epi16(w16, pairs);
 }
+inline vi viLoad(const int16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 inline vf viToF(vi a) { return _mm256_cvtepi32_ps(a); }
 inline void vstoreI16(int16_t* p, vf x) {
     const __m256i i = _mm256_cvtps_epi32(x);

@@ -43,6 +43,11 @@ inline vf vcopysign(vf mag, vf sgn) {
 inline vf vloadF16(const uint16_t* p) {
     return _mm512_cvtph_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
 }
+// n <= W halves to floats at dst (W floats written, zeros past n).
+inline void vstoreHalvesAsFloats(float* dst, const uint16_t* src, int n) {
+    const __mmask16 keep = __mmask16((1u << n) - 1u);
+    _mm512_storeu_ps(dst, _mm512_cvtph_ps(_mm256_maskz_loadu_epi16(keep, src)));
+}
 inline vf vloadBf16(const uint16_t* p) {
     const __m512i w = _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
     return _mm512_castsi512_ps(_mm512_slli_epi32(w, 16));
@@ -50,12 +55,7 @@ inline vf vloadBf16(const uint16_t* p) {
 inline vf vloadI8(const int8_t* p) {
     return _mm512_cvtepi32_ps(_mm512_cvtepi8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
 }
-inline vf vdotI8(const int8_t* w, const int16_t* x) {
-    const __m512i w16 = _mm512_cvtepi8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(w)));
-    const __m512i x16 = _mm512_loadu_si512(x);
-    return _mm512_cvtepi32_ps(_mm512_madd_epi16(w16, x16));
-}
-// Integer vectors for the int8 cross-attention cache.
+// Integer vectors for the int8 products and cross-attention cache.
 using vi = __m512i;
 inline vi viZero() { return _mm512_setzero_si512(); }
 inline vi viAdd(vi a, vi b) { return _mm512_add_epi32(a, b); }
@@ -68,6 +68,7 @@ inline vi vmaddI8(const int8_t* w, vi pairs) {
     const __m512i w16 = _mm512_cvtepi8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(w)));
     return _mm512_madd_epi16(w16, pairs);
 }
+inline vi viLoad(const int16_t* p) { return _mm512_loadu_si512(p); }
 inline vf viToF(vi a) { return _mm512_cvtepi32_ps(a); }
 inline void vstoreI16(int16_t* p, vf x) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_cvtepi32_epi16(_mm512_cvtps_epi32(x)));

@@ -177,29 +177,32 @@ public:
             return m;
         }
         const size_t count = size_t(rows) * size_t(cols);
-        std::vector<std::byte>& buf = w_.ownedBytes.emplace_back(count * kernels::weightTypeSize(type));
-        float* scales = nullptr;
-        if (type == WeightType::i8) scales = w_.ownedF32.emplace_back(size_t(rows) * m.blocksPerRow()).data();
+        // Pointers, not references, into ownedBytes: a second emplace_back may move its elements.
+        uint16_t* scales = nullptr;
+        if (type == WeightType::i8) {
+            scales = reinterpret_cast<uint16_t*>(w_.ownedBytes.emplace_back(size_t(rows) * m.blocksPerRow() * 2).data());
+        }
+        std::byte* buf = w_.ownedBytes.emplace_back(count * kernels::weightTypeSize(type)).data();
         std::vector<float> row(static_cast<size_t>(cols));
         for (int r = 0; r < rows; ++r) {
             toF32(t, size_t(r) * size_t(cols), size_t(cols), row.data());
             const size_t at = size_t(r) * size_t(cols);
             switch (type) {
-                case WeightType::f32: std::memcpy(buf.data() + at * 4, row.data(), size_t(cols) * 4); break;
+                case WeightType::f32: std::memcpy(buf + at * 4, row.data(), size_t(cols) * 4); break;
                 case WeightType::f16:
-                    kernels::convertToF16(row.data(), reinterpret_cast<uint16_t*>(buf.data()) + at, size_t(cols));
+                    kernels::convertToF16(row.data(), reinterpret_cast<uint16_t*>(buf) + at, size_t(cols));
                     break;
                 case WeightType::bf16:
-                    kernels::convertToBf16(row.data(), reinterpret_cast<uint16_t*>(buf.data()) + at, size_t(cols));
+                    kernels::convertToBf16(row.data(), reinterpret_cast<uint16_t*>(buf) + at, size_t(cols));
                     break;
                 case WeightType::i8:
-                    kernels::quantizeRowsI8(row.data(), 1, cols, reinterpret_cast<int8_t*>(buf.data()) + at,
+                    kernels::quantizeRowsI8(row.data(), 1, cols, reinterpret_cast<int8_t*>(buf) + at,
                                             scales + size_t(r) * m.blocksPerRow());
                     break;
             }
         }
         f_.file()->release(t.data, t.bytes);
-        m.data = buf.data();
+        m.data = buf;
         m.scales = scales;
         return m;
     }
@@ -347,6 +350,9 @@ WhisperModel::WhisperModel(const WhisperModelConfig& config, std::shared_ptr<Saf
     crossCacheType_ = decoderType_ == WeightType::f32                 ? WeightType::f32
                       : decoderType_ == WeightType::i8 && int8Heads ? WeightType::i8
                                                                       : WeightType::f16;
+    // The self-attention cache grows with the position and is read in full for every token too:
+    // half precision halves those bytes, within the reduced paths' tolerance.
+    selfCacheType_ = decoderType_ == WeightType::f32 ? WeightType::f32 : WeightType::f16;
 
     const int d = config_.dModel, nm = config_.numMelBins, V = config_.vocabSize;
     const int fe = config_.encoderFfnDim, fd = config_.decoderFfnDim;
@@ -404,8 +410,8 @@ WhisperModel::WhisperModel(const WhisperModelConfig& config, std::shared_ptr<Saf
         crossK_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
         crossV_.resize(crossElems * kernels::weightTypeSize(crossCacheType_));
     }
-    selfK_.assign(size_t(L) * P * size_t(d), 0.0f);
-    selfV_.assign(size_t(L) * P * size_t(d), 0.0f);
+    selfK_.assign(size_t(L) * P * size_t(d) * kernels::weightTypeSize(selfCacheType_), std::byte{0});
+    selfV_.assign(size_t(L) * P * size_t(d) * kernels::weightTypeSize(selfCacheType_), std::byte{0});
     alignmentRecorded_.assign(size_t(P), 0);
     s_->threadScores.resize(size_t(pool_.size()) * size_t(std::max(kEncoderFrames, P)));
 }
@@ -422,6 +428,11 @@ size_t WhisperModel::decoderWeightBytesPerToken() const {
 
 size_t WhisperModel::crossCacheBytes() const {
     return crossK_.size() + crossV_.size() + (crossKScale_.size() + crossVScale_.size()) * sizeof(float);
+}
+
+size_t WhisperModel::selfCacheBytes(int positions) const {
+    return size_t(config_.decoderLayers) * 2 * size_t(positions) * size_t(config_.dModel) *
+           kernels::weightTypeSize(selfCacheType_);
 }
 
 void WhisperModel::computeMel(std::span<const float> samples, float* mel) { features_.compute(samples, mel, &pool_); }
@@ -620,8 +631,8 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
             case WeightType::bf16: kernels::convertBf16ToF32(static_cast<const uint16_t*>(w.embed.data) + at, x, size_t(d)); break;
             case WeightType::i8: {
                 const int8_t* q = static_cast<const int8_t*>(w.embed.data) + at;
-                const float* sc = w.embed.scales + size_t(tokens[size_t(j)]) * w.embed.blocksPerRow();
-                for (int i = 0; i < d; ++i) x[i] = float(q[i]) * sc[i / kernels::kI8Block];
+                const uint16_t* sc = w.embed.scales + size_t(tokens[size_t(j)]) * w.embed.blocksPerRow();
+                for (int i = 0; i < d; ++i) x[i] = float(q[i]) * halfToFloat(sc[i / kernels::kI8Block]);
                 break;
             }
         }
@@ -714,26 +725,38 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
         norm(dl.ln1);
         gemv({{&dl.q, s.dh.data(), s.dq.data()}, {&dl.k, s.dh.data(), s.dk.data()}, {&dl.v, s.dh.data(), s.dv.data()}},
              n);
-        float* kCache = selfK_.data() + l * size_t(P) * d;  // [head][dHead][P]
-        float* vCache = selfV_.data() + l * size_t(P) * d;  // [head][P][dHead]
+        // Keys and values both [head][P][dHead]: the positions a token reads are one contiguous
+        // run per head, which streams (a transposed key layout reads a short piece of every row).
+        const size_t selfElem = kernels::weightTypeSize(selfCacheType_);
+        std::byte* kCache = selfK_.data() + l * size_t(P) * d * selfElem;
+        std::byte* vCache = selfV_.data() + l * size_t(P) * d * selfElem;
+        const bool halfCache = selfCacheType_ == WeightType::f16;
         for (int j = 0; j < n; ++j) {
             const int pos = keep + j;
             for (int h = 0; h < H; ++h) {
-                for (int i = 0; i < dh; ++i) {
-                    kCache[(size_t(h) * dh + size_t(i)) * P + size_t(pos)] = s.dk[size_t(j) * d + size_t(h) * dh + size_t(i)];
+                const size_t at = (size_t(h) * P + size_t(pos)) * dh;
+                const float* kNew = s.dk.data() + size_t(j) * d + size_t(h) * dh;
+                const float* vNew = s.dv.data() + size_t(j) * d + size_t(h) * dh;
+                if (halfCache) {
+                    kernels::convertToF16(kNew, reinterpret_cast<uint16_t*>(kCache) + at, size_t(dh));
+                    kernels::convertToF16(vNew, reinterpret_cast<uint16_t*>(vCache) + at, size_t(dh));
+                } else {
+                    std::memcpy(reinterpret_cast<float*>(kCache) + at, kNew, size_t(dh) * 4);
+                    std::memcpy(reinterpret_cast<float*>(vCache) + at, vNew, size_t(dh) * 4);
                 }
-                std::memcpy(vCache + (size_t(h) * P + size_t(pos)) * dh, s.dv.data() + size_t(j) * d + size_t(h) * dh,
-                            size_t(dh) * 4);
             }
         }
+        for (size_t i = 0; i < size_t(n) * d; ++i) s.dq[i] *= scale;
         pool_.run(n * H, [&](int item) {
             const int j = item / H, h = item % H;
             const int count = keep + j + 1;  // causal: itself and everything before
             float* sc = s.threadScores.data() + size_t(ThreadPool::currentIndex()) * scoreStride;
-            kernels::attentionScores(kCache + size_t(h) * dh * P, WeightType::f32, dh, count, size_t(P),
-                                     s.dq.data() + size_t(j) * d + size_t(h) * dh, scale, sc);
+            // The scores are the product of the head's keys (count x dHead) with the scaled query.
+            const Matrix keys{kCache + size_t(h) * P * dh * selfElem, nullptr, selfCacheType_, count, dh};
+            kernels::gemvRows(keys, s.dq.data() + size_t(j) * d + size_t(h) * dh, 1, size_t(dh), sc, size_t(count), 0,
+                              count, nullptr);
             kernels::softmax(sc, count);
-            kernels::attentionSum(vCache + size_t(h) * P * dh, WeightType::f32, dh, count, size_t(dh), sc,
+            kernels::attentionSum(vCache + size_t(h) * P * dh * selfElem, selfCacheType_, dh, count, size_t(dh), sc,
                                   s.da.data() + size_t(j) * d + size_t(h) * dh);
         });
         gemv({{&dl.o, s.da.data(), s.dt.data()}}, n);
@@ -754,23 +777,20 @@ void WhisperModel::run(std::span<const int> tokens, int keep, float* logits, boo
             float* out = s.da.data() + size_t(j) * d + size_t(h) * dh;
             const size_t head = l * size_t(H) + size_t(h);
             if (int8Cache) {
-                kernels::crossScoresI8(reinterpret_cast<const int8_t*>(crossK_.data()) + head * kFrames * dh,
-                                       crossKScale_.data() + head * kFrames, dh, T, q, scale, sc);
+                kernels::crossAttentionI8(reinterpret_cast<const int8_t*>(crossK_.data()) + head * kFrames * dh,
+                                          crossKScale_.data() + head * kFrames,
+                                          reinterpret_cast<const int8_t*>(crossV_.data()) + head * vFrames * dh,
+                                          crossVScale_.data() + head * vFrames, dh, T, q, scale, sc, out);
             } else {
                 kernels::attentionScores(cK + size_t(h) * dh * T * crossElem, crossCacheType_, dh, T, size_t(T), q,
                                          scale, sc);
+                kernels::softmax(sc, T);
+                kernels::attentionSum(cV + size_t(h) * T * dh * crossElem, crossCacheType_, dh, T, size_t(dh), sc, out);
             }
-            kernels::softmax(sc, T);
             const int slot = alignSlot[head];
             if (slot >= 0) {
                 std::memcpy(alignment_.data() + size_t(keep + j) * alignRow + size_t(slot) * audioFrames_, sc,
                             size_t(audioFrames_) * 4);
-            }
-            if (int8Cache) {
-                kernels::crossSumI8(reinterpret_cast<const int8_t*>(crossV_.data()) + head * vFrames * dh,
-                                    crossVScale_.data() + head * vFrames, dh, T, sc, out);
-            } else {
-                kernels::attentionSum(cV + size_t(h) * T * dh * crossElem, crossCacheType_, dh, T, size_t(dh), sc, out);
             }
         });
         gemv({{&dl.co, s.da.data(), s.dt.data()}}, n);

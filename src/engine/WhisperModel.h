@@ -60,6 +60,9 @@ public:
     size_t decoderWeightBytesPerToken() const;
     // Bytes of the cross-attention cache, also read in full for every decoded token.
     size_t crossCacheBytes() const;
+    // Bytes of the self-attention keys and values a token at `positions - 1` reads (its own
+    // and every earlier position's, all layers).
+    size_t selfCacheBytes(int positions) const;
 
     // The pieces, for tests and benchmarks.
     void computeMel(std::span<const float> samples, float* mel);  // [3000][nMels]
@@ -103,8 +106,10 @@ private:
     std::vector<std::byte> crossV_;  // [layer][head][1500][dHead]
     // An int8 cache holds one scale per frame of each head: [layer][head][1500].
     std::vector<float> crossKScale_, crossVScale_;
-    std::vector<float> selfK_;       // [layer][head][dHead][maxPos]
-    std::vector<float> selfV_;       // [layer][head][maxPos][dHead]
+    // The self-attention cache, f32 on the exact path and f16 otherwise.
+    kernels::WeightType selfCacheType_;
+    std::vector<std::byte> selfK_;   // [layer][head][maxPos][dHead]
+    std::vector<std::byte> selfV_;   // [layer][head][maxPos][dHead]
     int cacheLength_ = 0;
     int audioFrames_ = 1500;
     bool recordAlignment_ = false;

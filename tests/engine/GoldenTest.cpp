@@ -246,6 +246,7 @@ TEST(Golden, EveryKernelLevelMatches) {
         SCOPED_TRACE(kernels::isaName(isa));
         checkLogits(WeightPrecision::f32, 1e-4);
         checkLogits(WeightPrecision::f16, 2e-2);
+        checkLogits(WeightPrecision::int8, 2e-2);
     }
     kernels::setIsa(saved);
 }

@@ -31,7 +31,7 @@ struct Stored {
     std::vector<float> f32;
     std::vector<uint16_t> half;
     std::vector<int8_t> q;
-    std::vector<float> scales;
+    std::vector<uint16_t> scales;
     kernels::Matrix m;
 };
 
@@ -163,56 +163,114 @@ TEST_P(KernelLevels, ElementwiseKernelsAgree) {
 INSTANTIATE_TEST_SUITE_P(Isa, KernelLevels, ::testing::Values(Isa::avx2, Isa::avx512),
                          [](const auto& info) { return std::string(kernels::isaName(info.param)); });
 
-// The int8 cross-attention kernels at every level against sums in double over the unquantised
-// keys and values, held to the rounding bound of int8 storage (half a step per value) and of the
-// int16 query and weights. Odd frame counts leave partial key blocks and a lone last frame; the
-// peaked weights make the output follow a few frames, so a misplaced frame or dimension shows.
+// The int8 cross-attention at every level against double sums over the packed cache's own
+// values (scale times integer), so that what remains is the int16 rounding of the query and of
+// the weights: a misplaced frame, dimension or scale is far outside that. The packing is held to
+// half an int8 step of the unquantised values. Odd frame counts leave partial key blocks and a
+// lone last frame; 1500 frames take several weight runs, width 256 the widest heads.
 TEST(CrossAttentionInt8, EveryLevelMatchesDoubleSums) {
     const Isa saved = kernels::activeIsa();
-    for (auto [dim, frames] : {std::pair{64, 1500}, std::pair{16, 37}, std::pair{6, 1}}) {
+    for (auto [dim, frames] : {std::pair{64, 1500}, std::pair{16, 37}, std::pair{6, 1}, std::pair{256, 300}}) {
+        SCOPED_TRACE(::testing::Message() << "dim " << dim << ", frames " << frames);
         const auto k = randomVector(size_t(frames) * dim, 11);
         const auto v = randomVector(size_t(frames) * dim, 12);
         const auto q = randomVector(size_t(dim), 13);
-        auto p = randomVector(size_t(frames), 14, 8.0f);
-        kernels::setIsa(Isa::scalar);
-        kernels::softmax(p.data(), frames);
         std::vector<int8_t> kq(size_t(kernels::crossKeyFrames(frames)) * dim), vq(size_t(kernels::crossValueFrames(frames)) * dim);
         std::vector<float> ks(size_t(kernels::crossKeyFrames(frames))), vs(size_t(kernels::crossValueFrames(frames)));
         kernels::packCrossKeysI8(k.data(), size_t(dim), dim, frames, kq.data(), ks.data());
         kernels::packCrossValuesI8(v.data(), size_t(dim), dim, frames, vq.data(), vs.data());
-        double qMax = 0, pvMax = 0;
+        // The cache's values, read back through the documented layouts.
+        std::vector<double> kd(size_t(frames) * dim), vd(size_t(frames) * dim);
+        for (int f = 0; f < frames; ++f) {
+            double kMax = 0, vMax = 0;
+            for (int i = 0; i < dim; ++i) {
+                kMax = std::max(kMax, double(std::fabs(k[size_t(f) * dim + size_t(i)])));
+                vMax = std::max(vMax, double(std::fabs(v[size_t(f) * dim + size_t(i)])));
+            }
+            for (int i = 0; i < dim; ++i) {
+                const size_t at = size_t(f) * dim + size_t(i);
+                const int8_t kv = kq[size_t(f / kernels::kCrossBlock) * kernels::kCrossBlock * dim +
+                                     size_t(i / 2) * kernels::kCrossBlock * 2 + size_t(f % kernels::kCrossBlock) * 2 + size_t(i % 2)];
+                const int8_t vv = vq[size_t(f / 2) * dim * 2 + size_t(i) * 2 + size_t(f % 2)];
+                kd[at] = double(ks[size_t(f)]) * kv;
+                vd[at] = double(vs[size_t(f)]) * vv;
+                ASSERT_NEAR(kd[at], k[at], kMax / 254 * 1.0001) << "key " << f << "," << i;
+                ASSERT_NEAR(vd[at], v[at], vMax / 254 * 1.0001) << "value " << f << "," << i;
+            }
+        }
+        // Scores, their bound from the query's int16 rounding, and the softmax.
+        const float scale = 0.5f;
+        double qMax = 0;
         for (float x : q) qMax = std::max(qMax, double(std::fabs(x)));
-        for (int f = 0; f < frames; ++f) pvMax = std::max(pvMax, double(p[size_t(f)]) * vs[size_t(f)]);
+        std::vector<double> want(static_cast<size_t>(frames));
+        double eps = 0, top = -1e300, z = 0;
+        for (int f = 0; f < frames; ++f) {
+            double dot = 0, bound = 0;
+            for (int i = 0; i < dim; ++i) {
+                dot += double(q[size_t(i)]) * kd[size_t(f) * dim + size_t(i)];
+                bound += std::fabs(kd[size_t(f) * dim + size_t(i)]) * qMax / 65534;
+            }
+            want[size_t(f)] = scale * dot;
+            eps = std::max(eps, scale * bound + 1e-6 * (1 + std::fabs(scale * dot)));
+            top = std::max(top, want[size_t(f)]);
+        }
+        for (double& x : want) z += (x = std::exp(x - top));
+        for (double& x : want) x /= z;
+        const double spread = std::expm1(2 * eps);  // relative bound on each probability
         for (Isa isa : {Isa::scalar, Isa::avx2, Isa::avx512}) {
             if (!kernels::setIsa(isa)) continue;
             SCOPED_TRACE(kernels::isaName(isa));
-            const float scale = 0.125f;
-            std::vector<float> scores(static_cast<size_t>(frames)), out(static_cast<size_t>(dim));
-            kernels::crossScoresI8(kq.data(), ks.data(), dim, frames, q.data(), scale, scores.data());
-            kernels::crossSumI8(vq.data(), vs.data(), dim, frames, p.data(), out.data());
+            std::vector<float> probs(static_cast<size_t>(frames)), out(static_cast<size_t>(dim));
+            kernels::crossAttentionI8(kq.data(), ks.data(), vq.data(), vs.data(), dim, frames, q.data(), scale,
+                                      probs.data(), out.data());
+            double pvMax = 0;
             for (int f = 0; f < frames; ++f) {
-                double want = 0, bound = 0, kMax = 0;
-                for (int i = 0; i < dim; ++i) kMax = std::max(kMax, double(std::fabs(k[size_t(f) * dim + size_t(i)])));
-                for (int i = 0; i < dim; ++i) {
-                    const double kv = k[size_t(f) * dim + size_t(i)];
-                    want += double(q[size_t(i)]) * kv;
-                    bound += std::fabs(q[size_t(i)]) * kMax / 254 + std::fabs(kv) * qMax / 65534;
-                }
-                ASSERT_NEAR(scores[size_t(f)], scale * want, scale * bound * 1.01 + 1e-6) << "frame " << f;
+                const double p = want[size_t(f)];
+                ASSERT_NEAR(probs[size_t(f)], p, p * spread + 1e-7) << "frame " << f;
+                pvMax = std::max(pvMax, p * (1 + spread) * vs[size_t(f)]);
             }
             for (int i = 0; i < dim; ++i) {
-                double want = 0, bound = 0;
+                double o = 0, bound = 0;
                 for (int f = 0; f < frames; ++f) {
-                    double vMax = 0;
-                    for (int c = 0; c < dim; ++c) vMax = std::max(vMax, double(std::fabs(v[size_t(f) * dim + size_t(c)])));
-                    want += double(p[size_t(f)]) * v[size_t(f) * dim + size_t(i)];
-                    bound += p[size_t(f)] * vMax / 254 + 127 * pvMax / 65534;
+                    const double x = vd[size_t(f) * dim + size_t(i)];
+                    o += want[size_t(f)] * x;
+                    bound += want[size_t(f)] * spread * std::fabs(x) + 127 * pvMax / 65534;
                 }
-                ASSERT_NEAR(out[size_t(i)], want, bound * 1.01 + 1e-6) << "dimension " << i;
+                ASSERT_NEAR(out[size_t(i)], o, bound * 1.01 + 1e-6) << "dimension " << i;
             }
         }
     }
     kernels::setIsa(saved);
+}
+
+// int8 weights with half-precision scales: every value within half a step of its original, and
+// the step no wider than the half just above max / 127, down to blocks whose scale is subnormal
+// in half precision; a zero block and a short last block stay well defined.
+TEST(WeightQuantization, HalfScalesKeepEveryValueWithinHalfAStep) {
+    const int cols = 32 * 4 + 7;  // four whole blocks and a short one
+    for (float magnitude : {0.05f, 3e-4f, 1e-6f, 0.0f, 900.0f}) {
+        auto x = randomVector(size_t(2) * cols, 17, magnitude);
+        std::vector<int8_t> q(x.size());
+        std::vector<uint16_t> scales(size_t(2) * 5);
+        kernels::quantizeRowsI8(x.data(), 2, cols, q.data(), scales.data());
+        for (int r = 0; r < 2; ++r) {
+            for (int b = 0; b < 5; ++b) {
+                const float scale = halfToFloat(scales[size_t(r) * 5 + size_t(b)]);
+                float m = 0;
+                for (int c = b * 32; c < std::min(cols, b * 32 + 32); ++c) m = std::max(m, std::fabs(x[size_t(r) * cols + size_t(c)]));
+                ASSERT_GT(scale, 0) << magnitude;
+                ASSERT_GE(scale, m / 127) << magnitude;
+                // The next half below would have been too small (or the scale is the smallest half).
+                if (scales[size_t(r) * 5 + size_t(b)] > 1 && m > 0) {
+                    ASSERT_LT(halfToFloat(uint16_t(scales[size_t(r) * 5 + size_t(b)] - 1)), m / 127) << magnitude;
+                }
+                for (int c = b * 32; c < std::min(cols, b * 32 + 32); ++c) {
+                    const size_t at = size_t(r) * cols + size_t(c);
+                    ASSERT_NEAR(double(q[at]) * scale, x[at], scale * 0.5001) << magnitude << " at " << at;
+                }
+            }
+        }
+    }
 }
 
 // Every product kernel this processor can run against sums in double, on sizes that leave
