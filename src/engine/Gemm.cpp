@@ -232,16 +232,14 @@ void multiplyAmxInt8(int m, const uint8_t* a8, const float* rowScales, int kp, c
         }
         // Each block's sums are finished while the next block's products run: reading a tile's
         // store back at once would wait for it.
-        float* t = scratch(16 * 32 + 2 * 16 * 32, 0);
-        auto* acc = reinterpret_cast<int32_t*>(t + 16 * 32);
+        alignas(64) int32_t acc[2][16 * 32];
         const auto finish = [&](int i) {
-            const int rows = std::min(16, m - i);
-            amx::finishInt8(acc + (i / 16 % 2) * 512, shift, rowScales + i, w.scales.data() + j, rows, t);
-            avx512::epilogue(t, c + size_t(i) * ldc + j, ldc, alpha, beta, rows, NR, bias ? bias + j : nullptr, gelu);
+            amx::finishInt8(acc[i / 16 % 2], shift, rowScales + i, w.scales.data() + j, std::min(16, m - i),
+                            c + size_t(i) * ldc + j, ldc, alpha, beta, bias ? bias + j : nullptr, gelu);
         };
         amx::configure();
         for (int i = 0; i < m; i += 16) {
-            amx::productInt8(a8 + size_t(i) * size_t(kp), kp, b, kp, acc + (i / 16 % 2) * 512);
+            amx::productInt8(a8 + size_t(i) * size_t(kp), kp, b, kp, acc[i / 16 % 2]);
             if (i > 0) finish(i - 16);
         }
         finish((m - 1) / 16 * 16);

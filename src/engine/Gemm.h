@@ -112,9 +112,10 @@ void kernel16x32(const uint16_t* aHi, const uint16_t* aLo, int k, int kb0, int k
 // acc[16][32] = A(16 rows of unsigned bytes, lda apart) * B as integer sums over k (a multiple
 // of 64); B is one 32-column panel of int8 weights ([k / 4][32][4]).
 void productInt8(const uint8_t* a, int lda, const int8_t* b, int k, int32_t* acc);
-// t[16][32] rows [0, rows) = (acc - 128 * colSum[j]) * rowScale[i] * colScale[j].
+// C rows [0, rows) x 32 columns = alpha * (acc - 128 * colSum[j]) * rowScale[i] * colScale[j]
+// + bias (+ beta * C), then GELU when asked.
 void finishInt8(const int32_t* acc, const int32_t* colSum, const float* rowScale, const float* colScale, int rows,
-                float* t);
+                float* c, int ldc, float alpha, float beta, const float* bias, bool gelu);
 }  // namespace amx
 
 // The AVX-512 BF16 and VNNI pieces (GemmReduced.cpp). Panels of 32 columns; A packed per 14

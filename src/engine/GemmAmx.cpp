@@ -18,6 +18,7 @@
 namespace lumenote::engine::gemm::amx {
 
 namespace {
+#include "engine/GemmEpilogue.inc"
 
 struct alignas(64) TileConfig {
     uint8_t palette = 1;
@@ -166,18 +167,16 @@ void productInt8(const uint8_t* a, int lda, const int8_t* b, int k, int32_t* acc
 }
 
 void finishInt8(const int32_t* acc, const int32_t* colSum, const float* rowScale, const float* colScale, int rows,
-                float* t) {
+                float* c, int ldc, float alpha, float beta, const float* bias, bool gelu) {
     // The inputs carry +128: take 128 times each column's sum back out.
     const __m512i shift0 = _mm512_slli_epi32(_mm512_loadu_si512(colSum), 7);
     const __m512i shift1 = _mm512_slli_epi32(_mm512_loadu_si512(colSum + 16), 7);
     const __m512 cs0 = _mm512_loadu_ps(colScale), cs1 = _mm512_loadu_ps(colScale + 16);
+    const RowWriter out(alpha, beta, 32, bias, gelu);
     for (int r = 0; r < rows; ++r) {
         const __m512 rs = _mm512_set1_ps(rowScale[r]);
-        _mm512_storeu_ps(t + r * 32, _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(_mm512_loadu_si512(acc + r * 32), shift0)),
-                                                   _mm512_mul_ps(cs0, rs)));
-        _mm512_storeu_ps(t + r * 32 + 16,
-                         _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(_mm512_loadu_si512(acc + r * 32 + 16), shift1)),
-                                       _mm512_mul_ps(cs1, rs)));
+        out.store(c + size_t(r) * size_t(ldc), scaledSums(_mm512_loadu_si512(acc + r * 32), shift0, _mm512_mul_ps(cs0, rs)),
+                  scaledSums(_mm512_loadu_si512(acc + r * 32 + 16), shift1, _mm512_mul_ps(cs1, rs)));
     }
 }
 

@@ -15,6 +15,10 @@
 
 namespace lumenote::engine::gemm::avx512 {
 
+namespace {
+#include "engine/GemmEpilogue.inc"
+}  // namespace
+
 void packA(const float* a, int lda, int rows, int kc, float* ap) {
     // Gather one k column of the 14 rows at a time.
     const __m512i idx = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0, 0),
@@ -35,22 +39,6 @@ void packAColumns(const float* a, int lda, int rows, int kc, float* ap) {
 }
 
 namespace {
-// e^x, Cephes polynomial (as in the other kernels).
-inline __m512 expPs(__m512 x) {
-    x = _mm512_min_ps(_mm512_max_ps(x, _mm512_set1_ps(-87.33654f)), _mm512_set1_ps(88.37626f));
-    const __m512 fx = _mm512_roundscale_ps(_mm512_mul_ps(x, _mm512_set1_ps(1.44269504088896341f)),
-                                           _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    x = _mm512_fnmadd_ps(fx, _mm512_set1_ps(0.693359375f), x);
-    x = _mm512_fnmadd_ps(fx, _mm512_set1_ps(-2.12194440e-4f), x);
-    __m512 y = _mm512_set1_ps(1.9875691500e-4f);
-    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(1.3981999507e-3f));
-    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(8.3334519073e-3f));
-    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(4.1665795894e-2f));
-    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(1.6666665459e-1f));
-    y = _mm512_fmadd_ps(y, x, _mm512_set1_ps(5.0000001201e-1f));
-    y = _mm512_fmadd_ps(y, _mm512_mul_ps(x, x), _mm512_add_ps(x, _mm512_set1_ps(1.0f)));
-    return _mm512_scalef_ps(y, fx);
-}
 // 2^x for x <= 0, to about 3e-6 relative (Taylor series of degree 5 on [-0.5, 0.5]): enough for
 // probabilities kept in 8 bits.
 inline __m512 exp2Ps(__m512 x) {
@@ -154,58 +142,6 @@ void packBRowsAreN(const float* b, int ldb, int cols, int kc, float* bp) {
     }
 }
 
-namespace {
-// x * Phi(x) with erf by Abramowitz & Stegun 7.1.26, as the elementwise kernel does.
-inline __m512 geluPs(__m512 x) {
-    const __m512 z = _mm512_mul_ps(x, _mm512_set1_ps(0.70710678118654752f));
-    const __m512 az = _mm512_abs_ps(z);
-    const __m512 t = _mm512_div_ps(_mm512_set1_ps(1.0f), _mm512_fmadd_ps(_mm512_set1_ps(0.3275911f), az, _mm512_set1_ps(1.0f)));
-    __m512 y = _mm512_set1_ps(1.061405429f);
-    y = _mm512_fmadd_ps(y, t, _mm512_set1_ps(-1.453152027f));
-    y = _mm512_fmadd_ps(y, t, _mm512_set1_ps(1.421413741f));
-    y = _mm512_fmadd_ps(y, t, _mm512_set1_ps(-0.284496736f));
-    y = _mm512_fmadd_ps(y, t, _mm512_set1_ps(0.254829592f));
-    y = _mm512_mul_ps(y, t);
-    const __m512 e = expPs(_mm512_sub_ps(_mm512_setzero_ps(), _mm512_mul_ps(az, az)));
-    __m512 erfAbs = _mm512_fnmadd_ps(y, e, _mm512_set1_ps(1.0f));
-    const __m512i signBit = _mm512_set1_epi32(int(0x80000000u));
-    const __m512 erf = _mm512_castsi512_ps(_mm512_or_si512(_mm512_castps_si512(erfAbs),
-                                                           _mm512_and_si512(signBit, _mm512_castps_si512(z))));
-    return _mm512_mul_ps(_mm512_mul_ps(_mm512_set1_ps(0.5f), x), _mm512_add_ps(_mm512_set1_ps(1.0f), erf));
-}
-
-// Writes one row of up to 32 results: alpha * sum + bias (+ beta * the old row), then GELU when asked.
-struct RowWriter {
-    __m512 va, vb, bias0, bias1;
-    __mmask16 m0, m1;
-    bool accumulate, gelu;
-
-    RowWriter(float alpha, float beta, int cols, const float* bias, bool withGelu)
-        : va(_mm512_set1_ps(alpha)), vb(_mm512_set1_ps(beta)), accumulate(beta != 0.0f), gelu(withGelu) {
-        const int c0 = cols < 16 ? cols : 16;
-        const int c1 = cols > 16 ? (cols < 32 ? cols - 16 : 16) : 0;
-        m0 = __mmask16((1u << c0) - 1u);
-        m1 = __mmask16((1u << c1) - 1u);
-        bias0 = bias ? _mm512_maskz_loadu_ps(m0, bias) : _mm512_setzero_ps();
-        bias1 = bias ? _mm512_maskz_loadu_ps(m1, bias + 16) : _mm512_setzero_ps();
-    }
-
-    void store(float* row, __m512 sum0, __m512 sum1) const {
-        __m512 r0 = _mm512_fmadd_ps(sum0, va, bias0);
-        __m512 r1 = _mm512_fmadd_ps(sum1, va, bias1);
-        if (accumulate) {
-            r0 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m0, row), vb, r0);
-            r1 = _mm512_fmadd_ps(_mm512_maskz_loadu_ps(m1, row + 16), vb, r1);
-        }
-        if (gelu) {
-            r0 = geluPs(r0);
-            r1 = geluPs(r1);
-        }
-        _mm512_mask_storeu_ps(row, m0, r0);
-        _mm512_mask_storeu_ps(row + 16, m1, r1);
-    }
-};
-}  // namespace
 
 void kernel(int kc, const float* ap, const float* bp, int bpStride, float* c, int ldc, float alpha, float beta,
             int rows, int cols, const float* bias, bool gelu) {

@@ -1,6 +1,6 @@
 // The encoder's reduced-precision products for AVX-512 processors without AMX: bfloat16 pairs
 // through vdpbf16ps and unsigned-by-signed byte fours through vpdpbusd, in the same 14 x 32
-// register tiles as the single-precision kernel, ending in its epilogue.
+// register tiles as the single-precision kernel, ending in the same row writer.
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
@@ -17,6 +17,7 @@
 namespace lumenote::engine::gemm::reduced {
 
 namespace {
+#include "engine/GemmEpilogue.inc"
 constexpr int MR = avx512::MR;
 constexpr int NR = avx512::NR;
 
@@ -64,13 +65,12 @@ void kernelBf16(int kc, const uint32_t* ap, const uint16_t* bp, float* c, int ld
         ap += MR;
         bp += 2 * NR;
     }
-    alignas(64) float t[16][32];
+    const RowWriter out(alpha, beta, cols, bias, gelu);
 #pragma GCC unroll 14
     for (int i = 0; i < MR; ++i) {
-        _mm512_store_ps(t[i], acc[i][0]);
-        _mm512_store_ps(t[i] + 16, acc[i][1]);
+        if (i >= rows) break;
+        out.store(c + size_t(i) * size_t(ldc), acc[i][0], acc[i][1]);
     }
-    avx512::epilogue(&t[0][0], c, ldc, alpha, beta, rows, cols, bias, gelu);
 }
 
 namespace {
@@ -192,31 +192,14 @@ void kernelInt8(int kc, const uint32_t* ap, const int8_t* bp, const int32_t* col
     const __m512i shift0 = _mm512_slli_epi32(_mm512_loadu_si512(colSum), 7);
     const __m512i shift1 = _mm512_slli_epi32(_mm512_loadu_si512(colSum + 16), 7);
     const __m512 cs0 = _mm512_loadu_ps(colScale), cs1 = _mm512_loadu_ps(colScale + 16);
-    if (beta == 0.0f && !bias && !gelu) {
-        // Straight to C: the attention's products end here, one short depth each.
-        const __mmask16 m0 = firstLanes(cols), m1 = firstLanes(cols - 16);
-        const __m512 as0 = _mm512_mul_ps(cs0, _mm512_set1_ps(alpha)), as1 = _mm512_mul_ps(cs1, _mm512_set1_ps(alpha));
-#pragma GCC unroll 14
-        for (int i = 0; i < MR; ++i) {
-            if (i >= rows) break;
-            const __m512 rs = _mm512_set1_ps(rowScale[i]);
-            float* row = c + size_t(i) * size_t(ldc);
-            _mm512_mask_storeu_ps(row, m0, _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(acc[i][0], shift0)), _mm512_mul_ps(as0, rs)));
-            _mm512_mask_storeu_ps(row + 16, m1,
-                                  _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(acc[i][1], shift1)), _mm512_mul_ps(as1, rs)));
-        }
-        return;
-    }
-    alignas(64) float t[16][32];
+    const RowWriter out(alpha, beta, cols, bias, gelu);
 #pragma GCC unroll 14
     for (int i = 0; i < MR; ++i) {
         if (i >= rows) break;
         const __m512 rs = _mm512_set1_ps(rowScale[i]);
-        _mm512_store_ps(t[i], _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(acc[i][0], shift0)), _mm512_mul_ps(cs0, rs)));
-        _mm512_store_ps(t[i] + 16,
-                        _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(acc[i][1], shift1)), _mm512_mul_ps(cs1, rs)));
+        out.store(c + size_t(i) * size_t(ldc), scaledSums(acc[i][0], shift0, _mm512_mul_ps(cs0, rs)),
+                  scaledSums(acc[i][1], shift1, _mm512_mul_ps(cs1, rs)));
     }
-    avx512::epilogue(&t[0][0], c, ldc, alpha, beta, rows, cols, bias, gelu);
 }
 
 }  // namespace lumenote::engine::gemm::reduced
