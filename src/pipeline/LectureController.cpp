@@ -197,6 +197,8 @@ QCoro::Task<QList<TranscriptSegment>> LectureController::transcribeAndStore(QStr
     const Transcript segments = co_await std::move(transcribing);
     *live = false;
     if (!self) co_return segments;
+    // Progress reports carry the start of each window, so the last one falls short of the end.
+    state_->setTranscriptionProgress(1.0);
     state_->setLiveText(QString());
     state_->setTranscriptSegments(segments);
     if (segments.isEmpty()) {

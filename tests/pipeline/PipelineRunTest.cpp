@@ -58,6 +58,8 @@ TEST_F(PipelineTest, CompleteRunWithNotesAndMarkdown) {
     const QStringList statuses = runRecordingStatuses([&] { return c.beginProcessing(); });
     EXPECT_EQ(statuses, (QStringList{"pending", "transcribing", "consolidating", "generating_page", "complete"}));
     EXPECT_FALSE(c.pipelineError()) << c.pipelineErrorText().toStdString();
+    // Progress reports carry each window's start: the finished transcription shows as complete.
+    EXPECT_EQ(state.transcriptionProgress(), 1.0);
 
     const Transcript segments = state.transcriptSegments();
     ASSERT_FALSE(segments.isEmpty());
